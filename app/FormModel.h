@@ -1,0 +1,68 @@
+#pragma once
+// The state of the wizard window's controls, by control name. The controller reads and writes
+// only this; each front end mirrors it into its widgets (listening for changes) and writes the
+// user's input back (an edit's text, a check box, the radio group, the page, the memo).
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/WindowDef.h"
+
+namespace kurdb {
+
+enum class Property { Text, Checked, ItemIndex, Visible, Tag, ActivePage, Lines };
+
+class FormModel {
+public:
+    using Listener = std::function<void(const std::string& control, Property what)>;
+
+    // Every control starts with the defaults of its definition.
+    explicit FormModel(const WindowDef& def);
+
+    const WindowDef& Definition() const { return def_; }
+
+    // Caption of the form, a label, a check box or button; text of an edit.
+    // The setters notify the listeners only when the value changes. An unknown control name
+    // throws std::out_of_range: names are fixed by the window definition.
+    const std::string& Text(std::string_view control) const;
+    void SetText(std::string_view control, std::string value);
+    bool Checked(std::string_view control) const;
+    void SetChecked(std::string_view control, bool value);
+    int ItemIndex(std::string_view control) const;
+    void SetItemIndex(std::string_view control, int value);
+    bool Visible(std::string_view control) const;
+    void SetVisible(std::string_view control, bool value);
+    int Tag(std::string_view control) const;
+    void SetTag(std::string_view control, int value);
+    int ActivePage(std::string_view pageControl) const;
+    void SetActivePage(std::string_view pageControl, int value);
+
+    // Memo lines.
+    const std::vector<std::string>& Lines(std::string_view memo) const;
+    void AppendLine(std::string_view memo, std::string line);
+    void SetLines(std::string_view memo, std::vector<std::string> lines);
+
+    void Subscribe(Listener listener) { listeners_.push_back(std::move(listener)); }
+
+private:
+    struct State {
+        std::string text;
+        bool checked = false;
+        int itemIndex = -1;
+        bool visible = true;
+        int tag = 0;
+        int activePage = 0;
+        std::vector<std::string> lines;
+    };
+    State& At(std::string_view control);
+    const State& At(std::string_view control) const;
+    void Notify(std::string_view control, Property what);
+
+    const WindowDef& def_;
+    std::map<std::string, State, std::less<>> states_;
+    std::vector<Listener> listeners_;
+};
+
+}  // namespace kurdb

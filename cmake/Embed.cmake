@@ -1,0 +1,29 @@
+# Embeds resource files into the program as byte arrays, the same way on every platform.
+#
+#   kurdb_embed_resources(<target> BASE <dir> FILES <relative paths>...)
+#
+# creates a static library <target> with one function,
+#   std::string_view kurdb::resources::Find(std::string_view name)
+# where name is the file's path relative to BASE ("window.def", "sql/QFirmaDB.sql").
+# The generated source is rebuilt whenever one of the files changes.
+
+set(_KURDB_EMBED_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/EmbedGenerate.cmake)
+
+function(kurdb_embed_resources target)
+  cmake_parse_arguments(ARG "" "BASE" "FILES" ${ARGN})
+  set(out ${CMAKE_CURRENT_BINARY_DIR}/${target}_data.cpp)
+  set(abs_files)
+  foreach(f IN LISTS ARG_FILES)
+    list(APPEND abs_files ${ARG_BASE}/${f})
+  endforeach()
+  string(REPLACE ";" "|" files_arg "${ARG_FILES}")
+  add_custom_command(
+    OUTPUT ${out}
+    COMMAND ${CMAKE_COMMAND} -DBASE=${ARG_BASE} "-DFILES=${files_arg}" -DOUT=${out}
+            -P ${_KURDB_EMBED_SCRIPT}
+    DEPENDS ${abs_files} ${_KURDB_EMBED_SCRIPT}
+    COMMENT "Embedding resources into ${target}"
+    VERBATIM)
+  add_library(${target} STATIC ${out})
+  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+endfunction()

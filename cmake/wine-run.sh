@@ -1,0 +1,33 @@
+#!/bin/sh
+# Runs one Windows program under Wine for CTest: a fresh Wine prefix for every run (copied from
+# a template prefix that is made once per build tree), no debug chatter, no crash dialog that
+# would wait for a click, and a time limit so a hung program cannot hang the test run.
+set -eu
+# Wine needs an X display even for programs that only create hidden windows.
+if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null 2>&1; then
+  exec xvfb-run -a "$0" "$@"
+fi
+prog="$1"; shift
+build_dir="${KURDB_WINE_TEMPLATE_DIR:-${TMPDIR:-/tmp}/kurdb-wine-$(id -u)}"
+template="$build_dir/template"
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+mkdir -p "$build_dir"
+(
+  flock 9
+  if [ ! -f "$template/.ready" ]; then
+    rm -rf "$template"
+    WINEPREFIX="$template" timeout 300 wineboot -i >/dev/null 2>&1 || true
+    WINEPREFIX="$template" wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    WINEPREFIX="$template" wineserver -w
+    touch "$template/.ready"
+  fi
+) 9>"$build_dir/lock"
+prefix=$(mktemp -d "${TMPDIR:-/tmp}/kurdb-wineprefix.XXXXXX")
+cleanup() { WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true; rm -rf "$prefix"; }
+trap cleanup EXIT INT TERM
+cp -a "$template/." "$prefix/"
+export WINEPREFIX="$prefix"
+status=0
+timeout --kill-after=10 "${KURDB_WINE_TIMEOUT:-240}" wine "$prog" "$@" || status=$?
+exit $status

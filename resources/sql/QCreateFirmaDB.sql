@@ -1,0 +1,4 @@
+use master
+
+if not exists(select * from sysdatabases where name=:FirmaDB)
+  CREATE DATABASE FirmaDB

@@ -1,0 +1,23 @@
+use FirmaDB  --0
+
+if not exists(select * from sysobjects where name=:Modul) --2
+begin
+
+CREATE TABLE 
+[dbo].[GUNCELALVEN]  --6
+(
+	[VERSION] [varchar] (10) NOT NULL ,
+	[TARIH] [datetime] NULL ,
+	[DATA] [image] NULL 
+) ON [PRIMARY] TEXTIMAGE_ON [PRIMARY]
+
+ALTER TABLE 
+[dbo].[GUNCELALVEN]  --14
+WITH NOCHECK ADD CONSTRAINT 
+[PK_GUNCELALVEN]   --16
+PRIMARY KEY  NONCLUSTERED 
+	(
+		[VERSION]
+	)  ON [PRIMARY] 
+
+end 

@@ -1,0 +1,1 @@
+SELECT langid,name FROM syslanguages WHERE langid=22

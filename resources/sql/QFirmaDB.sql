@@ -1,0 +1,1 @@
+select * from master..sysdatabases where name=:FirmaDB

@@ -1,0 +1,5 @@
+use master
+
+SELECT count(*) as VAR
+FROM master..syslogins
+WHERE name=:Uadi

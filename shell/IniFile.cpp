@@ -1,0 +1,101 @@
+#include "shell/IniFile.h"
+
+#include "shell/Text.h"
+
+namespace kurdb {
+namespace {
+
+std::string_view Trim(std::string_view s) {
+    std::size_t b = 0, e = s.size();
+    while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) --e;
+    return s.substr(b, e - b);
+}
+
+// The section name of a "[name]" line, or nullopt for any other line.
+std::optional<std::string_view> SectionOf(std::string_view line) {
+    const std::string_view t = Trim(line);
+    if (t.size() < 2 || t.front() != '[') return std::nullopt;
+    const auto close = t.find(']');
+    if (close == std::string_view::npos) return std::nullopt;
+    return Trim(t.substr(1, close - 1));
+}
+
+// Key and raw value of a "key=value" line; nullopt for comments and other lines.
+std::optional<std::pair<std::string_view, std::string_view>> EntryOf(std::string_view line) {
+    const std::string_view t = Trim(line);
+    if (t.empty() || t.front() == ';') return std::nullopt;
+    const auto eq = t.find('=');
+    if (eq == std::string_view::npos) return std::nullopt;
+    return std::make_pair(Trim(t.substr(0, eq)), Trim(t.substr(eq + 1)));
+}
+
+}  // namespace
+
+IniText::IniText(std::string_view text) {
+    std::size_t start = 0;
+    while (start < text.size()) {
+        auto end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        lines_.emplace_back(line);
+        start = end + 1;
+    }
+}
+
+std::optional<std::string> IniText::Get(std::string_view section, std::string_view key) const {
+    bool inSection = false;
+    for (const std::string& line : lines_) {
+        if (auto s = SectionOf(line)) {
+            inSection = text::EqualsNoCase(*s, section);
+            continue;
+        }
+        if (!inSection) continue;
+        if (auto e = EntryOf(line); e && text::EqualsNoCase(e->first, key)) {
+            std::string_view v = e->second;
+            if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+                v = v.substr(1, v.size() - 2);
+            return std::string(v);
+        }
+    }
+    return std::nullopt;
+}
+
+void IniText::Set(std::string_view section, std::string_view key, std::string_view value) {
+    std::string newLine = std::string(key) + "=" + std::string(value);
+    std::optional<std::size_t> sectionEnd;  // index after the last line of the first match
+    bool inSection = false;
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        if (auto s = SectionOf(lines_[i])) {
+            if (inSection) break;
+            inSection = text::EqualsNoCase(*s, section);
+            if (inSection) sectionEnd = i + 1;
+            continue;
+        }
+        if (!inSection) continue;
+        if (auto e = EntryOf(lines_[i]); e && text::EqualsNoCase(e->first, key)) {
+            // keep the key's spelling as the file has it
+            lines_[i] = std::string(e->first) + "=" + std::string(value);
+            return;
+        }
+        if (!Trim(lines_[i]).empty()) sectionEnd = i + 1;
+    }
+    if (sectionEnd) {
+        lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(*sectionEnd), newLine);
+        return;
+    }
+    lines_.push_back("[" + std::string(section) + "]");
+    lines_.push_back(newLine);
+}
+
+std::string IniText::Text() const {
+    std::string out;
+    for (const std::string& line : lines_) {
+        out += line;
+        out += "\r\n";
+    }
+    return out;
+}
+
+}  // namespace kurdb

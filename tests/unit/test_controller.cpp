@@ -1,0 +1,235 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "FakeServices.h"
+#include "app/Kurdb.h"
+
+using namespace kurdb;
+using namespace kurdb::test;
+
+namespace {
+
+// One wizard window without widgets: the model, the controller and its fakes.
+struct Wizard {
+    explicit Wizard(int edition = 3, std::string exe = "/opt/kurdb/kurdb")
+        : form(WindowDef::Embedded()), ctl(form, window, EditionFor(edition), {platform, profiles, connection}) {
+        platform.exe = std::move(exe);
+    }
+    void Open() {
+        ctl.FormCreate();
+        ctl.FormShow();
+    }
+    const std::vector<std::string>& Log() const { return form.Lines("Memo1"); }
+    std::string IniPath() const { return ctl.SettingsPath(); }
+
+    FakePlatform platform;
+    MemoryProfiles profiles;
+    FakeConnection connection;
+    ScriptedWindow window;
+    FormModel form;
+    TFFirmaDB ctl;
+};
+
+}  // namespace
+
+TEST(WindowDefinition, ControlsDefaultsAndTabOrder) {
+    const WindowDef& def = WindowDef::Embedded();
+    EXPECT_EQ(def.Form().caption, "DURANIX Veritabanı Kurulumu");
+    EXPECT_EQ(def.Form().width, 554);
+    EXPECT_EQ(def.Form().height, 374);
+    std::vector<std::string> pages;
+    for (const ControlDef* p : def.PagesOf("cxPage")) pages.push_back(p->caption);
+    EXPECT_EQ(pages, (std::vector<std::string>{"Bağlan", "Güncelle", "Bitir", "Rapor"}));
+    std::vector<std::string> order;
+    for (const ControlDef* c : def.TabOrderOf("cxTabSheet1")) order.push_back(c->name);
+    EXPECT_EQ(order, (std::vector<std::string>{"editServer", "editUser", "editPass", "btnConnect",
+                                               "cbFirmalar", "cbKaydet", "cbTerminal"}));
+    EXPECT_TRUE(def.Find("editPass").password);
+    EXPECT_EQ(def.Find("cbTerminal").items, (std::vector<std::string>{"Ana Makine", "Terminal"}));
+    EXPECT_EQ(def.Find("cbTerminal").caption, " Kurulum Yeri ");
+    EXPECT_EQ(def.Find("Label4").caption, "Server Adı ");
+    EXPECT_EQ(def.Find("cbGuncel").font.pixelHeight, 16);
+    EXPECT_EQ(def.Find("editServer").font.pixelHeight, 13);
+    EXPECT_EQ(def.Find("BitBtn1").kind, ControlKind::Action);
+    EXPECT_EQ(AccessKeyOf(def.Find("BitBtn2").caption), 'S');
+    EXPECT_EQ(StripAccessKey("&Son"), "Son");
+}
+
+TEST(WindowDefinition, MalformedDefinitionsAreRejectedWithTheirLine) {
+    EXPECT_THROW(WindowDef::Parse("label x parent=FFirmaDB\n"), std::runtime_error);  // no form
+    EXPECT_THROW(WindowDef::Parse("form F\nedit e parent=Nowhere\n"), std::runtime_error);
+    EXPECT_THROW(WindowDef::Parse("form F\nedit e parent=F left=1x\n"), std::runtime_error);
+    EXPECT_THROW(WindowDef::Parse("form F\nwidget e parent=F\n"), std::runtime_error);
+    try {
+        WindowDef::Parse("form F\n\nedit e parent=F caption=\"open\n");
+        FAIL();
+    } catch (const std::runtime_error& e) {
+        EXPECT_NE(std::string(e.what()).find(":3:"), std::string::npos) << e.what();
+    }
+}
+
+TEST(FormShow, WithoutSettingsFileLogsTheMissingServerName) {
+    Wizard w;
+    w.Open();
+    EXPECT_EQ(w.form.Text("RxLabel1"), "DURANIX DORVA VERİTABANI KURULUMU");
+    EXPECT_EQ(w.form.Text("editServer"), "");
+    EXPECT_EQ(w.form.Text("editUser"), "DURANIX");
+    EXPECT_EQ(w.Log(), std::vector<std::string>{"Server Bağlantı Parametresi mevcut değil!"});
+    EXPECT_EQ(w.form.ActivePage("cxPage"), 0);
+    EXPECT_TRUE(w.window.errors.empty());
+}
+
+TEST(FormShow, ServerNameComesFromTheFileBesideTheProgram) {
+    Wizard w(3, "/srv/suite/bin/kurdb");
+    w.profiles.files["/srv/suite/bin/Duranix.ini"] = "[server]\r\nSERVERADI=DB01\\SQL2019\r\n";
+    w.profiles.files["Duranix.ini"] = "[SERVER]\r\nServerAdi=from-working-dir\r\n";
+    w.Open();
+    EXPECT_EQ(w.IniPath(), "/srv/suite/bin/Duranix.ini");
+    EXPECT_EQ(w.form.Text("editServer"), "DB01\\SQL2019");
+    EXPECT_EQ(w.ctl.RememberedServerName(), "DB01\\SQL2019");
+    EXPECT_TRUE(w.Log().empty());
+}
+
+TEST(FormShow, EmptyServerNameInTheFileCountsAsNone) {
+    Wizard w;
+    w.profiles.files[w.IniPath()] = "[SERVER]\r\nServerAdi=\r\n";
+    w.Open();
+    EXPECT_EQ(w.form.Text("editServer"), "");
+    EXPECT_EQ(w.Log(), std::vector<std::string>{"Server Bağlantı Parametresi mevcut değil!"});
+}
+
+TEST(FormShow, TitleFollowsTheEdition) {
+    Wizard w(17);
+    w.Open();
+    EXPECT_EQ(w.form.Text("RxLabel1"), "DURANIX DO DORIVODA VERİTABANI KURULUMU");
+}
+
+TEST(InstallPlace, RadioGroupSwitchesUserAndCompaniesBox) {
+    Wizard w;
+    w.Open();
+    EXPECT_EQ(w.form.ItemIndex("cbTerminal"), 1);
+    EXPECT_FALSE(w.form.Checked("cbFirmalar"));
+
+    w.form.SetItemIndex("cbTerminal", 0);
+    w.ctl.Click("cbTerminal");
+    EXPECT_EQ(w.form.Text("editUser"), "sa");
+    EXPECT_TRUE(w.form.Checked("cbFirmalar"));
+
+    w.form.SetItemIndex("cbTerminal", 1);
+    w.ctl.Click("cbTerminal");
+    EXPECT_EQ(w.form.Text("editUser"), "DURANIX");
+    EXPECT_FALSE(w.form.Checked("cbFirmalar"));
+}
+
+TEST(SaveSettings, WithoutConnectionNothingIsWritten) {
+    Wizard w;
+    w.Open();
+    w.ctl.SetRememberedServerName("DB01");
+    w.ctl.Click("BitBtn1");
+    EXPECT_EQ(w.profiles.writes, 0);
+    EXPECT_EQ(w.Log().back(), "Önce Server Bağlantısı yapılmalı!");
+}
+
+TEST(SaveSettings, WritesTheRememberedNameNotTheEditText) {
+    Wizard w;
+    w.Open();
+    w.connection.connected = true;
+    w.ctl.SetRememberedServerName("DB01");
+    w.form.SetText("editServer", "typed-later");
+    w.ctl.Click("BitBtn1");
+    const IniText ini(w.profiles.files.at(w.IniPath()));
+    EXPECT_EQ(ini.Get("SERVER", "ServerAdi"), "DB01");
+    EXPECT_EQ(ini.Get("SERVER", "Firmalar"), std::nullopt);
+    EXPECT_EQ(w.Log().back(), "Server Bağlantı parametresi kaydedildi");
+}
+
+TEST(SaveSettings, EditionEighteenAlsoWritesTheCompaniesDatabase) {
+    Wizard w(18);
+    w.Open();
+    w.connection.connected = true;
+    w.ctl.SetRememberedServerName("SRV");
+    w.ctl.Click("BitBtn1");
+    const IniText ini(w.profiles.files.at(w.IniPath()));
+    EXPECT_EQ(ini.Get("SERVER", "ServerAdi"), "SRV");
+    EXPECT_EQ(ini.Get("SERVER", "Firmalar"), "TARSO");
+}
+
+TEST(SaveSettings, FailedWriteShowsTheErrorAndLogsNoConfirmation) {
+    Wizard w(3, "C:\\Duranix\\KURDB.EXE");
+    w.Open();
+    w.connection.connected = true;
+    w.profiles.failWrites = true;
+    const auto logged = w.Log().size();
+    w.ctl.Click("BitBtn1");
+    ASSERT_EQ(w.window.errors.size(), 1u);
+    EXPECT_EQ(w.window.errors[0].caption, "Kurdb");
+    EXPECT_NE(w.window.errors[0].text.find("Unable to write to"), std::string::npos);
+    EXPECT_EQ(w.window.errors[0].text.back(), '.');
+    EXPECT_EQ(w.Log().size(), logged);
+    EXPECT_EQ(w.window.busy, (std::vector<bool>{true, false, true, false, true, false}));
+}
+
+TEST(Finish, EditionEighteenHidesNewCompanyAndFinishOnlyCloses) {
+    Wizard w(18);
+    w.Open();
+    EXPECT_FALSE(w.form.Visible("cbFirmaAc"));
+    w.ctl.Click("BitBtn2");
+    EXPECT_EQ(w.window.closes, 1);
+    EXPECT_TRUE(w.window.errors.empty());
+}
+
+TEST(Finish, EditionThreeShowsNewCompanyAndUncheckedFinishCloses) {
+    Wizard w(3);
+    w.Open();
+    EXPECT_TRUE(w.form.Visible("cbFirmaAc"));
+    EXPECT_FALSE(w.form.Checked("cbFirmaAc"));
+    w.ctl.Click("BitBtn2");
+    EXPECT_EQ(w.window.closes, 1);
+}
+
+TEST(ReportLog, SeveralLinesMakeSeveralLogLines) {
+    Wizard w;
+    w.ctl.LogLine("Hata:General SQL error.\r\nLogin failed for user 'sa'.");
+    w.ctl.LogLine("a\nb\rc\r\n");
+    w.ctl.LogLine("");
+    EXPECT_EQ(w.Log(), (std::vector<std::string>{"Hata:General SQL error.", "Login failed for user 'sa'.",
+                                                 "a", "b", "c", ""}));
+}
+
+TEST(PageFlow, AdvanceMovesOnePageAndStopsAtTheLast) {
+    Wizard w;
+    w.Open();
+    w.ctl.AdvancePage();
+    EXPECT_EQ(w.form.ActivePage("cxPage"), 1);
+    w.form.SetActivePage("cxPage", 3);  // the user picked "Rapor" by its tab
+    w.ctl.AdvancePage();
+    EXPECT_EQ(w.form.ActivePage("cxPage"), 3);
+}
+
+// The settings file beside the real test program, found whatever the working directory.
+TEST(SettingsFile, FoundBesideTheExecutableFromAnotherWorkingDirectory) {
+    namespace fs = std::filesystem;
+    auto platform = MakeNativePlatform();
+    const fs::path exeDir = fs::path(platform->ExecutablePath()).parent_path();
+    const fs::path ini = exeDir / "Duranix.ini";
+    fs::remove(ini);
+    { std::ofstream(ini, std::ios::binary) << "[SERVER]\r\nServerAdi=BESIDE-EXE\r\n"; }
+    const fs::path elsewhere = fs::temp_directory_path();
+    const fs::path oldCwd = fs::current_path();
+    fs::current_path(elsewhere);
+    { std::ofstream("Duranix.ini", std::ios::binary) << "[SERVER]\r\nServerAdi=IN-CWD\r\n"; }
+
+    auto profiles = MakeNativeProfileFiles();
+    FakeConnection connection;
+    ScriptedWindow window;
+    FormModel form(WindowDef::Embedded());
+    TFFirmaDB ctl(form, window, EditionFor(3), {*platform, *profiles, connection});
+    ctl.FormShow();
+    EXPECT_EQ(form.Text("editServer"), "BESIDE-EXE");
+
+    fs::remove(elsewhere / "Duranix.ini");
+    fs::current_path(oldCwd);
+    fs::remove(ini);
+}
