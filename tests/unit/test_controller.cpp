@@ -82,11 +82,16 @@ TEST(FormShow, WithoutSettingsFileLogsTheMissingServerName) {
 }
 
 TEST(FormShow, ServerNameComesFromTheFileBesideTheProgram) {
-    Wizard w(3, "/srv/suite/bin/kurdb");
-    w.profiles.files["/srv/suite/bin/Duranix.ini"] = "[server]\r\nSERVERADI=DB01\\SQL2019\r\n";
+#ifdef _WIN32
+    const std::string exe = "C:\\Suite\\bin\\KURDB.EXE", ini = "C:\\Suite\\bin\\Duranix.ini";
+#else
+    const std::string exe = "/srv/suite/bin/kurdb", ini = "/srv/suite/bin/Duranix.ini";
+#endif
+    Wizard w(3, exe);
+    w.profiles.files[ini] = "[server]\r\nSERVERADI=DB01\\SQL2019\r\n";
     w.profiles.files["Duranix.ini"] = "[SERVER]\r\nServerAdi=from-working-dir\r\n";
     w.Open();
-    EXPECT_EQ(w.IniPath(), "/srv/suite/bin/Duranix.ini");
+    EXPECT_EQ(w.IniPath(), ini);
     EXPECT_EQ(w.form.Text("editServer"), "DB01\\SQL2019");
     EXPECT_EQ(w.ctl.RememberedServerName(), "DB01\\SQL2019");
     EXPECT_TRUE(w.Log().empty());

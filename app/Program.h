@@ -1,0 +1,35 @@
+#pragma once
+// The composition root: everything one run of the wizard owns, wired together. Each front end
+// creates one Program with its own window services, builds its widgets from Form(), forwards
+// events to Controller() and runs its message loop.
+#include <memory>
+
+#include "app/FormModel.h"
+#include "app/Kurdb.h"
+#include "app/WindowServices.h"
+
+namespace kurdb {
+
+// The edition this program serves; the entry selects it before the window is created.
+constexpr int kShippedEdition = 3;
+
+class Program {
+public:
+    // Selects the shipped edition and builds the model and the controller on the platform's
+    // own services. Throws kurdb::Exception when the edition cannot be selected.
+    explicit Program(IWindowServices& window);
+    ~Program();
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    FormModel& Form() { return *form_; }
+    TFFirmaDB& Controller() { return *controller_; }
+
+private:
+    struct Parts;
+    std::unique_ptr<Parts> parts_;
+    std::unique_ptr<FormModel> form_;
+    std::unique_ptr<TFFirmaDB> controller_;
+};
+
+}  // namespace kurdb
