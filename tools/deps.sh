@@ -1,0 +1,18 @@
+#!/bin/sh
+# Installs the Debian 12 packages that building, running and testing need, when missing.
+# Sourced by run-wizard.sh and test-all.sh; safe to run again.
+set -eu
+KURDB_PACKAGES="cmake ninja-build g++ pkg-config python3 qt6-base-dev libgl-dev googletest libgtest-dev libgmock-dev
+g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
+wine wine64 unixodbc tdsodbc freetds-bin xvfb xauth fonts-dejavu-core"
+missing=""
+for p in $KURDB_PACKAGES; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+if [ -n "$missing" ]; then
+  echo "Installing:$missing" >&2
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO=sudo
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends $missing >&2
+fi
