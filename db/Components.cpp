@@ -1,0 +1,57 @@
+#include "db/Components.h"
+
+#include "resources/Resources.h"
+
+namespace kurdb::db {
+namespace {
+
+using Type = ColumnDef::Type;
+using DataType = ProcParam::DataType;
+using Direction = ProcParam::Direction;
+
+std::vector<std::string> Sql(std::string_view component) {
+    return ResourceLines("sql/" + std::string(component) + ".sql");
+}
+
+ProcParam Result() { return {"Result", DataType::Int32, Direction::Result, {}}; }
+ProcParam Input(std::string name) { return {std::move(name), DataType::String, Direction::Input, {}}; }
+
+}  // namespace
+
+std::vector<std::string> ResourceLines(std::string_view resource) {
+    const std::string_view bytes = resources::Find(resource);
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < bytes.size()) {
+        const auto nl = bytes.find('\n', start);
+        if (nl == std::string_view::npos) {
+            lines.emplace_back(bytes.substr(start));
+            break;
+        }
+        lines.emplace_back(bytes.substr(start, nl - start));
+        start = nl + 1;
+    }
+    return lines;
+}
+
+Components::Components(std::unique_ptr<OdbcEngine> engine)
+    : engine_(std::move(engine)),
+      dbFirma("dbFirma", std::string(kConnectionName), *engine_),
+      QFirmaDB("QFirmaDB", &dbFirma, Sql("QFirmaDB"), {{"name", Type::String, 255}}),
+      QCreateFirmaDB("QCreateFirmaDB", &dbFirma, Sql("QCreateFirmaDB")),
+      QCreateFirmalar("QCreateFirmalar", &dbFirma, Sql("QCreateFirmalar")),
+      QCreateModulGun("QCreateModulGun", &dbFirma, Sql("QCreateModulGun")),
+      QUserBul("QUserBul", &dbFirma, Sql("QUserBul"), {{"VAR", Type::Int32, 0}}, {"Uadi"}),
+      QDilBul("QDilBul", &dbFirma, Sql("QDilBul"),
+              {{"langid", Type::Int16, 0}, {"name", Type::String, 255}}),
+      Query1("Query1", &dbFirma, {}),
+      QTarso("QTarso", nullptr, Sql("QTarso")),
+      StoredProcAdLog("StoredProcAdLog", &dbFirma, "dbo.sp_addlogin",
+                      {Result(), Input("@loginame"), Input("@passwd"), Input("@defdb"),
+                       Input("@deflanguage")}),
+      StoredProcDil("StoredProcDil", &dbFirma, "dbo.sp_defaultlanguage ",
+                    {Result(), Input("@loginame"), Input("@language")}),
+      StoredPrAdSvrRol("StoredPrAdSvrRol", &dbFirma, "dbo.sp_addsrvrolemember",
+                       {Result(), Input("@loginame"), Input("@rolename")}) {}
+
+}  // namespace kurdb::db

@@ -1,0 +1,202 @@
+#include "db/DatabaseSession.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "db/ConnectionString.h"
+#include "shell/Text.h"
+
+namespace kurdb::db {
+
+using namespace odbc;
+
+namespace {
+
+// Reads one batch's results to the end. Server errors do not stop the reading: the server runs
+// the rest of the batch anyway, and reading on keeps every error message and avoids cancelling
+// the batch by freeing the statement early.
+class BatchReader {
+public:
+    BatchReader(OdbcEngine& engine, SQLHSTMT stmt, bool keepRows)
+        : engine_(engine), api_(engine.Api()), stmt_(stmt), keepRows_(keepRows) {}
+
+    std::vector<ResultSet> Run(std::u16string& sql) {
+        if (sql.size() > static_cast<std::size_t>(std::numeric_limits<SQLINTEGER>::max()))
+            throw EDBEngineError("SQL cümlesi çok uzun");
+        SQLRETURN rc = api_.SQLExecDirectW(stmt_, sql.data(), static_cast<SQLINTEGER>(sql.size()));
+        for (int guard = 0; guard < 1000000; ++guard) {
+            if (rc == SQL_NO_DATA) break;
+            if (Succeeded(rc)) {
+                if (!ReadResult()) break;
+            } else if (rc == SQL_ERROR) {
+                if (!NoteError(rc)) break;
+            } else {
+                // SQL_NEED_DATA, SQL_STILL_EXECUTING, SQL_INVALID_HANDLE: nothing this layer asked
+                // for; report what the driver says and stop.
+                NoteError(rc);
+                break;
+            }
+            rc = api_.SQLMoreResults(stmt_);
+        }
+        if (!errors_.empty() || failed_) throw EDBEngineError(std::move(errors_), firstRc_);
+        return std::move(results_);
+    }
+
+private:
+    // Keeps the records of a failed call; true when they are all the server's own (a statement
+    // error, after which the batch goes on), false for client or connection trouble.
+    bool NoteError(SQLRETURN rc) {
+        if (!failed_) firstRc_ = rc;
+        failed_ = true;
+        auto records = engine_.Diagnostics(SQL_HANDLE_STMT, stmt_);
+        const bool serverOnly =
+            !records.empty() &&
+            std::all_of(records.begin(), records.end(), [](const DiagRecord& r) {
+                return r.nativeError != 0 && r.sqlState.rfind("08", 0) != 0;
+            });
+        for (auto& r : records) errors_.push_back(std::move(r));
+        return serverOnly;
+    }
+
+    // False when reading met trouble that is not a server's statement error.
+    bool ReadResult() {
+        SQLSMALLINT count = 0;
+        const SQLRETURN rc = api_.SQLNumResultCols(stmt_, &count);
+        if (!Succeeded(rc)) return NoteError(rc);
+        if (count <= 0 || !keepRows_ || failed_) return true;  // SQLMoreResults discards rows
+        ResultSet result;
+        for (SQLUSMALLINT c = 1; c <= static_cast<SQLUSMALLINT>(count); ++c)
+            result.columns.push_back(ColumnName(c));
+        for (;;) {
+            const SQLRETURN f = api_.SQLFetch(stmt_);
+            if (f == SQL_NO_DATA) break;
+            if (!Succeeded(f)) {
+                if (!NoteError(f)) return false;
+                break;
+            }
+            ResultSet::Row row;
+            for (SQLUSMALLINT c = 1; c <= static_cast<SQLUSMALLINT>(count); ++c)
+                row.push_back(Value(c));
+            result.rows.push_back(std::move(row));
+        }
+        results_.push_back(std::move(result));
+        return true;
+    }
+
+    std::string ColumnName(SQLUSMALLINT column) {
+        SQLWCHAR name[256] = {};
+        SQLSMALLINT length = 0, type = 0, digits = 0, nullable = 0;
+        SQLULEN size = 0;
+        const SQLRETURN rc = api_.SQLDescribeColW(stmt_, column, name, 256, &length, &type, &size,
+                                                  &digits, &nullable);
+        if (!Succeeded(rc)) engine_.Raise(SQL_HANDLE_STMT, stmt_, rc);
+        const auto n = static_cast<std::size_t>(std::clamp<SQLSMALLINT>(length, 0, 255));
+        return text::Utf16ToUtf8(std::u16string_view(name, n));
+    }
+
+    // One column of the current row as text; SQLGetData in pieces for long values.
+    std::optional<std::string> Value(SQLUSMALLINT column) {
+        constexpr std::size_t kChars = 2048;
+        SQLWCHAR buffer[kChars];
+        std::u16string value;
+        for (;;) {
+            SQLLEN indicator = 0;
+            const SQLRETURN rc = api_.SQLGetData(stmt_, column, SQL_C_WCHAR, buffer,
+                                                 sizeof buffer, &indicator);
+            if (rc == SQL_NO_DATA) break;  // the previous piece was the last
+            if (!Succeeded(rc)) engine_.Raise(SQL_HANDLE_STMT, stmt_, rc);
+            if (indicator == SQL_NULL_DATA) return std::nullopt;
+            const std::size_t room = kChars - 1;  // one place for the terminating zero
+            if (indicator != SQL_NO_TOTAL && indicator >= 0 &&
+                static_cast<std::size_t>(indicator) / sizeof(SQLWCHAR) <= room) {
+                value.append(buffer, static_cast<std::size_t>(indicator) / sizeof(SQLWCHAR));
+                break;
+            }
+            value.append(buffer, room);
+            if (rc == SQL_SUCCESS) break;
+        }
+        return text::Utf16ToUtf8(value);
+    }
+
+    OdbcEngine& engine_;
+    const odbc::Api& api_;
+    SQLHSTMT stmt_;
+    bool keepRows_;
+    std::vector<ResultSet> results_;
+    std::vector<DiagRecord> errors_;
+    bool failed_ = false;
+    SQLRETURN firstRc_ = SQL_ERROR;
+};
+
+}  // namespace
+
+DatabaseSession::DatabaseSession(std::string name, std::string connectionName, OdbcEngine& engine)
+    : name_(std::move(name)), connectionName_(std::move(connectionName)), engine_(engine) {}
+
+DatabaseSession::~DatabaseSession() { Disconnect(); }
+
+std::string DatabaseSession::ParamValue(std::string_view key) const {
+    for (const auto& line : params_) {
+        const auto eq = line.find('=');
+        if (eq != std::string::npos && text::EqualsNoCase(std::string_view(line).substr(0, eq), key))
+            return line.substr(eq + 1);
+    }
+    return {};
+}
+
+void DatabaseSession::Connect(const std::string& server, const std::string& user,
+                              const std::string& password) {
+    if (IsConnected()) throw EDatabaseError(name_, texts::kDatabaseOpen);
+    params_ = {"SERVER NAME=" + server, "USER NAME=" + user, "PASSWORD=" + password,
+               "LANGDRIVER=", "DATE MODE=1"};
+
+    const auto& api = engine_.Api();
+    SQLHENV env = engine_.Environment();
+    const std::string driver = engine_.SqlServerDriver();
+    std::u16string connection = text::Utf8ToUtf16(BuildConnectionString(
+        driver, ParamValue("SERVER NAME"), ParamValue("USER NAME"), ParamValue("PASSWORD")));
+    if (connection.size() >= static_cast<std::size_t>(std::numeric_limits<SQLSMALLINT>::max()))
+        throw EDBEngineError("Bağlantı bilgileri çok uzun");
+
+    OdbcHandle dbc = engine_.Allocate(SQL_HANDLE_DBC, env);
+    std::u16string completed(1024, u'\0');
+    SQLSMALLINT completedLength = 0;
+    const SQLRETURN rc = api.SQLDriverConnectW(
+        dbc.Get(), nullptr, connection.data(), static_cast<SQLSMALLINT>(connection.size()),
+        completed.data(), static_cast<SQLSMALLINT>(completed.size()), &completedLength,
+        SQL_DRIVER_NOPROMPT);
+    // The string holds the password: wipe our copy before anything else can happen.
+    std::fill(connection.begin(), connection.end(), u'\0');
+    std::fill(completed.begin(), completed.end(), u'\0');
+    if (!Succeeded(rc)) engine_.Raise(SQL_HANDLE_DBC, dbc.Get(), rc);
+    dbc_ = std::move(dbc);
+    driver_ = driver;
+}
+
+void DatabaseSession::Disconnect() {
+    if (!IsConnected()) return;
+    // A member may detach itself while being released; walk a copy.
+    const auto members = members_;
+    for (ISessionMember* member : members) member->ReleaseOnDisconnect();
+    engine_.Api().SQLDisconnect(dbc_.Get());  // a broken link fails here; the handle goes anyway
+    dbc_.Reset();
+    driver_.clear();
+}
+
+std::vector<ResultSet> DatabaseSession::RunBatch(const std::string& sql, bool keepRows) {
+    if (!IsConnected()) throw EDatabaseError(name_, texts::kNotConnected);
+    OdbcHandle stmt = engine_.Allocate(SQL_HANDLE_STMT, dbc_.Get());
+    std::u16string text = text::Utf8ToUtf16(sql);
+    return BatchReader(engine_, stmt.Get(), keepRows).Run(text);
+}
+
+void DatabaseSession::Attach(ISessionMember& member) {
+    if (std::find(members_.begin(), members_.end(), &member) == members_.end())
+        members_.push_back(&member);
+}
+
+void DatabaseSession::Detach(ISessionMember& member) {
+    members_.erase(std::remove(members_.begin(), members_.end(), &member), members_.end());
+}
+
+}  // namespace kurdb::db
