@@ -1,0 +1,328 @@
+"""The server's state: databases with their tables, logins, server roles and languages.
+
+All of it lives in memory. With a state file it is loaded at start and written again, atomically, after
+every request that changed it.
+"""
+
+import base64
+import datetime
+import decimal
+import hashlib
+import json
+import os
+import secrets
+import tempfile
+import threading
+
+from . import sqltypes
+from .sqltypes import SqlType
+
+FIXED_ROLES = ["sysadmin", "securityadmin", "serveradmin", "setupadmin", "processadmin", "diskadmin",
+               "dbcreator", "bulkadmin"]
+# principal_id of public and the fixed roles, as SQL Server numbers them.
+ROLE_IDS = {"public": 2, "sysadmin": 3, "securityadmin": 4, "serveradmin": 5, "setupadmin": 6,
+            "processadmin": 7, "diskadmin": 8, "dbcreator": 9, "bulkadmin": 10}
+SYSTEM_DATABASES = ["master", "tempdb", "model", "msdb"]
+
+# syslanguages: langid, name, alias, lcid, dateformat, datefirst, months, shortmonths, days, msglangid
+LANGUAGES = [
+    (0, "us_english", "English", 1033, "mdy", 7,
+     "January,February,March,April,May,June,July,August,September,October,November,December",
+     "Jan,Feb,Mar,Apr,May,Jun,Jul,Aug,Sep,Oct,Nov,Dec",
+     "Monday,Tuesday,Wednesday,Thursday,Friday,Saturday,Sunday", 1033),
+    (1, "Deutsch", "German", 1031, "dmy", 1,
+     "Januar,Februar,März,April,Mai,Juni,Juli,August,September,Oktober,November,Dezember",
+     "Jan,Feb,Mrz,Apr,Mai,Jun,Jul,Aug,Sep,Okt,Nov,Dez",
+     "Montag,Dienstag,Mittwoch,Donnerstag,Freitag,Samstag,Sonntag", 1031),
+    (2, "Français", "French", 1036, "dmy", 1,
+     "janvier,février,mars,avril,mai,juin,juillet,août,septembre,octobre,novembre,décembre",
+     "janv,févr,mars,avr,mai,juin,juil,août,sept,oct,nov,déc",
+     "lundi,mardi,mercredi,jeudi,vendredi,samedi,dimanche", 1036),
+    (22, "Türkçe", "Turkish", 1055, "dmy", 1,
+     "Ocak,Şubat,Mart,Nisan,Mayıs,Haziran,Temmuz,Ağustos,Eylül,Ekim,Kasım,Aralık",
+     "Oca,Şub,Mar,Nis,May,Haz,Tem,Ağu,Eyl,Eki,Kas,Ara",
+     "Pazartesi,Salı,Çarşamba,Perşembe,Cuma,Cumartesi,Pazar", 1033),
+    (23, "British", "British English", 2057, "dmy", 1,
+     "January,February,March,April,May,June,July,August,September,October,November,December",
+     "Jan,Feb,Mar,Apr,May,Jun,Jul,Aug,Sep,Oct,Nov,Dec",
+     "Monday,Tuesday,Wednesday,Thursday,Friday,Saturday,Sunday", 1033),
+]
+
+
+def now():
+    return sqltypes.round_datetime(datetime.datetime.now())
+
+
+class Column:
+    def __init__(self, name, type_, nullable=True, identity=None, default=None, collation=None):
+        self.name = name
+        self.type = type_
+        self.nullable = nullable
+        self.identity = identity          # (seed, step) or None
+        self.default = default            # name of the default constraint bound to the column, or None
+        self.collation = collation        # Collation of char data
+
+    def to_json(self):
+        return {"name": self.name, "type": self.type.to_json(), "nullable": self.nullable,
+                "identity": self.identity, "default": self.default}
+
+
+class Index:
+    def __init__(self, name, index_id, columns, unique=False, clustered=False, kind=None, filegroup="PRIMARY"):
+        self.name = name
+        self.index_id = index_id
+        self.columns = columns            # column names
+        self.unique = unique
+        self.clustered = clustered
+        self.kind = kind                  # None for CREATE INDEX, "PK" or "UQ" for a key constraint
+        self.filegroup = filegroup
+
+    def to_json(self):
+        return dict(self.__dict__)
+
+
+class DbObject:
+    """A row of sysobjects: a user table, a key constraint or a default constraint."""
+
+    def __init__(self, name, object_id, xtype, parent_id=0, created=None, definition=None, column=None):
+        self.name = name
+        self.id = object_id
+        self.xtype = xtype                # U, PK, UQ, D
+        self.parent_id = parent_id
+        self.created = created or now()
+        self.definition = definition      # default constraints: the text SQL Server keeps, e.g. ((0))
+        self.column = column              # default constraints: the column name
+
+    def to_json(self):
+        d = dict(self.__dict__)
+        d["created"] = self.created.isoformat()
+        return d
+
+
+class Table:
+    def __init__(self, obj, columns):
+        self.obj = obj
+        self.columns = columns
+        self.rows = []
+        self.indexes = []
+        self.identity_last = None         # last identity value handed out
+
+    @property
+    def name(self):
+        return self.obj.name
+
+    def column_index(self, name, collation):
+        key = collation.fold(name)
+        for i, col in enumerate(self.columns):
+            if collation.fold(col.name) == key:
+                return i
+        return -1
+
+    def has_lob(self):
+        return any(c.type.is_lob for c in self.columns)
+
+
+class Database:
+    def __init__(self, name, dbid, collation, owner="sa", created=None):
+        self.name = name
+        self.dbid = dbid
+        self.collation = collation
+        self.owner = owner
+        self.created = created or now()
+        self.objects = {}                 # folded name -> DbObject
+        self.tables = {}                  # object id -> Table
+
+    def find_object(self, name):
+        return self.objects.get(self.collation.fold(name))
+
+    def find_table(self, name):
+        obj = self.find_object(name)
+        if obj is not None and obj.xtype == "U":
+            return self.tables[obj.id]
+        return None
+
+    def object_by_id(self, object_id):
+        for obj in self.objects.values():
+            if obj.id == object_id:
+                return obj
+        return None
+
+
+class Login:
+    def __init__(self, name, principal_id, password, default_database="master", default_language="us_english",
+                 created=None, sid=None, salt=None, password_hash=None):
+        self.name = name
+        self.principal_id = principal_id
+        self.sid = sid or secrets.token_bytes(16)
+        self.salt = salt or secrets.token_bytes(8)
+        self.password_hash = password_hash or self._hash(password)
+        self.default_database = default_database
+        self.default_language = default_language
+        self.roles = set()                # fixed server roles, lower case
+        self.created = created or now()
+        self.modified = self.created
+
+    def _hash(self, password):
+        return hashlib.sha256(self.salt + (password or "").encode("utf-8")).hexdigest()
+
+    def check_password(self, password):
+        return secrets.compare_digest(self._hash(password), self.password_hash)
+
+    def set_password(self, password):
+        self.password_hash = self._hash(password)
+
+
+class Server:
+    """The whole server state. `lock` guards it; requests run one at a time while they touch it."""
+
+    def __init__(self, sa_password, collation, state_file=None, name="KURDB-STANDIN"):
+        self.lock = threading.RLock()
+        self.collation = collation
+        self.name = name
+        self.state_file = state_file
+        self.databases = {}
+        self.logins = {}
+        self.next_object_id = 245575913
+        self.next_principal_id = 256
+        self.dirty = False
+        self.sessions = {}                # spid -> session, for "database in use"
+        loaded = state_file and os.path.exists(state_file) and self._load(state_file)
+        if not loaded:
+            for i, name_ in enumerate(SYSTEM_DATABASES, 1):
+                self.databases[name_] = Database(name_, i, collation)
+        sa = self.logins.get("sa")
+        if sa is None:
+            sa = Login("sa", 1, sa_password, sid=b"\x01")
+            sa.roles.add("sysadmin")
+            self.logins["sa"] = sa
+        else:
+            sa.set_password(sa_password)
+
+    # -- lookups -----------------------------------------------------------------------------------------
+    def fold(self, text):
+        return self.collation.fold(text)
+
+    def database(self, name):
+        return self.databases.get(self.fold(name))
+
+    def login(self, name):
+        return self.logins.get(self.fold(name))
+
+    def new_object_id(self):
+        self.next_object_id += 16 * 1000 + 7
+        return self.next_object_id
+
+    def language(self, name):
+        """syslanguages row by name or alias, or None."""
+        key = self.fold(name or "")
+        for row in LANGUAGES:
+            if self.fold(row[1]) == key or self.fold(row[2]) == key:
+                return row
+        return None
+
+    def language_by_id(self, langid):
+        for row in LANGUAGES:
+            if row[0] == langid:
+                return row
+        return None
+
+    def add_database(self, name, owner):
+        dbid = max(db.dbid for db in self.databases.values()) + 1
+        db = Database(name, dbid, self.collation, owner)
+        self.databases[self.fold(name)] = db
+        self.dirty = True
+        return db
+
+    def add_login(self, name, password, default_database, default_language):
+        login = Login(name, self.next_principal_id, password, default_database, default_language)
+        self.next_principal_id += 1
+        self.logins[self.fold(name)] = login
+        self.dirty = True
+        return login
+
+    # -- persistence -------------------------------------------------------------------------------------
+    def save(self):
+        """Writes the state file, replacing it in one step, when a state file was given."""
+        if not self.state_file or not self.dirty:
+            self.dirty = False
+            return
+        data = {
+            "version": 1,
+            "collation": self.collation.name,
+            "next_object_id": self.next_object_id,
+            "next_principal_id": self.next_principal_id,
+            "logins": [{"name": l.name, "principal_id": l.principal_id, "sid": l.sid.hex(), "salt": l.salt.hex(),
+                        "password_hash": l.password_hash, "default_database": l.default_database,
+                        "default_language": l.default_language, "roles": sorted(l.roles),
+                        "created": l.created.isoformat()} for l in self.logins.values()],
+            "databases": [self._db_json(db) for db in self.databases.values()],
+        }
+        folder = os.path.dirname(os.path.abspath(self.state_file))
+        fd, tmp = tempfile.mkstemp(prefix=".standin-state-", dir=folder)
+        with os.fdopen(fd, "w", encoding="utf-8") as f:
+            json.dump(data, f, indent=1, default=_json_value)
+        os.replace(tmp, self.state_file)
+        self.dirty = False
+
+    def _db_json(self, db):
+        return {
+            "name": db.name, "dbid": db.dbid, "owner": db.owner, "created": db.created.isoformat(),
+            "objects": [o.to_json() for o in db.objects.values()],
+            "tables": [{"id": t.obj.id, "columns": [c.to_json() for c in t.columns],
+                        "indexes": [i.to_json() for i in t.indexes], "identity_last": t.identity_last,
+                        "rows": [[_json_value(v) for v in row] for row in t.rows]} for t in db.tables.values()],
+        }
+
+    def _load(self, path):
+        with open(path, encoding="utf-8") as f:
+            data = json.load(f)
+        self.next_object_id = data["next_object_id"]
+        self.next_principal_id = data["next_principal_id"]
+        for l in data["logins"]:
+            login = Login(l["name"], l["principal_id"], None, l["default_database"], l["default_language"],
+                          created=datetime.datetime.fromisoformat(l["created"]), sid=bytes.fromhex(l["sid"]),
+                          salt=bytes.fromhex(l["salt"]), password_hash=l["password_hash"])
+            login.roles = set(l["roles"])
+            self.logins[self.fold(login.name)] = login
+        for d in data["databases"]:
+            db = Database(d["name"], d["dbid"], self.collation, d["owner"],
+                          datetime.datetime.fromisoformat(d["created"]))
+            for o in d["objects"]:
+                obj = DbObject(o["name"], o["id"], o["xtype"], o["parent_id"],
+                               datetime.datetime.fromisoformat(o["created"]), o["definition"], o["column"])
+                db.objects[db.collation.fold(obj.name)] = obj
+            for t in d["tables"]:
+                obj = db.object_by_id(t["id"])
+                cols = [Column(c["name"], SqlType.from_json(c["type"]), c["nullable"],
+                               tuple(c["identity"]) if c["identity"] else None, c["default"], db.collation)
+                        for c in t["columns"]]
+                table = Table(obj, cols)
+                table.indexes = [Index(**i) for i in t["indexes"]]
+                table.identity_last = t["identity_last"]
+                table.rows = [[_from_json_value(v) for v in row] for row in t["rows"]]
+                db.tables[obj.id] = table
+            self.databases[self.fold(db.name)] = db
+        return True
+
+
+def _json_value(value):
+    if isinstance(value, bytes):
+        return {"b": base64.b64encode(value).decode("ascii")}
+    if isinstance(value, datetime.datetime):
+        return {"dt": value.isoformat()}
+    if isinstance(value, decimal.Decimal):
+        return {"dec": str(value)}
+    if isinstance(value, (SqlType,)):
+        return value.to_json()
+    return value
+
+
+def _from_json_value(value):
+    if isinstance(value, dict):
+        if "b" in value:
+            return base64.b64decode(value["b"])
+        if "dt" in value:
+            return datetime.datetime.fromisoformat(value["dt"])
+        if "dec" in value:
+            return decimal.Decimal(value["dec"])
+    return value

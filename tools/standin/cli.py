@@ -1,0 +1,113 @@
+"""Command line of the stand-in server."""
+
+import argparse
+import ipaddress
+import logging
+import os
+import signal
+import socket
+import sys
+import tempfile
+import threading
+
+from . import catalog, sqltypes
+from .errors import MESSAGES
+from .server import Faults, StandinServer, Transcript
+
+log = logging.getLogger("standin")
+
+
+def write_atomically(path, text):
+    folder = os.path.dirname(os.path.abspath(path))
+    fd, tmp = tempfile.mkstemp(prefix=".standin-", dir=folder)
+    with os.fdopen(fd, "w", encoding="utf-8") as f:
+        f.write(text)
+    os.replace(tmp, path)
+
+
+def is_loopback(host):
+    try:
+        return ipaddress.ip_address(socket.gethostbyname(host) if ":" not in host else host).is_loopback
+    except (ValueError, OSError):
+        return False
+
+
+def parse_args(argv):
+    p = argparse.ArgumentParser(
+        prog="python3 tools/standin",
+        description="Stand-in Microsoft SQL Server for Kurdb development and tests: TDS 7.1-7.4 without "
+                    "TLS, SQL logins, the T-SQL the setup wizard and its tests send.")
+    p.add_argument("--host", default="127.0.0.1",
+                   help="address to listen on (default 127.0.0.1); an address that is not loopback needs "
+                        "--allow-remote")
+    p.add_argument("--allow-remote", action="store_true",
+                   help="allow --host to be an address other machines can reach")
+    p.add_argument("--port", type=int, default=1433, help="TCP port; 0 picks a free one (default 1433)")
+    p.add_argument("--sa-password", required=True, help="password of the sa login")
+    p.add_argument("--ready-file", help="file that receives the port number once the server listens")
+    p.add_argument("--transcript", help="append a JSON line per connection, login, batch and RPC to this file")
+    p.add_argument("--state-file", help="load the server state from this file at start (when present) and "
+                                        "write it back after every change; without it the state is in memory")
+    p.add_argument("--collation", default="Turkish_CI_AS",
+                   choices=sorted(c.name for c in sqltypes.COLLATIONS.values()),
+                   help="server and database collation (default Turkish_CI_AS, code page 1254)")
+    p.add_argument("--server-name", default="KURDB-STANDIN", help="@@SERVERNAME and the server name in messages")
+    p.add_argument("--fail-batch", nargs="+", action="append", default=[], metavar="ARG",
+                   help="TEXT NUMBER [MESSAGE]: a batch or RPC call whose text contains TEXT (any case) fails "
+                        "with error NUMBER and MESSAGE and runs nothing; repeatable")
+    p.add_argument("--drop-after", type=int, metavar="N",
+                   help="close each connection when its request N+1 arrives (after N answered requests)")
+    p.add_argument("--delay-ms", type=int, default=0, metavar="MS",
+                   help="hold every reply back this long; an attention sent meanwhile cancels the reply")
+    p.add_argument("-v", "--verbose", action="store_true", help="log every batch and RPC to stderr")
+    args = p.parse_args(argv)
+    rules = []
+    for rule in args.fail_batch:
+        if len(rule) not in (2, 3) or not rule[1].lstrip("-").isdigit():
+            p.error("--fail-batch takes TEXT NUMBER [MESSAGE]")
+        number = int(rule[1])
+        message = rule[2] if len(rule) == 3 else None
+        if message is None:
+            template = MESSAGES.get(number, (16, "Injected failure.", None))[1]
+            message = template.replace("%s", rule[0])
+        rules.append((rule[0], number, message))
+    args.fail_rules = rules
+    if not args.allow_remote and not is_loopback(args.host):
+        p.error("--host %s is not a loopback address; add --allow-remote to listen there" % args.host)
+    return args
+
+
+def main(argv=None):
+    args = parse_args(sys.argv[1:] if argv is None else argv)
+    logging.basicConfig(level=logging.DEBUG if args.verbose else logging.INFO,
+                        format="standin: %(message)s", stream=sys.stderr)
+    collation = sqltypes.COLLATIONS[args.collation.lower()]
+    state = catalog.Server(args.sa_password, collation, args.state_file, args.server_name)
+    faults = Faults(args.fail_rules, args.drop_after, args.delay_ms)
+    try:
+        srv = StandinServer(state, args.host, args.port, faults, Transcript(args.transcript))
+    except OSError as e:
+        log.error("cannot listen on %s:%s: %s", args.host, args.port, e)
+        return 1
+    stop = threading.Event()
+
+    def on_signal(signum, frame):
+        stop.set()
+    signal.signal(signal.SIGTERM, on_signal)
+    signal.signal(signal.SIGINT, on_signal)
+    srv.start()
+    log.info("listening on %s port %d (collation %s)", args.host, srv.port, collation.name)
+    if args.ready_file:
+        write_atomically(args.ready_file, "%d\n" % srv.port)
+    try:
+        while not stop.wait(0.5):
+            pass
+    finally:
+        srv.stop()
+        if args.ready_file:
+            try:
+                os.remove(args.ready_file)
+            except OSError:
+                pass
+        log.info("stopped")
+    return 0

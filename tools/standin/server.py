@@ -1,0 +1,358 @@
+"""TCP listener and the TDS conversation of each connection, one thread per connection."""
+
+import datetime
+import decimal
+import json
+import logging
+import select
+import socket
+import threading
+import traceback
+
+from . import engine, parser, procs, tds
+from .errors import MESSAGES, SqlError
+
+log = logging.getLogger("standin")
+
+
+class Faults:
+    """Fault injection: batches that fail, connections that drop, replies that come late."""
+
+    def __init__(self, fail_rules=(), drop_after=None, delay_ms=0):
+        self.fail_rules = list(fail_rules)    # (text, number, message)
+        self.drop_after = drop_after
+        self.delay_ms = delay_ms
+
+    def failure_for(self, text):
+        lowered = text.lower()
+        for needle, number, message in self.fail_rules:
+            if needle.lower() in lowered:
+                severity = MESSAGES.get(number, (16,))[0] or 16
+                return SqlError(number, text=message, severity=severity)
+        return None
+
+
+class Transcript:
+    """JSON lines, one per event: connect, login, batch, rpc, attention, disconnect."""
+
+    def __init__(self, path):
+        self.lock = threading.Lock()
+        self.file = open(path, "a", encoding="utf-8") if path else None
+
+    def write(self, conn, event, **fields):
+        if self.file is None:
+            return
+        record = {"time": datetime.datetime.now().isoformat(timespec="milliseconds"), "conn": conn,
+                  "event": event}
+        record.update(fields)
+        line = json.dumps(record, ensure_ascii=False, default=_jsonable)
+        with self.lock:
+            self.file.write(line + "\n")
+            self.file.flush()
+
+    def close(self):
+        if self.file is not None:
+            self.file.close()
+
+
+def _jsonable(value):
+    if isinstance(value, bytes):
+        return "0x" + value.hex().upper()
+    if isinstance(value, (datetime.datetime, datetime.date)):
+        return value.isoformat()
+    if isinstance(value, decimal.Decimal):
+        return str(value)
+    return str(value)
+
+
+class StandinServer:
+    def __init__(self, state, host="127.0.0.1", port=0, faults=None, transcript=None):
+        self.state = state
+        self.faults = faults or Faults()
+        self.transcript = transcript or Transcript(None)
+        self.sock = socket.socket(socket.AF_INET6 if ":" in host else socket.AF_INET, socket.SOCK_STREAM)
+        self.sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        self.sock.bind((host, port))
+        self.sock.listen(32)
+        self.port = self.sock.getsockname()[1]
+        self.connections = set()
+        self.conn_lock = threading.Lock()
+        self.next_spid = 51
+        self.stopping = threading.Event()
+        self.thread = None
+
+    def start(self):
+        self.thread = threading.Thread(target=self._accept_loop, name="accept", daemon=True)
+        self.thread.start()
+
+    def _accept_loop(self):
+        while not self.stopping.is_set():
+            try:
+                sock, addr = self.sock.accept()
+            except OSError:
+                break
+            with self.conn_lock:
+                spid = self.next_spid
+                self.next_spid += 1
+                if self.next_spid > 32000:
+                    self.next_spid = 51
+            conn = Connection(self, sock, addr, spid)
+            with self.conn_lock:
+                self.connections.add(conn)
+            threading.Thread(target=conn.run, name="conn-%d" % spid, daemon=True).start()
+
+    def stop(self):
+        self.stopping.set()
+        try:
+            self.sock.close()
+        except OSError:
+            pass
+        with self.conn_lock:
+            conns = list(self.connections)
+        for conn in conns:
+            conn.close()
+        with self.state.lock:
+            self.state.save()
+        self.transcript.close()
+
+
+class Connection:
+    def __init__(self, server, sock, addr, spid):
+        self.server = server
+        self.state = server.state
+        self.sock = sock
+        self.addr = addr
+        self.spid = spid
+        self.io = tds.PacketIO(sock)
+        self.session = None
+        self.version = tds.TDS74
+        self.requests = 0
+
+    def close(self):
+        try:
+            self.sock.shutdown(socket.SHUT_RDWR)
+        except OSError:
+            pass
+        try:
+            self.sock.close()
+        except OSError:
+            pass
+
+    def run(self):
+        peer = "%s:%s" % (self.addr[0], self.addr[1])
+        self.server.transcript.write(self.spid, "connect", peer=peer)
+        log.info("connection %d from %s", self.spid, peer)
+        try:
+            if self.login():
+                self.serve()
+        except (OSError, tds.ProtocolError) as e:
+            log.info("connection %d: %s", self.spid, e)
+        finally:
+            with self.state.lock:
+                self.state.sessions.pop(self.spid, None)
+            with self.server.conn_lock:
+                self.server.connections.discard(self)
+            self.close()
+            self.server.transcript.write(self.spid, "disconnect")
+            log.info("connection %d closed", self.spid)
+
+    # -- login --------------------------------------------------------------------------------------------
+
+    def login(self):
+        msg = self.io.read_message()
+        if msg is None:
+            return False
+        if msg[0] == tds.PRELOGIN:
+            self.io.send_message(tds.prelogin_reply())
+            msg = self.io.read_message()
+            if msg is None:
+                return False
+        if msg[0] != tds.LOGIN7:
+            raise tds.ProtocolError("expected LOGIN7, got packet type 0x%02X" % msg[0])
+        lg = tds.parse_login7(msg[1])
+        self.version = tds.negotiate_version(lg.version)
+        size = lg.packet_size or 4096
+        self.io.packet_size = min(max(size, 512), 32767)
+        state = self.state
+        w = tds.TokenWriter(self.version, state.collation, state.name)
+        with state.lock:
+            failure = None
+            login = state.login(lg.username)
+            if lg.integrated or login is None or not login.check_password(lg.password):
+                failure = []
+            else:
+                requested = lg.database
+                db = state.database(requested or login.default_database)
+                if db is None or not self._can_open(login, db):
+                    failure = [SqlError(4060, requested)] if requested else [SqlError(4064)]
+            if failure is not None:
+                failure.append(SqlError(18456, lg.username))
+                for e in failure:
+                    w.message(e.number, 1, e.severity, e.text, 1, "", True)
+                w.done("DONE", engine.DONE_ERROR, 0, 0)
+                self.io.send_message(w.finish())
+                self.server.transcript.write(self.spid, "login", user=lg.username, ok=False,
+                                             tds=tds.VERSION_NAMES[self.version], app=lg.appname,
+                                             errors=[e.number for e in failure])
+                log.info("connection %d: login failed for %r", self.spid, lg.username)
+                return False
+            language = state.language(lg.language) if lg.language else None
+            language = language or state.language(login.default_language) or state.language("us_english")
+            self.session = engine.Session(state, login, self.spid, db.name, language)
+            state.sessions[self.spid] = self.session
+        w.env_change(1, db.name, "master")
+        w.message(5701, 2, 0, "Changed database context to '%s'." % db.name, 1, "", False)
+        w.env_change(7, state.collation.wire(), b"")
+        w.env_change(2, language[1], "")
+        w.message(5703, 1, 0, "Changed language setting to %s." % language[1], 1, "", False)
+        w.loginack(self.version)
+        if any(fid == 0x0A for fid, _ in lg.features):
+            w.featureextack([(0x0A, b"\x01")])
+        w.env_change(4, str(self.io.packet_size), str(self.io.packet_size))
+        w.done("DONE", 0, 0, 0)
+        self.io.send_message(w.finish())
+        self.server.transcript.write(self.spid, "login", user=login.name, ok=True, database=db.name,
+                                     language=language[1], tds=tds.VERSION_NAMES[self.version], app=lg.appname,
+                                     packet_size=self.io.packet_size)
+        log.info("connection %d: %s logged in (TDS %s, %s)", self.spid, login.name,
+                 tds.VERSION_NAMES[self.version], lg.appname)
+        return True
+
+    @staticmethod
+    def _can_open(login, db):
+        return ("sysadmin" in login.roles or db.name.lower() in ("master", "tempdb", "msdb") or
+                db.owner.lower() == login.name.lower())
+
+    # -- requests -----------------------------------------------------------------------------------------
+
+    def serve(self):
+        faults = self.server.faults
+        while True:
+            msg = self.io.read_message()
+            if msg is None:
+                return
+            ptype, payload = msg
+            if ptype == tds.ATTENTION:
+                self.server.transcript.write(self.spid, "attention")
+                self.io.send_message(tds.done_message(tds.DONE_ATTN, self.version))
+                continue
+            self.requests += 1
+            if faults.drop_after is not None and self.requests > faults.drop_after:
+                self.server.transcript.write(self.spid, "dropped", after=faults.drop_after)
+                log.info("connection %d: dropped after %d requests", self.spid, faults.drop_after)
+                return
+            w = tds.TokenWriter(self.version, self.state.collation, self.state.name)
+            if ptype == tds.SQL_BATCH:
+                self.batch(tds.parse_sql_batch(payload, self.version), w)
+                reply = w.finish("DONE")
+            elif ptype == tds.RPC:
+                self.rpc(tds.parse_rpc(payload, self.version), w)
+                reply = w.finish("DONEPROC")
+            elif ptype == tds.TRANSACTION:
+                e = SqlError(40517, "transaction manager request")
+                w.message(e.number, 1, e.severity, e.text, 1, "", True)
+                w.done("DONE", engine.DONE_ERROR, 0, 0)
+                reply = w.finish()
+                self.server.transcript.write(self.spid, "transaction", outcome=self._outcome(w))
+            else:
+                raise tds.ProtocolError("unexpected packet type 0x%02X" % ptype)
+            if faults.delay_ms and self._attention_during_delay(faults.delay_ms / 1000.0):
+                self.server.transcript.write(self.spid, "attention")
+                self.io.send_message(tds.done_message(0, self.version))
+                self.io.send_message(tds.done_message(tds.DONE_ATTN, self.version))
+                continue
+            self.io.send_message(reply)
+
+    def _attention_during_delay(self, seconds):
+        """Waits out the reply delay; True when the client cancelled meanwhile."""
+        if not self.io.has_buffered():
+            ready, _, _ = select.select([self.sock], [], [], seconds)
+            if not ready:
+                return False
+        msg = self.io.read_message()
+        if msg is None:
+            raise OSError("client closed the connection")
+        if msg[0] != tds.ATTENTION:
+            raise tds.ProtocolError("request 0x%02X sent before the previous reply" % msg[0])
+        return True
+
+    def _outcome(self, w):
+        return {"ok": not w.errors,
+                "errors": [{"number": n, "severity": s, "message": t} for n, s, t in w.errors],
+                "rowcounts": w.counts}
+
+    def _run(self, w, action, description):
+        """Runs one request under the server lock; an internal fault becomes an error the client sees."""
+        state = self.state
+        with state.lock:
+            try:
+                action()
+            except engine.Abort:
+                pass
+            except SqlError as e:
+                w.message(e.number, e.state, e.severity, e.text, e.line or 1, e.proc, True)
+                w.done("DONE", engine.DONE_ERROR | engine.DONE_MORE, 0, 0)
+            except Exception:  # a fault of the stand-in itself: report it, keep serving
+                log.error("connection %d: internal error in %s\n%s", self.spid, description,
+                          traceback.format_exc())
+                w.message(50000, 1, 16, "Internal error in the stand-in server: %s" %
+                          traceback.format_exc(limit=1).strip().splitlines()[-1], 1, "", True)
+                w.done("DONE", engine.DONE_ERROR | engine.DONE_MORE, 0, 0)
+            try:
+                state.save()
+            except OSError as e:
+                log.error("cannot write the state file: %s", e)
+
+    def batch(self, text, w):
+        database = self.session.database
+        log.debug("connection %d batch: %s", self.spid, text)
+        failure = self.server.faults.failure_for(text)
+        if failure is not None:
+            w.message(failure.number, 1, failure.severity, failure.text, 1, "", True)
+            w.done("DONE", engine.DONE_ERROR, 0, 0)
+        else:
+            ex = engine.Executor(self.session, w)
+            self._run(w, lambda: ex.run_batch(text), "a batch")
+        self.server.transcript.write(self.spid, "batch", database=database, text=text,
+                                     injected=failure is not None, outcome=self._outcome(w))
+
+    def rpc(self, calls, w):
+        for call in calls:
+            name = call.name if call.name is not None else procs.PROC_IDS.get(call.proc_id, "#%s" % call.proc_id)
+            database = self.session.database
+            log.debug("connection %d rpc %s %r", self.spid, name, call.params)
+            texts = [name] + [v for _, v, _, _ in call.params if isinstance(v, str)]
+            failure = self.server.faults.failure_for("\n".join(texts))
+            if failure is not None:
+                w.message(failure.number, 1, failure.severity, failure.text, 1, "", True)
+                w.done("DONEPROC", engine.DONE_ERROR | engine.DONE_MORE, 0, 0)
+            else:
+                ex = engine.Executor(self.session, w)
+                self._run(w, lambda: run_rpc(ex, name, call.params), "an RPC")
+            self.server.transcript.write(
+                self.spid, "rpc", database=database, proc=name, injected=failure is not None,
+                params=[{"name": n, "value": v, "output": o} for n, v, _, o in call.params],
+                outcome=self._outcome(w))
+
+
+def run_rpc(ex, name, params):
+    """One RPC call: the procedure's results, RETURNSTATUS, a RETURNVALUE per OUTPUT parameter, DONEPROC."""
+    scope = engine.Scope(0)
+    try:
+        parts = parser.parse_name(name.strip())
+    except SqlError:
+        parts = [name]
+    args = [(n or None, v, t, o, None) for n, v, t, o in params]
+    try:
+        status, outputs = ex.call_procedure(parts, args, scope, 1, rpc=True)
+    except SqlError as e:
+        ex.emit_error(e, scope)
+        ex.sink.done("DONEPROC", engine.DONE_ERROR | engine.DONE_MORE, 0, 0)
+        return
+    except engine.Abort:
+        ex.sink.done("DONEPROC", engine.DONE_ERROR | engine.DONE_MORE, 0, 0)
+        return
+    for k, value in outputs:
+        n, _, typ, _ = params[k]
+        ex.sink.return_value(k, n, typ, value)
+    ex.sink.done("DONEPROC", engine.DONE_MORE, 0, 0)
