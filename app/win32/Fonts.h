@@ -1,0 +1,62 @@
+#pragma once
+// Fonts of the wizard window. A font handed to a control with WM_SETFONT stays owned by the
+// window, so each one lives in a GdiFont that deletes it once no control uses it any more.
+#include <windows.h>
+
+#include <map>
+#include <string>
+#include <tuple>
+#include <utility>
+
+#include "app/WindowDef.h"
+
+namespace kurdb::win32 {
+
+class GdiFont {
+public:
+    GdiFont() = default;
+    explicit GdiFont(HFONT font) : font_(font) {}
+    ~GdiFont() { Reset(); }
+    GdiFont(const GdiFont&) = delete;
+    GdiFont& operator=(const GdiFont&) = delete;
+    GdiFont(GdiFont&& other) noexcept : font_(std::exchange(other.font_, nullptr)) {}
+    GdiFont& operator=(GdiFont&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            font_ = std::exchange(other.font_, nullptr);
+        }
+        return *this;
+    }
+    HFONT Get() const { return font_; }
+    explicit operator bool() const { return font_ != nullptr; }
+
+private:
+    void Reset() {
+        if (font_) ::DeleteObject(font_);
+        font_ = nullptr;
+    }
+    HFONT font_ = nullptr;
+};
+
+// The fonts of the window's controls at one DPI, made on first use: the definition's face
+// (the form's where a control names none), its pixel height scaled to the DPI, bold where
+// defined, Turkish character set.
+class FontSet {
+public:
+    FontSet(const ControlDef& form, int dpi) : form_(&form), dpi_(dpi) {}
+    FontSet(const FontSet&) = delete;
+    FontSet& operator=(const FontSet&) = delete;
+    FontSet(FontSet&&) = default;
+    FontSet& operator=(FontSet&&) = default;
+
+    // Throws std::runtime_error when the system cannot make the font.
+    HFONT For(const FontDef& font);
+    int Dpi() const { return dpi_; }
+
+private:
+    const ControlDef* form_;
+    int dpi_;
+    std::map<std::tuple<std::string, int, bool>, GdiFont> fonts_;
+};
+
+}  // namespace kurdb::win32

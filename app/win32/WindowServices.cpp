@@ -1,0 +1,44 @@
+#include "app/win32/WindowServices.h"
+
+#include "app/win32/ConfirmDialog.h"
+#include "shell/win32/WideString.h"
+
+namespace kurdb::win32 {
+
+HCURSOR WindowServices::WaitCursor() { return ::LoadCursorW(nullptr, IDC_WAIT); }
+
+HWND WindowServices::LiveOwner() const { return owner_ && ::IsWindow(owner_) ? owner_ : nullptr; }
+
+bool WindowServices::Confirm(const std::string& question) {
+    return RunConfirmDialog(LiveOwner(), Wide(question));
+}
+
+void WindowServices::ShowError(const std::string& text, const std::string& caption) {
+    ::MessageBoxW(LiveOwner(), Wide(text).c_str(), Wide(caption).c_str(), MB_OK | MB_ICONSTOP);
+}
+
+void WindowServices::SetBusy(bool busy) {
+    busy_ = busy;
+    if (busy) {
+        ::SetCursor(WaitCursor());
+        return;
+    }
+    // Let the window under the mouse choose its cursor again (an edit wants its I-beam).
+    POINT at;
+    if (::GetCursorPos(&at)) {
+        HWND under = ::WindowFromPoint(at);
+        if (under && ::GetWindowThreadProcessId(under, nullptr) == ::GetCurrentThreadId()) {
+            const LRESULT hit = ::SendMessageW(under, WM_NCHITTEST, 0, MAKELPARAM(at.x, at.y));
+            ::SendMessageW(under, WM_SETCURSOR, reinterpret_cast<WPARAM>(under),
+                           MAKELPARAM(static_cast<WORD>(hit), WM_MOUSEMOVE));
+            return;
+        }
+    }
+    ::SetCursor(::LoadCursorW(nullptr, IDC_ARROW));
+}
+
+void WindowServices::CloseWindow() {
+    if (HWND owner = LiveOwner()) ::DestroyWindow(owner);
+}
+
+}  // namespace kurdb::win32

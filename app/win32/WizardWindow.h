@@ -1,0 +1,121 @@
+#pragma once
+// The wizard window in native Win32 controls, built from the window definition: the form, the
+// title label, the page control with its four pages and the controls on them. It mirrors the
+// form model into the controls, writes the user's input back into the model and forwards
+// clicks to the controller; it never decides anything itself.
+#include <windows.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/FormModel.h"
+#include "app/Kurdb.h"
+#include "app/win32/Fonts.h"
+
+namespace kurdb::win32 {
+
+class WindowServices;
+
+// Class name of the wizard's main window.
+inline constexpr wchar_t kWizardWindowClass[] = L"TFFirmaDB";
+
+class WizardWindow {
+public:
+    // Creates the window, hidden, at its designed place and size scaled to the screen's DPI,
+    // with every control showing the model's current state. Throws std::runtime_error when a
+    // window cannot be created.
+    WizardWindow(FormModel& form, TFFirmaDB& controller, WindowServices& services,
+                 HINSTANCE instance);
+    // Destroys the window if it still exists.
+    ~WizardWindow();
+    WizardWindow(const WizardWindow&) = delete;
+    WizardWindow& operator=(const WizardWindow&) = delete;
+
+    // The main window; null once it has been destroyed.
+    HWND Handle() const { return hwnd_; }
+    // The window of a control: the group box of a radio group, the page window of a page;
+    // null for an invisible action button, an unknown name or after destruction.
+    HWND Control(std::string_view name) const;
+    // The window of an item of a radio group, or null.
+    HWND RadioItem(std::string_view name, int item) const;
+    // The DPI the window is laid out for.
+    int Dpi() const { return dpi_; }
+
+    // Shows the window and puts the focus on the first control in tab order.
+    void Show(int showCommand);
+
+    // The message loop's keyboard handling, called for every message before it is dispatched:
+    // Ctrl+Tab / Ctrl+Shift+Tab change the page, Enter presses a focused button, and the dialog
+    // manager handles Tab, arrows and access keys. True when the message was consumed.
+    bool PreTranslate(MSG& msg);
+
+private:
+    struct Widget {
+        const ControlDef* def = nullptr;
+        HWND hwnd = nullptr;
+        HWND parent = nullptr;
+        std::vector<HWND> items;  // radio buttons of a radio group
+    };
+
+    static LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK PageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK TabSubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
+                                            UINT_PTR id, DWORD_PTR self);
+    static LRESULT CALLBACK MemoSubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
+                                             UINT_PTR id, DWORD_PTR self);
+    static void RegisterClasses(HINSTANCE instance);
+
+    LRESULT FormMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    bool CommonMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
+
+    void CreateControls(HINSTANCE instance);
+    void CreateControl(const ControlDef& def, HINSTANCE instance);
+    void ArrangeZOrder();
+    void ApplyFonts();
+    void Layout();
+    void LayoutLabel(const Widget& w);
+    void LayoutRadioGroup(const Widget& w);
+    void ApplyDpi(int dpi, const RECT* suggested);
+
+    // Model -> controls.
+    void MirrorAll();
+    void Mirror(const std::string& control, Property what);
+    void MirrorText(const Widget& w);
+    void MirrorItemIndex(const Widget& w);
+    void MirrorLines(const Widget& w);
+    void ShowActivePage();
+
+    // Controls -> model and controller.
+    void OnCommand(HWND control, int code);
+    void OnUserSelectedPage(int index);
+    void SelectNextPage(bool forward);
+    void KeepFocusOnShownPage();
+    void OnDestroyed();
+
+    Widget* Find(std::string_view name);
+    const Widget* Find(std::string_view name) const;
+    Widget* WidgetOf(HWND hwnd, int* item);
+    HWND FirstTabStop(HWND container) const;
+    HWND InitialFocus() const;
+
+    FormModel& form_;
+    TFFirmaDB& controller_;
+    WindowServices& services_;
+    const ControlDef& formDef_;
+    std::string pageControl_;         // name of the page control
+    HWND hwnd_ = nullptr;
+    HWND tabs_ = nullptr;
+    HWND lastFocus_ = nullptr;        // restored when the window is activated again
+    int dpi_ = 96;
+    FontSet fonts_;
+    std::vector<Widget> widgets_;
+    std::map<std::string, std::size_t, std::less<>> byName_;
+    std::vector<HWND> pages_;         // page windows in tab order
+    bool mirroring_ = false;          // true while the model is copied into the controls
+    std::shared_ptr<WizardWindow*> self_;  // lets the model's listener outlive the window safely
+};
+
+}  // namespace kurdb::win32

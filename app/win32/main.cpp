@@ -1,0 +1,82 @@
+// Program entry of the Windows build: COM and the common controls, the composition root, the
+// wizard window and its message loop.
+#include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+
+#include <memory>
+
+#include "app/ErrorBox.h"
+#include "app/Program.h"
+#include "app/win32/Dpi.h"
+#include "app/win32/WindowServices.h"
+#include "app/win32/WizardWindow.h"
+#include "shell/Exception.h"
+#include "shell/Platform.h"
+#include "shell/win32/WideString.h"
+
+namespace {
+
+// COM stays initialised on the window thread for the program's lifetime: the shortcut maker
+// creates shell links on it.
+class ComApartment {
+public:
+    ComApartment() : ok_(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+    ~ComApartment() {
+        if (ok_) ::CoUninitialize();
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+
+private:
+    bool ok_;
+};
+
+void ShowStartError(const std::string& message) {
+    const std::string title = kurdb::ApplicationTitle(kurdb::MakeNativePlatform()->ExecutablePath());
+    ::MessageBoxW(nullptr, kurdb::win32::Wide(kurdb::ErrorBoxText(message)).c_str(),
+                  kurdb::win32::Wide(title).c_str(), MB_OK | MB_ICONSTOP | MB_TASKMODAL);
+}
+
+int Run(HINSTANCE instance, int showCommand) {
+    kurdb::win32::EnsureDpiAwareness();
+    ComApartment com;
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_TAB_CLASSES | ICC_WIN95_CLASSES};
+    ::InitCommonControlsEx(&controls);
+
+    kurdb::win32::WindowServices services;
+    std::unique_ptr<kurdb::Program> program;
+    try {
+        program = std::make_unique<kurdb::Program>(services);
+    } catch (const kurdb::Exception& e) {
+        ShowStartError(e.Message());
+        return 1;
+    }
+
+    kurdb::win32::WizardWindow window(program->Form(), program->Controller(), services, instance);
+    services.SetOwner(window.Handle());
+    program->Controller().FormCreate();
+    window.Show(showCommand);
+    program->Controller().FormShow();
+
+    MSG msg;
+    BOOL got;
+    while ((got = ::GetMessageW(&msg, nullptr, 0, 0)) != 0) {
+        if (got == -1) return 1;
+        if (window.PreTranslate(msg)) continue;
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+    }
+    return static_cast<int>(msg.wParam);
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+    try {
+        return Run(instance, showCommand);
+    } catch (const std::exception& e) {
+        ShowStartError(e.what());
+        return 1;
+    }
+}
