@@ -1,0 +1,481 @@
+#include "app/qt/WizardWindow.h"
+
+#include <algorithm>
+#include <exception>
+#include <vector>
+
+#include <QCheckBox>
+#include <QEvent>
+#include <QFont>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTabBar>
+#include <QTabWidget>
+
+#include "app/ErrorBox.h"
+
+namespace kurdb::qt {
+namespace {
+
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+// The design's face is not on Linux machines. Prefer faces with the same metrics as the one the
+// geometry was drawn for; a condensed face keeps the captions inside their boxes otherwise.
+void SubstituteDesignFace(const std::string& face) {
+    static bool done = false;
+    if (done || face.empty()) return;
+    done = true;
+    if (QFont::substitutes(Q(face)).isEmpty())
+        QFont::insertSubstitutions(Q(face),
+                                   {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Liberation Sans"),
+                                    QStringLiteral("Arimo"), QStringLiteral("DejaVu Sans Condensed")});
+}
+
+// A control's own font over its parent's; a control that names nothing keeps the parent's.
+void ApplyFont(const ControlDef& c, QWidget* w) {
+    const FontDef& f = c.font;
+    if (f.face.empty() && f.pixelHeight <= 0 && !f.bold) return;
+    QFont font = w->font();
+    if (!f.face.empty()) {
+        SubstituteDesignFace(f.face);
+        font.setFamily(Q(f.face));
+        font.setStyleHint(QFont::SansSerif);
+    }
+    if (f.pixelHeight > 0) font.setPixelSize(f.pixelHeight);
+    font.setBold(f.bold);
+    w->setFont(font);
+}
+
+// One line per paragraph; an empty memo has no lines.
+std::vector<std::string> LinesOf(const QString& text) {
+    std::vector<std::string> lines;
+    if (text.isEmpty()) return lines;
+    for (const QString& line : text.split(QLatin1Char('\n'))) lines.push_back(line.toStdString());
+    return lines;
+}
+
+QString TextOf(const std::vector<std::string>& lines) {
+    QStringList parts;
+    for (const std::string& line : lines) parts << Q(line);
+    return parts.join(QLatin1Char('\n'));
+}
+
+}  // namespace
+
+QString WizardWindow::RadioItemName(std::string_view group, int index) {
+    return Q(std::string(group)) + QLatin1Char('_') + QString::number(index);
+}
+
+WizardWindow::WizardWindow(FormModel& form, TFFirmaDB& controller, IWindowServices& services, QWidget* parent)
+    : QWidget(parent),
+      form_(form),
+      controller_(controller),
+      services_(services),
+      token_(std::make_shared<WizardWindow*>(this)) {
+    const WindowDef& def = form.Definition();
+    const ControlDef& f = def.Form();
+    setObjectName(Q(f.name));
+    ApplyFont(f, this);
+    widgets_[f.name] = this;
+    Build(f, this);
+
+    // The definition gives the outer frame; the controls were laid out for the client area that
+    // such a frame leaves, which is the extent of the form's children.
+    designOuter_ = QSize(f.width, f.height);
+    for (const ControlDef* c : def.ChildrenOf(f.name)) {
+        if (c->kind == ControlKind::Action) continue;
+        designClient_ = designClient_.expandedTo(QSize(c->left + c->width, c->top + c->height));
+    }
+    FitOuterFrame();
+    move(f.left, f.top);
+
+    BuildTabOrder();
+    MirrorAll();
+
+    std::weak_ptr<WizardWindow*> token = token_;
+    form_.Subscribe([token](const std::string& control, Property what) {
+        if (const auto self = token.lock()) (*self)->Mirror(control, what);
+    });
+}
+
+WizardWindow::~WizardWindow() {
+    // Children are deleted by ~QWidget after the members are gone; a signal from a dying child
+    // must not reach the model or the controller then.
+    closing_ = true;
+    token_.reset();
+    for (QObject* child : findChildren<QObject*>()) child->disconnect(this);
+}
+
+QWidget* WizardWindow::Control(std::string_view name) const {
+    const auto it = widgets_.find(name);
+    return it == widgets_.end() ? nullptr : it->second;
+}
+
+template <typename F>
+void WizardWindow::Guarded(F&& body) noexcept {
+    // The controller shows its own errors; this keeps anything that slips through from unwinding
+    // into Qt's event loop, which cannot carry exceptions.
+    if (closing_) return;
+    try {
+        body();
+    } catch (const std::exception& e) {
+        try {
+            services_.ShowError(ErrorBoxText(e.what()), controller_.ApplicationTitle());
+        } catch (...) {
+        }
+    } catch (...) {
+    }
+}
+
+void WizardWindow::ClickControl(const std::string& control) {
+    Guarded([this, &control] { controller_.Click(control); });
+}
+
+void WizardWindow::Build(const ControlDef& parent, QWidget* into) {
+    for (const ControlDef* c : form_.Definition().ChildrenOf(parent.name)) {
+        if (c->kind == ControlKind::Action || c->kind == ControlKind::Page) continue;
+        QWidget* w = Create(*c, into);
+        if (!w) continue;
+        w->setObjectName(Q(c->name));
+        widgets_[c->name] = w;
+    }
+}
+
+QWidget* WizardWindow::Create(const ControlDef& c, QWidget* into) {
+    const std::string name = c.name;
+    QWidget* made = nullptr;
+    switch (c.kind) {
+        case ControlKind::Label: {
+            auto* label = new QLabel(into);
+            label->setAlignment((c.centred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
+            made = label;
+            break;
+        }
+        case ControlKind::PageControl: {
+            auto* pages = new QTabWidget(into);
+            ApplyFont(c, pages);
+            for (const ControlDef* p : form_.Definition().PagesOf(c.name)) {
+                auto* page = new QWidget();
+                page->setObjectName(Q(p->name));
+                ApplyFont(*p, page);
+                pages->addTab(page, Q(p->caption));
+                widgets_[p->name] = page;
+                Build(*p, page);
+            }
+            connect(pages, &QTabWidget::currentChanged, this, [this, name](int index) {
+                Guarded([&] {
+                    if (index >= 0 && form_.ActivePage(name) != index) form_.SetActivePage(name, index);
+                });
+            });
+            made = pages;
+            break;
+        }
+        case ControlKind::Edit: {
+            auto* edit = new QLineEdit(into);
+            if (c.password) {
+                edit->setEchoMode(QLineEdit::Password);
+                edit->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));  // "*"
+            }
+            connect(edit, &QLineEdit::textChanged, this, [this, name](const QString& text) {
+                Guarded([&] {
+                    std::string value = text.toStdString();
+                    if (form_.Text(name) != value) form_.SetText(name, std::move(value));
+                });
+            });
+            made = edit;
+            break;
+        }
+        case ControlKind::RadioGroup: {
+            auto* box = new QGroupBox(Q(form_.Text(c.name)), into);
+            ApplyFont(c, box);
+            box->setGeometry(c.left, c.top, c.width, c.height);
+            BuildRadioGroup(c, box);
+            made = box;
+            break;
+        }
+        case ControlKind::CheckBox: {
+            auto* check = new QCheckBox(into);
+            connect(check, &QCheckBox::toggled, this, [this, name](bool on) {
+                Guarded([&] {
+                    if (form_.Checked(name) != on) form_.SetChecked(name, on);
+                });
+            });
+            made = check;
+            break;
+        }
+        case ControlKind::Button: {
+            auto* button = new QPushButton(into);
+            // A focused button takes Enter as well as Space, as buttons do on Windows.
+            button->setAutoDefault(true);
+            connect(button, &QPushButton::clicked, this, [this, name] { ClickControl(name); });
+            made = button;
+            break;
+        }
+        case ControlKind::Memo: {
+            auto* memo = new QPlainTextEdit(into);
+            memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+            memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+            memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+            memo->setTabChangesFocus(true);
+            connect(memo, &QPlainTextEdit::textChanged, this, [this, name, memo] {
+                Guarded([&] {
+                    std::vector<std::string> lines = LinesOf(memo->toPlainText());
+                    if (form_.Lines(name) != lines) form_.SetLines(name, std::move(lines));
+                });
+            });
+            made = memo;
+            break;
+        }
+        case ControlKind::Form:
+        case ControlKind::Page:
+        case ControlKind::Action:
+            return nullptr;
+    }
+    if (c.kind != ControlKind::PageControl && c.kind != ControlKind::RadioGroup) ApplyFont(c, made);
+    made->setGeometry(c.left, c.top, c.width, c.height);
+    return made;
+}
+
+void WizardWindow::BuildRadioGroup(const ControlDef& c, QGroupBox* box) {
+    for (int i = 0; i < static_cast<int>(c.items.size()); ++i) {
+        auto* radio = new QRadioButton(Q(c.items[static_cast<std::size_t>(i)]), box);
+        radio->setObjectName(RadioItemName(c.name, i));
+        radio->installEventFilter(this);
+        connect(radio, &QRadioButton::clicked, this, [this, &c, i] { SelectRadioItem(c, i); });
+    }
+    ArrangeRadioGroup(c, box);
+}
+
+void WizardWindow::ArrangeRadioGroup(const ControlDef& c, QGroupBox* box) {
+    // Columns as a Windows radio group makes them: (width - 10) / columns wide, starting 8 pixels
+    // in. The rows share the space that the style leaves inside the frame under the caption, so
+    // the buttons stay clear of the caption whichever way the style draws it.
+    const int count = static_cast<int>(c.items.size());
+    const int columns = std::max(1, c.columns);
+    const int perColumn = std::max(1, (count + columns - 1) / columns);
+    const int buttonWidth = (c.width - 10) / columns;
+    const QRect area = box->contentsRect();
+    const int rowHeight = std::max(1, area.height() / perColumn);
+    const int topMargin = area.top() + (area.height() % perColumn) / 2;
+    for (int i = 0; i < count; ++i) {
+        auto* radio = box->findChild<QRadioButton*>(RadioItemName(c.name, i), Qt::FindDirectChildrenOnly);
+        if (!radio) continue;
+        radio->setGeometry((i / perColumn) * buttonWidth + 8, (i % perColumn) * rowHeight + topMargin,
+                           buttonWidth, rowHeight);
+    }
+}
+
+void WizardWindow::SelectRadioItem(const ControlDef& group, int index) {
+    Guarded([&] {
+        if (form_.ItemIndex(group.name) == index) return;
+        form_.SetItemIndex(group.name, index);
+        controller_.Click(group.name);
+    });
+}
+
+bool WizardWindow::eventFilter(QObject* watched, QEvent* event) {
+    // Arrow keys walk the items of a radio group in item order and select the one they land on,
+    // wrapping at both ends, as a Windows radio group does (Qt's own walk is by position and
+    // stops at the ends). Tab reaches only the selected item: Qt skips the unchecked buttons of
+    // an exclusive group.
+    auto* radio = qobject_cast<QRadioButton*>(watched);
+    if (!radio || closing_ || event->type() != QEvent::KeyPress) return QWidget::eventFilter(watched, event);
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->modifiers() & ~Qt::KeypadModifier) return QWidget::eventFilter(watched, event);
+    int step = 0;
+    if (key->key() == Qt::Key_Right || key->key() == Qt::Key_Down) step = 1;
+    if (key->key() == Qt::Key_Left || key->key() == Qt::Key_Up) step = -1;
+    if (step == 0) return QWidget::eventFilter(watched, event);
+    // The buttons were made in item order.
+    const auto items =
+        radio->parentWidget()->findChildren<QRadioButton*>(QString(), Qt::FindDirectChildrenOnly);
+    const auto count = items.size();
+    const auto current = items.indexOf(radio);
+    if (current < 0) return true;
+    QRadioButton* target = items.at((current + step + count) % count);
+    target->setFocus(Qt::TabFocusReason);
+    target->click();
+    return true;
+}
+
+void WizardWindow::FitLabel(const ControlDef& c, QLabel* label) {
+    // Labels size themselves to their text, as they do in the design; a face wider than the
+    // design's would otherwise cut the last letters off. They never shrink below the design.
+    if (c.centred) return;
+    const QFontMetrics metrics(label->font());
+    label->resize(std::max(c.width, metrics.horizontalAdvance(label->text())),
+                  std::max(c.height, metrics.height()));
+}
+
+void WizardWindow::BuildTabOrder() {
+    // One chain through the window: each page control's tab bar, then the tab stops of every
+    // page in the definition's order. Qt skips what is not visible, so Tab cycles through the
+    // current page and the tab bar, as the page control does on Windows.
+    const WindowDef& def = form_.Definition();
+    std::vector<QWidget*> chain;
+    std::vector<const ControlDef*> containers = {&def.Form()};
+    for (std::size_t i = 0; i < containers.size(); ++i) {
+        for (const ControlDef* c : def.TabOrderOf(containers[i]->name)) {
+            QWidget* w = Control(c->name);
+            if (!w) continue;
+            switch (c->kind) {
+                case ControlKind::PageControl:
+                    chain.push_back(static_cast<QTabWidget*>(w)->tabBar());
+                    for (const ControlDef* p : def.PagesOf(c->name)) containers.push_back(p);
+                    break;
+                case ControlKind::RadioGroup:
+                    for (auto* radio : w->findChildren<QRadioButton*>(QString(), Qt::FindDirectChildrenOnly))
+                        chain.push_back(radio);
+                    break;
+                default:
+                    chain.push_back(w);
+            }
+        }
+    }
+    for (std::size_t i = 1; i < chain.size(); ++i) QWidget::setTabOrder(chain[i - 1], chain[i]);
+}
+
+void WizardWindow::FitOuterFrame() {
+    const QSize frame = frameGeometry().size() - size();
+    resize((designOuter_ - frame).expandedTo(designClient_));
+}
+
+bool WizardWindow::event(QEvent* event) {
+    // The window system tells the frame's size only once the window is on screen; fit the outer
+    // size to the design then, once, and leave later resizing to the user.
+    const bool handled = QWidget::event(event);
+    if (!frameFitted_ && isVisible() &&
+        (event->type() == QEvent::Move || event->type() == QEvent::Resize ||
+         event->type() == QEvent::WindowActivate) &&
+        frameGeometry().size() != size()) {
+        frameFitted_ = true;
+        FitOuterFrame();
+    }
+    return handled;
+}
+
+void WizardWindow::MirrorAll() {
+    for (const ControlDef& c : form_.Definition().Controls()) {
+        if (c.kind == ControlKind::Action) continue;
+        for (Property p : {Property::Text, Property::Checked, Property::ItemIndex, Property::Visible,
+                           Property::ActivePage, Property::Lines})
+            Mirror(c.name, p);
+    }
+}
+
+void WizardWindow::Mirror(const std::string& control, Property what) {
+    if (closing_) return;
+    QWidget* w = Control(control);
+    if (!w) return;
+    const ControlDef& c = form_.Definition().Find(control);
+    switch (what) {
+        case Property::Text: {
+            const QString text = Q(form_.Text(control));
+            switch (c.kind) {
+                case ControlKind::Form:
+                    if (windowTitle() != text) setWindowTitle(text);
+                    break;
+                case ControlKind::Label: {
+                    auto* label = static_cast<QLabel*>(w);
+                    const QString shown = Q(StripAccessKey(form_.Text(control)));
+                    if (label->text() == shown) break;
+                    label->setText(shown);
+                    FitLabel(c, label);
+                    break;
+                }
+                case ControlKind::Page: {
+                    auto* pages = static_cast<QTabWidget*>(Control(c.parent));
+                    const int index = pages->indexOf(w);
+                    if (pages->tabText(index) != text) pages->setTabText(index, text);
+                    break;
+                }
+                case ControlKind::Edit: {
+                    auto* edit = static_cast<QLineEdit*>(w);
+                    if (edit->text() != text) edit->setText(text);
+                    break;
+                }
+                case ControlKind::RadioGroup: {
+                    auto* box = static_cast<QGroupBox*>(w);
+                    if (box->title() == text) break;
+                    box->setTitle(text);
+                    ArrangeRadioGroup(c, box);
+                    break;
+                }
+                case ControlKind::CheckBox:
+                case ControlKind::Button: {
+                    auto* button = static_cast<QAbstractButton*>(w);
+                    if (button->text() != text) button->setText(text);
+                    break;
+                }
+                default:
+                    break;
+            }
+            break;
+        }
+        case Property::Checked:
+            if (c.kind == ControlKind::CheckBox) {
+                auto* check = static_cast<QCheckBox*>(w);
+                if (check->isChecked() != form_.Checked(control)) check->setChecked(form_.Checked(control));
+            }
+            break;
+        case Property::ItemIndex:
+            if (c.kind == ControlKind::RadioGroup) {
+                const int index = form_.ItemIndex(control);
+                for (int i = 0; i < static_cast<int>(c.items.size()); ++i) {
+                    auto* radio = w->findChild<QRadioButton*>(RadioItemName(c.name, i));
+                    if (!radio || radio->isChecked() == (i == index)) continue;
+                    // Unchecking the last checked item of an exclusive group needs exclusivity off.
+                    radio->setAutoExclusive(false);
+                    radio->setChecked(i == index);
+                    radio->setAutoExclusive(true);
+                }
+            }
+            break;
+        case Property::Visible: {
+            const bool visible = form_.Visible(control);
+            if (c.kind == ControlKind::Page) {
+                auto* pages = static_cast<QTabWidget*>(Control(c.parent));
+                const int index = pages->indexOf(w);
+                if (pages->isTabVisible(index) != visible) pages->setTabVisible(index, visible);
+            } else if (c.kind != ControlKind::Form && w->isHidden() == visible) {
+                w->setVisible(visible);
+            }
+            break;
+        }
+        case Property::ActivePage:
+            if (c.kind == ControlKind::PageControl) {
+                auto* pages = static_cast<QTabWidget*>(w);
+                const int index = form_.ActivePage(control);
+                if (pages->currentIndex() != index && index >= 0 && index < pages->count())
+                    pages->setCurrentIndex(index);
+            }
+            break;
+        case Property::Lines:
+            if (c.kind == ControlKind::Memo) {
+                auto* memo = static_cast<QPlainTextEdit*>(w);
+                const QString wanted = TextOf(form_.Lines(control));
+                const QString shown = memo->toPlainText();
+                if (shown == wanted) break;
+                // A new last line is appended, which keeps the view at the newest line.
+                const auto& lines = form_.Lines(control);
+                if (!shown.isEmpty() && !lines.empty() &&
+                    wanted == shown + QLatin1Char('\n') + Q(lines.back()))
+                    memo->appendPlainText(Q(lines.back()));
+                if (memo->toPlainText() != wanted) memo->setPlainText(wanted);
+            }
+            break;
+        case Property::Tag:
+            break;
+    }
+}
+
+}  // namespace kurdb::qt

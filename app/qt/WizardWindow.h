@@ -1,0 +1,73 @@
+#pragma once
+// The wizard window of the Qt front end. It builds one widget per control of the window
+// definition, named after the control (object name = control name); action controls get none.
+// It mirrors the form model into the widgets, writes the user's input back into the model
+// (edit texts, check boxes, the radio group, the active page, the memo's lines) and forwards
+// clicks and the radio group's selection to the controller. It never decides anything itself.
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include <QString>
+#include <QWidget>
+
+class QGroupBox;
+class QLabel;
+
+#include "app/FormModel.h"
+#include "app/Kurdb.h"
+#include "app/WindowDef.h"
+#include "app/WindowServices.h"
+
+namespace kurdb::qt {
+
+class WizardWindow final : public QWidget {
+public:
+    // Builds the widgets from form.Definition() with the model's current values and subscribes
+    // to the model. `services` shows an error that should escape the controller after all.
+    WizardWindow(FormModel& form, TFFirmaDB& controller, IWindowServices& services,
+                 QWidget* parent = nullptr);
+    ~WizardWindow() override;
+    WizardWindow(const WizardWindow&) = delete;
+    WizardWindow& operator=(const WizardWindow&) = delete;
+
+    // The widget of a control: a page's widget for a page, nullptr for an action or an unknown
+    // name.
+    QWidget* Control(std::string_view name) const;
+    // Object name of the radio button of item `index` of a radio group: "<group>_<index>".
+    static QString RadioItemName(std::string_view group, int index);
+
+protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void Build(const ControlDef& parent, QWidget* into);
+    QWidget* Create(const ControlDef& c, QWidget* into);
+    void BuildRadioGroup(const ControlDef& c, QGroupBox* box);
+    void ArrangeRadioGroup(const ControlDef& c, QGroupBox* box);
+    void FitLabel(const ControlDef& c, QLabel* label);
+    void BuildTabOrder();
+    void Mirror(const std::string& control, Property what);
+    void MirrorAll();
+    void SelectRadioItem(const ControlDef& group, int index);
+    void ClickControl(const std::string& control);
+    void FitOuterFrame();
+    template <typename F>
+    void Guarded(F&& body) noexcept;
+
+    FormModel& form_;
+    TFFirmaDB& controller_;
+    IWindowServices& services_;
+    std::map<std::string, QWidget*, std::less<>> widgets_;
+    // The model outlives the window but cannot forget a listener: the listener holds this token
+    // weakly and does nothing once the window is gone.
+    std::shared_ptr<WizardWindow*> token_;
+    bool closing_ = false;
+    QSize designOuter_;
+    QSize designClient_;
+    bool frameFitted_ = false;
+};
+
+}  // namespace kurdb::qt
