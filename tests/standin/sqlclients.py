@@ -99,3 +99,14 @@ def quote(value):
 def need(program):
     if shutil.which(program) is None:
         raise unittest.SkipTest("%s is not installed" % program)
+
+
+def main():
+    """Runs the module's tests; exit status 77 (CTest's skip) when every test was skipped."""
+    program = unittest.main(exit=False, verbosity=2)
+    result = program.result
+    if not result.wasSuccessful():
+        raise SystemExit(1)
+    if result.testsRun and len(result.skipped) == result.testsRun:
+        raise SystemExit(77)
+    raise SystemExit(0)

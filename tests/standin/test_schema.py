@@ -137,4 +137,4 @@ class ExtendedSchemaTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main()
+    sqlclients.main()

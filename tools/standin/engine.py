@@ -1742,7 +1742,8 @@ class Executor:
                 e = e.parent
             return e.sources[si].columns[ci].type
         if t is P.Var:
-            return self.variable(node.name, scope)[1]
+            var = scope.vars.get(self.server.fold(node.name)) if scope is not None else None
+            return var[1] if var is not None else None   # not yet declared while the batch compiles
         if t is P.GlobalVar:
             return GLOBAL_TYPES.get(node.name, sqltypes.INT)
         if t is P.Cast:

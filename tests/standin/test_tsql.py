@@ -1,0 +1,156 @@
+"""Sessions of FreeTDS tsql: logins, batches, errors, Turkish text, the wizard's procedure batches."""
+
+import os
+import re
+import sys
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import sqlclients  # noqa: E402
+from sqlclients import quote, tsql  # noqa: E402
+
+
+def call_text(procedure, **params):
+    """A procedure call the way the wizard's database layer sends it: one batch, values as literals."""
+    args = ", ".join("@%s = %s" % (k, quote(v)) for k, v in params.items())
+    return ("DECLARE @RETURN_VALUE int\nEXEC @RETURN_VALUE = %s %s\nSELECT @RETURN_VALUE AS Result\ngo\n"
+            % (procedure, args))
+
+
+class TsqlSessionTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        sqlclients.need("tsql")
+        cls.server = sqlclients.Server()
+        cls.db = sqlclients.unique_name("KTSQL")
+        cls.logins = []
+        r = tsql(cls.server, "CREATE DATABASE %s\ngo\n" % cls.db)
+        assert r.messages() == [], r.stderr
+
+    @classmethod
+    def tearDownClass(cls):
+        script = "use master\ngo\nDROP DATABASE %s\ngo\n" % cls.db
+        for name in cls.logins:
+            script += "EXEC sp_droplogin %s\ngo\n" % quote(name)
+        tsql(cls.server, script)
+
+    def new_login(self, prefix):
+        name = sqlclients.unique_name(prefix)
+        self.logins.append(name)
+        return name
+
+    def in_db(self, script):
+        return tsql(self.server, "use %s\ngo\n%s\ngo\n" % (self.db, script))
+
+    def test_login_with_the_right_password_runs_a_batch(self):
+        r = tsql(self.server, "SELECT SUSER_SNAME() AS who\ngo\n")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(r.rows(), [["who"], [self.server.user]])
+
+    def test_wrong_password_and_unknown_login_are_refused_with_18456(self):
+        r = tsql(self.server, "SELECT 1\ngo\n", password=self.server.password + "x")
+        self.assertNotEqual(r.returncode, 0)
+        self.assertIn((18456, 14, "Login failed for user '%s'." % self.server.user), r.messages())
+        stranger = sqlclients.unique_name("NOSUCH")
+        r = tsql(self.server, "SELECT 1\ngo\n", user=stranger)
+        self.assertNotEqual(r.returncode, 0)
+        self.assertIn((18456, 14, "Login failed for user '%s'." % stranger), r.messages())
+
+    def test_multi_statement_batch_counts_rows_and_applies_defaults_and_identity(self):
+        script = ("CREATE TABLE SAYAC (ID int IDENTITY(1, 1) NOT NULL, AD varchar(20) NULL,"
+                  " K int NOT NULL DEFAULT (5))\n"
+                  "INSERT INTO SAYAC(AD) VALUES('a')\n"
+                  "INSERT INTO SAYAC(AD) VALUES('b'), ('c')\n"
+                  "SELECT ID, AD, K FROM SAYAC ORDER BY ID DESC")
+        r = tsql(self.server, "use %s\ngo\n%s\ngo\n" % (self.db, script))
+        self.assertEqual(r.messages(), [], r.stderr)
+        self.assertEqual(r.rows(), [["ID", "AD", "K"], ["3", "c", "5"], ["2", "b", "5"], ["1", "a", "5"]])
+
+    def test_use_changes_the_database_for_later_batches(self):
+        r = tsql(self.server, "use %s\ngo\nSELECT db_name() AS d\ngo\nuse master\ngo\nSELECT db_name() AS d\ngo\n"
+                 % self.db)
+        self.assertEqual(r.rows(), [["d"], [self.db], ["d"], ["master"]])
+
+    def test_errors_carry_number_severity_and_text(self):
+        r = self.in_db("SELECT * FROM dbo.YOKTABLO")
+        self.assertEqual(r.messages(), [(208, 16, "Invalid object name 'dbo.YOKTABLO'.")])
+        r = self.in_db("USE YOK_%s" % self.db)
+        self.assertEqual(r.messages(), [(911, 16, "Database 'YOK_%s' does not exist. Make sure that the name is "
+                                                  "entered correctly." % self.db)])
+
+    def test_syntax_error_rejects_the_whole_batch(self):
+        r = self.in_db("CREATE TABLE BOS (A int NULL)\nINSERT INTO BOS VALUES (1)\nSELECT * FROM BOS WHERE")
+        self.assertEqual(r.messages(), [(156, 15, "Incorrect syntax near the keyword 'WHERE'.")])
+        r = self.in_db("SELECT count(*) AS n FROM sysobjects WHERE name = 'BOS'")
+        self.assertEqual(r.rows(), [["n"], ["0"]])
+
+    def test_statement_errors_end_the_statement_and_the_batch_goes_on(self):
+        r = self.in_db("CREATE TABLE ANAH (NO int NOT NULL, AD varchar(5) NOT NULL,"
+                       " CONSTRAINT PK_ANAH PRIMARY KEY (NO))\n"
+                       "INSERT INTO ANAH VALUES (1, 'x')\n"
+                       "INSERT INTO ANAH VALUES (1, 'y')\n"
+                       "INSERT INTO ANAH(NO) VALUES (2)\n"
+                       "CREATE TABLE ANAH (NO int)\n"
+                       "SELECT count(*) AS n FROM ANAH")
+        self.assertEqual(r.messages(), [
+            (2627, 14, "Violation of PRIMARY KEY constraint 'PK_ANAH'. Cannot insert duplicate key in object "
+                       "'dbo.ANAH'. The duplicate key value is (1)."),
+            (515, 16, "Cannot insert the value NULL into column 'AD', table '%s.dbo.ANAH'; column does not allow "
+                      "nulls. INSERT fails." % self.db),
+            (2714, 16, "There is already an object named 'ANAH' in the database.")])
+        self.assertEqual(r.rows(), [["n"], ["1"]])
+
+    def test_turkish_varchar_is_stored_in_code_page_1254(self):
+        text = "ĞÜŞİÖÇ ığüşiöç"
+        r = self.in_db("CREATE TABLE METIN (A varchar(30) NULL, B nvarchar(30) NULL)\n"
+                       "INSERT INTO METIN VALUES (N'%s', N'%s')\n"
+                       "SELECT A, B, CAST(A AS varbinary(30)) AS H FROM METIN" % (text, text))
+        self.assertEqual(r.messages(), [], r.stderr)
+        self.assertEqual(r.rows()[1][:2], [text, text])
+        self.assertEqual(r.rows()[1][2].upper(), text.encode("cp1254").hex().upper())
+
+    def test_wizard_procedure_batches_create_a_login_with_language_and_role(self):
+        name = self.new_login("KLOGIN")
+        r = tsql(self.server, call_text("dbo.sp_addlogin", loginame=name, passwd="", defdb="master",
+                                        deflanguage="Turkish"))
+        self.assertEqual((r.messages(), r.rows()), ([], [["Result"], ["0"]]), r.stderr)
+        r = tsql(self.server, call_text("dbo.sp_addlogin", loginame=name, passwd="", defdb="master",
+                                        deflanguage="Turkish"))
+        self.assertEqual(r.messages(), [(15025, 16, "The server principal '%s' already exists." % name)])
+        self.assertEqual(r.rows(), [["Result"], ["1"]])
+        r = tsql(self.server, call_text("dbo.sp_defaultlanguage", loginame=name, language="Turkish") +
+                 call_text("master.dbo.sp_addsrvrolemember", loginame=name, rolename="dbcreator"))
+        self.assertEqual((r.messages(), r.rows()), ([], [["Result"], ["0"], ["Result"], ["0"]]), r.stderr)
+        r = tsql(self.server, "SELECT language, dbname FROM master..syslogins WHERE name = %s\n"
+                              "SELECT IS_SRVROLEMEMBER('dbcreator', %s) AS dbc, IS_SRVROLEMEMBER('sysadmin', %s) AS sa"
+                              "\ngo\n" % (quote(name), quote(name), quote(name)))
+        self.assertEqual(r.rows(), [["language", "dbname"], ["Türkçe", "master"], ["dbc", "sa"], ["1", "0"]])
+        r = tsql(self.server, "SELECT SUSER_SNAME() AS w, db_name() AS d\ngo\n", user=name, password="")
+        self.assertEqual(r.rows(), [["w", "d"], [name, "master"]], r.stderr)
+
+    def test_permissions_follow_server_roles(self):
+        name = self.new_login("KLOW")
+        other = sqlclients.unique_name("KLOWDB")
+        r = tsql(self.server, "EXEC sp_addlogin %s, ''\ngo\n" % quote(name))
+        self.assertEqual(r.messages(), [], r.stderr)
+        r = tsql(self.server, "CREATE DATABASE %s\ngo\n"
+                              "EXEC sp_addlogin %s, ''\ngo\n"
+                              "EXEC sp_addsrvrolemember %s, 'sysadmin'\ngo\n"
+                 % (other, quote(name + "X"), quote(name)), user=name, password="")
+        self.assertEqual(r.numbers(), [262, 15247, 15151], r.stderr)
+        self.assertEqual(r.messages()[0][2], "CREATE DATABASE permission denied in database 'master'.")
+        r = tsql(self.server, "EXEC sp_addsrvrolemember %s, 'dbcreator'\ngo\n" % quote(name))
+        self.assertEqual(r.messages(), [])
+        r = tsql(self.server, "CREATE DATABASE %s\ngo\nSELECT count(*) AS n FROM master..sysdatabases WHERE name = %s"
+                              "\ngo\nDROP DATABASE %s\ngo\n" % (other, quote(other), other), user=name, password="")
+        self.assertEqual((r.messages(), r.rows()), ([], [["n"], ["1"]]), r.stderr)
+
+    def test_role_member_of_an_unknown_login_is_refused(self):
+        stranger = sqlclients.unique_name("NOSUCH")
+        r = tsql(self.server, "EXEC sp_addsrvrolemember %s, 'diskadmin'\ngo\n" % quote(stranger))
+        self.assertEqual(r.numbers(), [15401])
+        self.assertTrue(re.search(re.escape(stranger), r.messages()[0][2]))
+
+
+if __name__ == "__main__":
+    sqlclients.main()
