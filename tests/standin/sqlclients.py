@@ -81,7 +81,7 @@ def isql(server, lines, user=None, password=None, extra_dsn=""):
             f.write("[kurdbtest]\nDriver = FreeTDS\nServer = %s\nPort = %d\nTDS_Version = 7.4\n"
                     "ClientCharset = UTF-8\n%s" % (server.host, server.port, extra_dsn))
         env = dict(os.environ, ODBCINI=ini, LC_ALL="C.UTF-8")
-        cmd = ["isql", "-v", "-b", "-d\t", "-x0x09", "kurdbtest", user or server.user,
+        cmd = ["isql", "-v", "-b", "-c", "-x0x09", "kurdbtest", user or server.user,
                server.password if password is None else password]
         proc = subprocess.run(cmd, input=("\n".join(lines) + "\n").encode("utf-8"), capture_output=True,
                               timeout=CLIENT_TIMEOUT, env=env)
