@@ -60,13 +60,35 @@ constexpr std::string_view kGeneral = "Genel SQL hatası.";
 
 bool IsWarning(const DiagRecord& r) { return r.sqlState.rfind("01", 0) == 0; }
 
+// Letters folded for "equal without regard to case". Texts here are English (server, driver)
+// or Turkish (our descriptions), so the Turkish pairs fold too, and the four i's are one letter:
+// "GENEL SQL HATASI." then equals "Genel SQL hatası.".
+std::u16string FoldCase(std::string_view s) {
+    std::u16string out = text::Utf8ToUtf16(s);
+    for (auto& c : out) {
+        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+        switch (c) {
+            case u'\u0130': case u'\u0131': c = u'i'; break;        // İ ı
+            case u'\u011E': c = u'\u011F'; break;                        // Ğ
+            case u'\u00DC': c = u'\u00FC'; break;                        // Ü
+            case u'\u015E': c = u'\u015F'; break;                        // Ş
+            case u'\u00D6': c = u'\u00F6'; break;                        // Ö
+            case u'\u00C7': c = u'\u00E7'; break;                        // Ç
+            default: break;
+        }
+    }
+    return out;
+}
+
 class Lines {
 public:
     void Add(std::string_view line) {
         if (line.empty()) return;
-        for (const auto& existing : lines_)
-            if (text::EqualsNoCase(existing, line)) return;
+        const std::u16string folded = FoldCase(line);
+        for (const auto& existing : folded_)
+            if (existing == folded) return;
         lines_.emplace_back(line);
+        folded_.push_back(folded);
     }
     bool Empty() const { return lines_.empty(); }
     std::string Join() const {
@@ -80,6 +102,7 @@ public:
 
 private:
     std::vector<std::string> lines_;
+    std::vector<std::u16string> folded_;
 };
 
 }  // namespace
