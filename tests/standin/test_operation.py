@@ -1,0 +1,100 @@
+"""Operation of the stand-in itself: state file across a restart, transcript, fault injection.
+
+Each test starts its own server through tools/standin/control.py, the helper the CTest fixture uses.
+"""
+
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+import sqlclients  # noqa: E402
+from sqlclients import tsql  # noqa: E402
+
+CONTROL = os.path.join(HERE, "..", "..", "tools", "standin", "control.py")
+PASSWORD = "Durum#2024"
+
+
+class OwnServer:
+    def __init__(self, folder, *options):
+        self.folder = folder
+        r = subprocess.run([sys.executable, CONTROL, "start", "--dir", folder, "--", "--sa-password", PASSWORD]
+                           + list(options), capture_output=True, text=True, timeout=sqlclients.CLIENT_TIMEOUT)
+        if r.returncode != 0:
+            raise AssertionError("the stand-in did not start: " + r.stdout + r.stderr)
+        with open(os.path.join(folder, "ready"), encoding="ascii") as f:
+            self.port = int(f.read())
+        self.host, self.user, self.password = "127.0.0.1", "sa", PASSWORD
+
+    def stop(self):
+        r = subprocess.run([sys.executable, CONTROL, "stop", "--dir", self.folder], capture_output=True, text=True,
+                           timeout=sqlclients.CLIENT_TIMEOUT)
+        if r.returncode != 0:
+            raise AssertionError("the stand-in did not stop: " + r.stdout + r.stderr)
+
+    def transcript(self):
+        with open(os.path.join(self.folder, "transcript.jsonl"), encoding="utf-8") as f:
+            return [json.loads(line) for line in f]
+
+
+class OperationTest(unittest.TestCase):
+    def setUp(self):
+        sqlclients.need("tsql")
+        self.folder = tempfile.mkdtemp(prefix="kurdb-standin-")
+        self.servers = []
+
+    def tearDown(self):
+        for s in self.servers:
+            s.stop()
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+    def start(self, *options):
+        server = OwnServer(self.folder, *options)
+        self.servers.append(server)
+        return server
+
+    def test_state_file_keeps_logins_databases_and_rows_across_a_restart(self):
+        state = os.path.join(self.folder, "state.json")
+        server = self.start("--state-file", state)
+        r = tsql(server, "EXEC sp_addlogin 'KALICI', 'Kalici#1', 'master', 'Turkish'\ngo\n"
+                         "CREATE DATABASE KALICIDB\ngo\nCREATE TABLE KALICIDB.dbo.T (A varchar(10) NULL)\n"
+                         "INSERT INTO KALICIDB.dbo.T VALUES (N'İşçi')\ngo\n")
+        self.assertEqual(r.messages(), [], r.stderr)
+        server.stop()
+        self.servers.remove(server)
+        self.assertTrue(os.path.exists(state))
+        server = self.start("--state-file", state)
+        r = tsql(server, "SELECT A FROM KALICIDB.dbo.T\nSELECT language FROM master..syslogins WHERE name = 'KALICI'\ngo\n")
+        self.assertEqual((r.messages(), r.rows()), ([], [["A"], ["İşçi"], ["language"], ["Türkçe"]]), r.stderr)
+        r = tsql(server, "SELECT SUSER_SNAME() AS w\ngo\n", user="KALICI", password="Kalici#1")
+        self.assertEqual(r.rows(), [["w"], ["KALICI"]], r.stderr)
+
+    def test_injected_failure_rejects_only_the_batch_that_contains_the_text(self):
+        server = self.start("--fail-batch", "kaput", "50001", "Yapay hata")
+        r = tsql(server, "CREATE DATABASE YAPAY\nSELECT 'KAPUT' AS x\ngo\nSELECT count(*) AS n FROM sysdatabases "
+                         "WHERE name = 'YAPAY'\ngo\n")
+        self.assertEqual(r.messages(), [(50001, 16, "Yapay hata")])
+        self.assertEqual(r.rows(), [["n"], ["0"]])
+        batches = [e for e in server.transcript() if e["event"] == "batch"]
+        self.assertTrue(batches[0]["injected"])
+        self.assertEqual(batches[0]["outcome"]["errors"][0]["number"], 50001)
+        self.assertIn("SELECT 'KAPUT' AS x", batches[0]["text"])
+        self.assertFalse(batches[1]["injected"])
+        self.assertEqual(batches[1]["outcome"], {"ok": True, "errors": [], "rowcounts": [1]})
+
+    def test_connection_drops_after_the_given_number_of_requests(self):
+        server = self.start("--drop-after", "2")
+        r = tsql(server, "SELECT 1 AS a\ngo\nSELECT 2 AS b\ngo\nSELECT 3 AS c\ngo\n")
+        self.assertEqual(r.rows(), [["a"], ["1"], ["b"], ["2"]])
+        events = [e["event"] for e in server.transcript()]
+        self.assertEqual(events.count("batch"), 2)
+        self.assertIn("dropped", events)
+
+
+if __name__ == "__main__":
+    sqlclients.main()
