@@ -1518,6 +1518,8 @@ class Executor:
         if t is P.Cast:
             v = self.eval(node.operand, env, scope)
             source = self.expr_type(node.operand, scope, env)
+            if node.style is not None and isinstance(v, datetime.datetime) and node.type.is_string:
+                v = _datetime_style(v, self.eval(node.style, env, scope))
             try:
                 v = sqltypes.convert(v, node.type, source, collation=self.server.collation)
             except SqlError:
@@ -1951,6 +1953,25 @@ def _like_regex(pattern, escape):
         i += 1
     out.append(r"\Z")
     return re.compile("".join(out), re.S)
+
+
+_STYLES = {101: "%m/%d/%Y", 1: "%m/%d/%y", 103: "%d/%m/%Y", 3: "%d/%m/%y", 104: "%d.%m.%Y", 4: "%d.%m.%y",
+           105: "%d-%m-%Y", 5: "%d-%m-%y", 108: "%H:%M:%S", 8: "%H:%M:%S", 110: "%m-%d-%Y", 10: "%m-%d-%y",
+           111: "%Y/%m/%d", 11: "%y/%m/%d", 112: "%Y%m%d", 12: "%y%m%d", 120: "%Y-%m-%d %H:%M:%S",
+           20: "%Y-%m-%d %H:%M:%S", 23: "%Y-%m-%d", 126: "%Y-%m-%dT%H:%M:%S"}
+
+
+def _datetime_style(value, style):
+    """CONVERT(char type, datetime, style) for the common styles; others use the default form."""
+    if style in (121, 21):
+        return value.strftime("%Y-%m-%d %H:%M:%S.") + "%03d" % (value.microsecond // 1000)
+    fmt = _STYLES.get(style)
+    if fmt is None:
+        return sqltypes.format_value(value)
+    text = value.strftime(fmt)
+    if style == 126 and value.microsecond:
+        text += ".%03d" % (value.microsecond // 1000)
+    return text
 
 
 def _printf(fmt, args):

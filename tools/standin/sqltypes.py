@@ -60,7 +60,7 @@ def codepage_of_wire_collation(raw):
     if raw[3] & 0x04:
         return "utf-8"
     if raw[4]:
-        return "cp1252" if raw[4] in (51, 52, 53, 54, 55, 56) else "cp1252"
+        return "cp1252"   # the SQL_* collations that clients send are Latin1 ones
     lcid = raw[0] | (raw[1] << 8) | ((raw[2] & 0x0F) << 16)
     return _LCID_CODEPAGES.get(lcid, "cp1252")
 
@@ -300,11 +300,6 @@ def datetime_from_wire(days, ticks):
     return _EPOCH + datetime.timedelta(days=days, seconds=ticks / 300.0)
 
 
-def type_label(t):
-    """Name of a type in conversion error texts."""
-    return t.name if t is not None else "int"
-
-
 def format_value(value):
     """A value as text, the way CONVERT(varchar, value) shows it."""
     if value is None:
@@ -337,8 +332,6 @@ def convert(value, target, source=None, style=None, collation=None):
                 if name == "bit" and text.lower() in ("true", "false"):
                     return 1 if text.lower() == "true" else 0
                 if not re.match(r"^[+-]?\d+$", text):
-                    if name == "bit" or re.match(r"^[+-]?(\d+\.?\d*|\.\d+)$", text) is None:
-                        raise SqlError(245, source.name if source else "varchar", value, name)
                     raise SqlError(245, source.name if source else "varchar", value, name)
                 result = int(text)
             elif isinstance(value, bytes):
@@ -410,30 +403,3 @@ def convert(value, target, source=None, style=None, collation=None):
     except (OverflowError, ValueError, decimal.InvalidOperation):
         raise SqlError(8115, "expression", name) from None
     raise SqlError(206, source.name if source else "?", name)
-
-
-def fit(value, target, collation):
-    """Converts a value for a column of the given type; for char types also returns the stored bytes.
-
-    Returns (stored value, value as text for messages). Raises 2628 through the caller when too long.
-    """
-    if value is None:
-        return None
-    if target.name in CHAR_TYPES:
-        data = collation.encode(value)
-        if target.name == "char" and len(data) < target.length:
-            data += b" " * (target.length - len(data))
-        return data
-    if target.name in ("nchar",) and len(value) < target.length:
-        return value + " " * (target.length - len(value))
-    return value
-
-
-def too_long(stored, target):
-    if stored is None or target.length in (None, -1) or target.name in LOB_TYPES:
-        return False
-    if target.name in ("char", "varchar", "binary", "varbinary"):
-        return len(stored) > target.length
-    if target.name in ("nchar", "nvarchar"):
-        return len(stored) > target.length
-    return False
