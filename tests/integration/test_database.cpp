@@ -1,0 +1,341 @@
+// The database layer through the real ODBC stack (driver manager, SQL Server driver, server):
+// the stand-in of the CTest fixture, or a real SQL Server named by KURDB_TEST_SERVER. Every
+// statement is one a real SQL Server accepts. Each test works in databases and logins of its
+// own, named afresh for every run, and drops them again.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "TestServer.h"
+#include "app/ErrorBox.h"
+#include "db/Components.h"
+#include "db/ConnectionString.h"
+#include "shell/Text.h"
+
+namespace kurdb::db {
+namespace {
+
+using test::FindTestServer;
+using test::UniqueName;
+
+class ServerTest : public testing::Test {
+protected:
+    void SetUp() override {
+        server_ = FindTestServer();
+        if (!server_.missing.empty()) GTEST_SKIP() << server_.missing;
+        c.dbFirma.Connect(server_.server, server_.user, server_.password);
+    }
+
+    void TearDown() override {
+        if (!server_.missing.empty()) return;
+        // Leave nothing behind on a real server; a failure here must not hide the test's own.
+        try {
+            if (c.dbFirma.IsConnected()) c.dbFirma.Disconnect();
+            c.dbFirma.Connect(server_.server, server_.user, server_.password);
+            for (const auto& db : databases_) Run({"use master", "DROP DATABASE " + db});
+            for (const auto& login : logins_) Run({"DROP LOGIN " + login});
+            c.dbFirma.Disconnect();
+        } catch (const Exception& e) {
+            ADD_FAILURE() << "cleaning up: " << e.Message();
+        }
+    }
+
+    // A scratch statement on the shared connection.
+    void Run(std::vector<std::string> lines) {
+        SqlTemplate t("QTest", &c.dbFirma, std::move(lines));
+        t.Execute();
+    }
+
+    // The first row's column V of a query, as text ("" for NULL or no row).
+    std::string Scalar(const std::string& sql) {
+        SqlTemplate t("QTest", &c.dbFirma, {sql}, {{"V", ColumnDef::Type::String, 255}});
+        t.OpenRows();
+        return t.FieldAsString("V");
+    }
+
+    // A companies database made the wizard's way: QCreateFirmaDB with its line 3 replaced.
+    std::string CreateDatabase() {
+        const std::string name = UniqueName("KURDBT");
+        c.QCreateFirmaDB.SetParam("FirmaDB", name);
+        c.QCreateFirmaDB.SetLine(3, " CREATE DATABASE " + name);
+        c.QCreateFirmaDB.Execute();
+        databases_.push_back(name);
+        return name;
+    }
+
+    bool DatabaseExists(const std::string& name) {
+        c.QFirmaDB.SetParam("FirmaDB", name);
+        c.QFirmaDB.OpenRows();
+        const bool exists = !c.QFirmaDB.FieldIsNull("name");
+        c.QFirmaDB.CloseRows();
+        return exists;
+    }
+
+    test::TestServer server_;
+    Components c;
+    std::vector<std::string> databases_, logins_;
+};
+
+using Connection = ServerTest;
+using Statements = ServerTest;
+using Procedures = ServerTest;
+using Scripts = ServerTest;
+
+TEST_F(Connection, GoodLoginOpensFromTheFiveLines) {
+    EXPECT_TRUE(c.dbFirma.IsConnected());
+    EXPECT_EQ(c.dbFirma.Params(),
+              (std::vector<std::string>{"SERVER NAME=" + server_.server, "USER NAME=" + server_.user,
+                                        "PASSWORD=" + server_.password, "LANGDRIVER=", "DATE MODE=1"}));
+    EXPECT_GT(c.dbFirma.EngineVersion(), 299) << "an ODBC 3.x driver manager";
+    EXPECT_EQ(c.dbFirma.DriverName(), c.Engine().SqlServerDriver());
+    c.dbFirma.Disconnect();
+    EXPECT_FALSE(c.dbFirma.IsConnected());
+    c.dbFirma.Connect(server_.server, server_.user, server_.password);
+    EXPECT_TRUE(c.dbFirma.IsConnected()) << "a closed connection opens again";
+}
+
+TEST_F(Connection, WrongPasswordShowsTheServersMessage) {
+    c.dbFirma.Disconnect();
+    try {
+        c.dbFirma.Connect(server_.server, server_.user, server_.password + "-yanlis");
+        FAIL() << "a wrong password was accepted";
+    } catch (const EDBEngineError& e) {
+        const std::string shown = ErrorBoxText(e.Message());
+        const std::string login = "Login failed for user '" + server_.user + "'.";
+        EXPECT_NE(shown.find(login), std::string::npos) << shown;
+        EXPECT_EQ(shown.find('['), std::string::npos) << "driver prefixes are stripped: " << shown;
+        ASSERT_FALSE(e.Records().empty());
+        EXPECT_EQ(e.Records().front().nativeError, 18456);
+        if (IsFreeTdsDriver(c.Engine().SqlServerDriver())) {
+            EXPECT_EQ(shown, "Genel SQL hatası.\r\n" + login +
+                                 "\r\nSunucuya bağlanılamadı.\r\nUnable to connect to data source.");
+        }
+    }
+    EXPECT_FALSE(c.dbFirma.IsConnected());
+    EXPECT_EQ(c.dbFirma.Params()[2], "PASSWORD=" + server_.password + "-yanlis");
+}
+
+TEST_F(Connection, UnreachableServerIsAnEngineError) {
+    c.dbFirma.Disconnect();
+    EXPECT_THROW(c.dbFirma.Connect("127.0.0.1,1", server_.user, server_.password), EDBEngineError);
+    EXPECT_FALSE(c.dbFirma.IsConnected());
+}
+
+TEST_F(Connection, ConnectOnAnOpenConnectionKeepsIt) {
+    try {
+        c.dbFirma.Connect("baska", "u", "p");
+        FAIL();
+    } catch (const EDatabaseError& e) {
+        EXPECT_EQ(e.Message(), "dbFirma: Bu işlem açık veritabanında gerçekleştirilemez");
+    }
+    EXPECT_EQ(Scalar("select 1 as V"), "1") << "the old connection still works";
+    EXPECT_EQ(c.dbFirma.Params()[0], "SERVER NAME=" + server_.server);
+}
+
+TEST_F(Procedures, ALoginWithAnEmptyPasswordIsMadeAndUsed) {
+    const std::string login = UniqueName("KURDBU");
+    c.StoredProcAdLog.SetParam("@loginame", login);
+    c.StoredProcAdLog.SetParam("@passwd", "");
+    c.StoredProcAdLog.SetParam("@defdb", "master");
+    c.StoredProcAdLog.SetParam("@deflanguage", "us_english");  // so the change below shows
+    c.StoredProcAdLog.Prepare();
+    c.StoredProcAdLog.Execute();
+    logins_.push_back(login);
+    EXPECT_EQ(c.StoredProcAdLog.ParamValue("Result"), "0");
+
+    c.QUserBul.SetParam("Uadi", login);
+    c.QUserBul.OpenRows();
+    EXPECT_EQ(c.QUserBul.FieldAsInteger("VAR"), 1);
+    c.QUserBul.CloseRows();
+
+    c.StoredProcDil.SetParam("@loginame", login);
+    c.StoredProcDil.SetParam("@language", "Turkish");
+    c.StoredProcDil.Execute();
+    // the server keeps the language's name, whose alias is "Turkish"
+    EXPECT_EQ(Scalar("select language as V from master..syslogins where name = '" + login + "'"),
+              Scalar("select name as V from master..syslanguages where alias = 'Turkish'"));
+
+    c.StoredPrAdSvrRol.SetParam("@loginame", login);
+    c.StoredPrAdSvrRol.SetParam("@rolename", "bulkadmin");
+    c.StoredPrAdSvrRol.Execute();
+    EXPECT_EQ(Scalar("select IS_SRVROLEMEMBER('bulkadmin', '" + login + "') as V"), "1");
+
+    // the same login again: the server's own message reaches the caller
+    try {
+        c.StoredProcAdLog.Execute();
+        FAIL() << "the login was made twice";
+    } catch (const EDBEngineError& e) {
+        EXPECT_NE(e.Message().find("'" + login + "' already exists"), std::string::npos) << e.Message();
+    }
+
+    // and the new login connects with "PASSWORD=" and nothing after it
+    c.dbFirma.Disconnect();
+    c.dbFirma.Connect(server_.server, login, "");
+    EXPECT_EQ(c.dbFirma.Params()[2], "PASSWORD=");
+    EXPECT_EQ(Scalar("select SUSER_SNAME() as V"), login);
+    c.dbFirma.Disconnect();
+}
+
+TEST_F(Statements, QFirmaDBTellsAMissingFromAnExistingDatabase) {
+    const std::string name = CreateDatabase();
+    EXPECT_TRUE(DatabaseExists(name));
+    EXPECT_FALSE(DatabaseExists(UniqueName("KURDBYOK")));
+    // the wizard's form: missing means no row, so the column reads as NULL
+    c.QFirmaDB.SetParam("FirmaDB", UniqueName("KURDBYOK"));
+    c.QFirmaDB.OpenRows();
+    EXPECT_EQ(c.QFirmaDB.RowCount(), 0);
+    EXPECT_EQ(c.QFirmaDB.FieldAsString("name"), "");
+    c.QFirmaDB.CloseRows();
+}
+
+TEST_F(Statements, UseStaysInForceForTheStatementsAfterIt) {
+    const std::string name = CreateDatabase();
+    c.QCreateModulGun.SetLine(0, "USE " + name);
+    c.QCreateModulGun.SetParam("Modul", "GUNCELTARSO");
+    c.QCreateModulGun.SetLine(6, "[dbo].[GUNCELTARSO]");
+    c.QCreateModulGun.SetLine(14, "[dbo].[GUNCELTARSO]");
+    c.QCreateModulGun.SetLine(16, "[PK_GUNCELTARSO]");
+    c.QCreateModulGun.Execute();
+    EXPECT_EQ(Scalar("select db_name() as V"), name) << "the next statement runs in the database";
+    EXPECT_EQ(Scalar("select count(*) as V from sysobjects where name = 'GUNCELTARSO'"), "1");
+    Run({"use master"});
+    EXPECT_EQ(Scalar("select db_name() as V"), "master");
+    // QUserBul switches to master itself and QDilBul runs where it left the connection
+    Run({"USE " + name});
+    c.QUserBul.SetParam("Uadi", server_.user);
+    c.QUserBul.OpenRows();
+    EXPECT_GE(c.QUserBul.FieldAsInteger("VAR"), server_.user == "sa" ? 1 : 0);
+    c.QUserBul.CloseRows();
+    EXPECT_EQ(Scalar("select db_name() as V"), "master");
+    c.QDilBul.OpenRows();
+    EXPECT_NE(c.QDilBul.RowCount(), 0);
+    EXPECT_EQ(c.QDilBul.FieldAsInteger("langid"), 22);
+    EXPECT_FALSE(c.QDilBul.FieldAsString("name").empty());
+}
+
+TEST_F(Statements, OpenRowsDoesNotRunAgainWhileRowsAreHeld) {
+    const std::string later = UniqueName("KURDBT");
+    c.QFirmaDB.SetParam("FirmaDB", later);
+    c.QFirmaDB.OpenRows();
+    EXPECT_TRUE(c.QFirmaDB.FieldIsNull("name"));
+    Run({"CREATE DATABASE " + later});
+    databases_.push_back(later);
+    c.QFirmaDB.SetParam("FirmaDB", later);
+    c.QFirmaDB.OpenRows();
+    EXPECT_TRUE(c.QFirmaDB.FieldIsNull("name")) << "the held rows stay, the query is not run again";
+    c.QFirmaDB.CloseRows();
+    c.QFirmaDB.OpenRows();
+    EXPECT_FALSE(c.QFirmaDB.FieldIsNull("name"));
+    EXPECT_TRUE(text::EqualsNoCase(c.QFirmaDB.FieldAsString("name"), later));
+}
+
+TEST_F(Statements, DisconnectThenAFreshOpenRowsSeesTheNewState) {
+    const std::string later = UniqueName("KURDBT");
+    c.QFirmaDB.SetParam("FirmaDB", later);
+    c.QFirmaDB.OpenRows();
+    EXPECT_TRUE(c.QFirmaDB.FieldIsNull("name"));
+    Run({"CREATE DATABASE " + later});
+    databases_.push_back(later);
+    c.dbFirma.Disconnect();
+    EXPECT_FALSE(c.QFirmaDB.HoldsRows());
+    c.dbFirma.Connect(server_.server, server_.user, server_.password);
+    c.QFirmaDB.OpenRows();
+    EXPECT_FALSE(c.QFirmaDB.FieldIsNull("name"));
+}
+
+TEST_F(Statements, BoundTextArrivesAsItWasBound) {
+    SqlTemplate t("QTest", &c.dbFirma, {"select :A as V, len(:B) as L"},
+                  {{"V", ColumnDef::Type::String, 255}, {"L", ColumnDef::Type::Int32, 0}});
+    const std::string text = "O'Brien; ''x'' -- YÖNETİCİ ğüşıöç :Z";
+    t.SetParam("A", text);
+    t.SetParam("B", text);
+    t.OpenRows();
+    EXPECT_EQ(t.FieldAsString("V"), text);
+    EXPECT_EQ(t.FieldAsInteger("L"), static_cast<int>(text::Utf8ToUtf16(text).size()));
+}
+
+TEST_F(Statements, AFailingStatementLeavesTheConnectionUsable) {
+    SqlTemplate t("QTest", &c.dbFirma, {"select * from KURDB_NO_SUCH_TABLE"});
+    try {
+        t.Execute();
+        FAIL();
+    } catch (const EDBEngineError& e) {
+        EXPECT_NE(e.Message().find("Invalid object name 'KURDB_NO_SUCH_TABLE'"), std::string::npos)
+            << e.Message();
+        ASSERT_FALSE(e.Records().empty());
+        EXPECT_EQ(e.Records().back().nativeError, 208);
+    }
+    EXPECT_TRUE(c.dbFirma.IsConnected());
+    EXPECT_EQ(Scalar("select 2 as V"), "2");
+}
+
+TEST_F(Scripts, TheSecondOfThreeBatchesIsRejected) {
+    const std::string name = CreateDatabase();
+    Run({"USE " + name});
+    const SqlTemplate script("QScript", nullptr,
+                             {"CREATE TABLE [dbo].[BIR] (", "\t[X] [int] NULL", ") ON [PRIMARY]", "GO",
+                              "CREATE TABLE [dbo].[BIR] (", "\t[Y] [int] NULL", ")", "  GO  ",
+                              "CREATE TABLE [dbo].[UC] (", "\t[Z] [int] NULL", ")", "GO"});
+    try {
+        c.RunScript(script);
+        FAIL() << "the second batch was accepted";
+    } catch (const EDBEngineError& e) {
+        EXPECT_NE(e.Message().find("There is already an object named 'BIR' in the database."),
+                  std::string::npos)
+            << e.Message();
+    }
+    EXPECT_EQ(Scalar("select count(*) as V from sysobjects where name = 'BIR'"), "1");
+    EXPECT_EQ(Scalar("select count(*) as V from sysobjects where name = 'UC'"), "0")
+        << "the third batch was never sent";
+    EXPECT_EQ(c.Query1.GetLine(0), "CREATE TABLE [dbo].[BIR] (");
+}
+
+TEST_F(Scripts, ExtendedSchemaTwice) {
+    const std::string name = CreateDatabase();
+    Run({"USE " + name});
+    c.RunScript(c.QTarso);
+    c.RunScript(c.QTarso);  // a second run creates and inserts nothing
+    EXPECT_EQ(Scalar("select db_name() as V"), name);
+
+    EXPECT_EQ(Scalar("select count(*) as V from sysobjects where xtype = 'U' and name in ('FRT', "
+                     "'MODEL', 'ISEMRI', 'ISCILIK', 'GUNCEL', 'FIRKIM', 'PARAMSER', 'RIGHTS', "
+                     "'PEROKU', 'PEROKUM', 'ISCIUSTA')"),
+              "11");
+    for (const char* seeded : {"FIRKIM", "PARAMSER", "RIGHTS", "ISCIUSTA"})
+        EXPECT_EQ(Scalar(std::string("select count(*) as V from ") + seeded), "1") << seeded;
+    for (const char* empty : {"FRT", "MODEL", "ISEMRI", "ISCILIK", "GUNCEL", "PEROKU", "PEROKUM"})
+        EXPECT_EQ(Scalar(std::string("select count(*) as V from ") + empty), "0") << empty;
+
+    EXPECT_TRUE(text::EqualsNoCase(
+        Scalar("select CAST(RTRIM(USER_NAME) AS varbinary(20)) as V from RIGHTS where LOGIN_NAME = '3'"),
+        "59D64E4554DD43DD"));
+    EXPECT_TRUE(text::EqualsNoCase(
+        Scalar("select CAST(RTRIM(ISCI_ADI) AS varbinary(20)) as V from ISCIUSTA where ISCI_KOD = '3'"),
+        "59D64E4554DD43DD"));
+
+    EXPECT_EQ(Scalar("declare @before datetime\r\nset @before = getdate()\r\n"
+                     "insert into ISEMRI (IS_EMRI_NO) values ('0000001')\r\n"
+                     "select count(*) as V from ISEMRI where MUSOK_1 = 0 and MUSOK_2 = 0 and "
+                     "MUSOK_3 = 0 and MUSOK_4 = 0 and MUSOK_5 = 0 and MUSOK_6 = 0 and MUSOK_7 = 0 "
+                     "and MUSOK_8 = 0 and MUSOK_9 = 0 and MUSOK_10 = 0 and INS_DATE >= @before "
+                     "and INS_DATE <= getdate()"),
+              "1");
+    Run({"insert into ISCILIK (ISEMRI_NO) values ('0000001')"});
+    EXPECT_EQ(Scalar("select FIILIORAN as V from ISCILIK"), "100");
+    Run({"insert into PEROKU (IENO) values ('0000001')"});
+    EXPECT_EQ(Scalar("select SIRANO as V from PEROKU"), "1");
+
+    try {
+        Run({"insert into RIGHTS (LOGIN_NAME) values ('3')"});
+        FAIL() << "RIGHTS0 let a second LOGIN_NAME '3' in";
+    } catch (const EDBEngineError& e) {
+        const auto& r = e.Records();
+        EXPECT_TRUE(std::any_of(r.begin(), r.end(), [](const DiagRecord& d) { return d.nativeError == 2601; }))
+            << e.Message();
+        EXPECT_NE(e.Message().find("RIGHTS0"), std::string::npos) << e.Message();
+    }
+    EXPECT_EQ(Scalar("select count(*) as V from RIGHTS"), "1");
+}
+
+}  // namespace
+}  // namespace kurdb::db
