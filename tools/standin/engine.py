@@ -353,7 +353,6 @@ class Executor:
     def do_SetVar(self, stmt, scope):
         var = self.variable(stmt.name, scope)
         var[2] = self.assign_value(self.eval_scalar(stmt.value, scope), var[1], self.expr_type(stmt.value, scope))
-        self.done(scope)
 
     def variable(self, name, scope):
         var = scope.vars.get(self.server.fold(name))
@@ -1014,7 +1013,7 @@ class Executor:
                     v = self.variable(var, scope)
                     v[2] = self.assign_value(value, v[1], typ)
             self.session.rowcount = len(rows)
-            self.done(scope, 0, CMD_SELECT, len(rows))
+            self.done(scope, 0, CMD_SELECT)   # an assignment reports no row count
             return
         self.sink.columns(columns)
         for row in rows:
@@ -1192,8 +1191,6 @@ class Executor:
                 node.bound = self.bind_column(node, env)
             elif isinstance(node, (P.Subquery, P.Exists)):
                 node.plan = self.bind_select(node.select, None, env, compile_only)
-            elif isinstance(node, P.InList) and isinstance(node.values, P.Subquery):
-                node.values.plan = self.bind_select(node.values.select, None, env, compile_only)
 
     def bind_column(self, col, env):
         fold = self.server.fold

@@ -199,6 +199,7 @@ class Connection:
             language = state.language(lg.language) if lg.language else None
             language = language or state.language(login.default_language) or state.language("us_english")
             self.session = engine.Session(state, login, self.spid, db.name, language)
+            self.initial = (db.name, language)
             state.sessions[self.spid] = self.session
         w.env_change(1, db.name, "master")
         w.message(5701, 2, 0, "Changed database context to '%s'." % db.name, 1, "", False)
@@ -242,6 +243,8 @@ class Connection:
                 log.info("connection %d: dropped after %d requests", self.spid, faults.drop_after)
                 return
             w = tds.TokenWriter(self.version, self.state.collation, self.state.name)
+            if self.io.reset_requested:
+                self.reset_session(w)
             if ptype == tds.SQL_BATCH:
                 self.batch(tds.parse_sql_batch(payload, self.version), w)
                 reply = w.finish("DONE")
@@ -262,6 +265,16 @@ class Connection:
                 self.io.send_message(tds.done_message(tds.DONE_ATTN, self.version))
                 continue
             self.io.send_message(reply)
+
+    def reset_session(self, w):
+        """A pooled client reuses the connection: back to the database, language and options of the login."""
+        with self.state.lock:
+            old = self.session
+            db = self.state.database(self.initial[0]) or self.state.database("master")
+            self.session = engine.Session(self.state, old.login, self.spid, db.name, self.initial[1])
+            self.state.sessions[self.spid] = self.session
+        w.env_change(18, "", "")
+        self.server.transcript.write(self.spid, "reset", database=db.name)
 
     def _attention_during_delay(self, seconds):
         """Waits out the reply delay; True when the client cancelled meanwhile."""

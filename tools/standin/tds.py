@@ -11,6 +11,7 @@ from .sqltypes import SqlType
 SQL_BATCH, PRE_TDS7_LOGIN, RPC, REPLY, ATTENTION, BULK, TRANSACTION, LOGIN7, SSPI, PRELOGIN = (
     0x01, 0x02, 0x03, 0x04, 0x06, 0x07, 0x0E, 0x10, 0x11, 0x12)
 EOM = 0x01
+RESET_CONNECTION, RESET_CONNECTION_SKIP_TRAN = 0x08, 0x10   # packet status bits of a pooled client
 HEADER = struct.Struct(">BBHHBB")
 
 TDS71, TDS72, TDS73A, TDS73B, TDS74 = 0x71000001, 0x72090002, 0x730A0003, 0x730B0003, 0x74000004
@@ -40,6 +41,7 @@ class PacketIO:
         self.sock = sock
         self.packet_size = 4096
         self.pending = bytearray()
+        self.reset_requested = False
 
     def _recv_exact(self, n):
         while len(self.pending) < n:
@@ -72,6 +74,7 @@ class PacketIO:
         if first is None:
             return None
         ptype, status, body = first
+        self.reset_requested = bool(status & (RESET_CONNECTION | RESET_CONNECTION_SKIP_TRAN))
         parts = [body]
         while not status & EOM:
             nxt = self.read_packet()
