@@ -1042,7 +1042,7 @@ class Executor:
         if schema == "" or fold(schema) == fold("dbo"):
             table = db.find_table(name)
             if table is not None:
-                src = Source(self.source_names(parts, db, table.name), [
+                src = Source([tuple(parts)], [
                     ColInfo(c.name, c.type, c.nullable, bool(c.identity)) for c in table.columns], None, table)
                 src.db = db
                 return src
@@ -1052,16 +1052,12 @@ class Executor:
                 raise SqlError(259)
             func, _ = view
             cols, rows = func(self.server, db, self.session)
-            src = Source(self.source_names(parts, db, name), cols, rows)
+            src = Source([tuple(parts)], cols, rows)
             src.db = db
             return src
         if quiet:
             return None
         raise SqlError(208, name_txt)
-
-    @staticmethod
-    def source_names(parts, db, name):
-        return [tuple(p for p in parts)]
 
     def bind_select(self, sel, scope, parent=None, compile_only=False):
         """Resolves the sources of a SELECT and binds every column name in it."""
@@ -1085,7 +1081,7 @@ class Executor:
                     else self.run_select(inner, scope)
                 for c in cols:
                     if not c.name:
-                        raise SqlError(8155, text="No column name was specified for column of '%s'." % node.alias)
+                        raise SqlError(8155, text="No column name was " "specified for a column of '%s'." % node.alias)
                 src = Source([(node.alias,)], cols, rows)
                 src.aliased = True
                 sources.append(src)

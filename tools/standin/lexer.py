@@ -189,8 +189,6 @@ def _quoted(text, i, opener, closer, line, start_line):
     while True:
         k = text.find(closer, j)
         if k < 0:
-            if opener == "'" or opener == '"':
-                raise SqlError(105, text[i + 1:], line=start_line)
             raise SqlError(105, text[i + 1:], line=start_line)
         parts.append(text[j:k])
         if k + 1 < len(text) and text[k + 1] == closer:

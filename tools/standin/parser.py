@@ -317,8 +317,6 @@ class Parser:
             return SetOption(options=["TRANSACTION ISOLATION LEVEL"], value=" ".join(words))
         if word in self.SET_VALUE:
             self.next()
-            if word == "STATISTICS":
-                pass
             val = self.next()
             if val.kind == "OP" and val.value == "-":
                 val = self.next()

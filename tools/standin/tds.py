@@ -224,7 +224,6 @@ def parse_login7(payload):
                     login.features.append((fid, fr.take(flen)))
             except ProtocolError:
                 pass
-    login.sspi = fields[5][1] if not flags3 & 0x10 else 0
     login.integrated = bool(flags2 & 0x80)
     return login
 
