@@ -16,13 +16,21 @@
 # KURDB_TEST_USER and KURDB_TEST_PASSWORD (a real SQL Server); otherwise host 127.0.0.1, the port read
 # from the file KURDB_TEST_READY_FILE, user sa and password KURDB_TEST_STANDIN_PASSWORD.
 
-find_package(Python3 COMPONENTS Interpreter QUIET)
-if(Python3_Interpreter_FOUND)
-  set(KURDB_PYTHON ${Python3_EXECUTABLE})
-else()
-  find_program(KURDB_PYTHON NAMES python3 python REQUIRED)
+# Cache entries, so that the functions and KURDB_PYTHON work in every directory of the build, whichever
+# directory included this file first.
+if(NOT KURDB_PYTHON)
+  find_package(Python3 COMPONENTS Interpreter QUIET)
+  if(NOT CMAKE_HOST_WIN32 AND EXISTS /usr/bin/python3)
+    # The system's own Python, not a per-user shim that may need the user's shell set-up.
+    set(KURDB_PYTHON /usr/bin/python3 CACHE FILEPATH "Python 3 that runs the stand-in SQL Server")
+  elseif(Python3_Interpreter_FOUND)
+    set(KURDB_PYTHON ${Python3_EXECUTABLE} CACHE FILEPATH "Python 3 that runs the stand-in SQL Server")
+  else()
+    find_program(KURDB_PYTHON NAMES python3 python REQUIRED)
+  endif()
 endif()
-set(KURDB_STANDIN_CONTROL ${CMAKE_CURRENT_LIST_DIR}/../tools/standin/control.py)
+get_filename_component(_kurdb_standin_control ${CMAKE_CURRENT_LIST_DIR}/../tools/standin/control.py ABSOLUTE)
+set(KURDB_STANDIN_CONTROL ${_kurdb_standin_control} CACHE INTERNAL "start/stop helper of the stand-in")
 
 function(kurdb_add_standin_fixture)
   cmake_parse_arguments(ARG "" "NAME;PASSWORD" "ARGS" ${ARGN})
