@@ -38,7 +38,7 @@ public:
             }
             rc = api_.SQLMoreResults(stmt_);
         }
-        if (!errors_.empty() || failed_) throw EDBEngineError(std::move(errors_), firstRc_);
+        if (failed_) throw EDBEngineError(std::move(errors_), firstRc_);
         return std::move(results_);
     }
 

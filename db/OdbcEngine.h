@@ -88,7 +88,7 @@ private:
     OdbcHandle environment_;
 };
 
-// "03.52" or "03.80.0000" -> 352 / 380; nullopt-like 0 when the text is not of that form.
+// "03.52" or "03.80.0000" -> 352 / 380: major * 100 + minor; 0 when the text is not of that form.
 std::uint16_t ParseOdbcVersion(std::string_view text);
 
 }  // namespace kurdb::db

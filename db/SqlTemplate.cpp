@@ -118,13 +118,27 @@ void SqlTemplate::Rederive() {
     std::vector<SqlParam> fresh;
     fresh.reserve(parsed.names.size());
     for (const auto& n : parsed.names) fresh.push_back({n, std::nullopt, false});
-    for (const auto& old : params_)
-        for (auto& p : fresh)
-            if (text::EqualsNoCase(p.name, old.name)) {
-                p.value = old.value;
-                p.typed = old.typed;
+    // The k-th marker of a name takes the value of the k-th old marker of that name. For names
+    // that occur once (every statement of the wizard) that is simply "by name"; for a repeated
+    // name it keeps a bound first marker from being overwritten by an unbound second one.
+    auto occurrence = [](const std::vector<SqlParam>& list, std::size_t index) {
+        std::size_t k = 0;
+        for (std::size_t i = 0; i < index; ++i)
+            if (text::EqualsNoCase(list[i].name, list[index].name)) ++k;
+        return k;
+    };
+    for (std::size_t i = 0; i < fresh.size(); ++i) {
+        const std::size_t wanted = occurrence(fresh, i);
+        std::size_t seen = 0;
+        for (const auto& old : params_) {
+            if (!text::EqualsNoCase(old.name, fresh[i].name)) continue;
+            if (seen++ == wanted) {
+                fresh[i].value = old.value;
+                fresh[i].typed = old.typed;
                 break;
             }
+        }
+    }
     params_ = std::move(fresh);
 }
 

@@ -60,8 +60,9 @@ public:
 
     // Lines, indexed from 0. GetLine/SetLine throw EListError for an index outside the lines.
     // SetLine, ClearLines and AddLine release held rows and re-derive the parameters: a fresh
-    // list from the markers, each taking the value and type of the first old parameter of the
-    // same name (letter case ignored).
+    // list from the markers, the k-th marker of a name taking the value and type of the k-th
+    // old parameter of that name (letter case ignored), so a value bound before a line change
+    // survives while its marker stays in the text.
     int LineCount() const { return static_cast<int>(lines_.size()); }
     const std::string& GetLine(int index) const;
     void SetLine(int index, std::string text);
