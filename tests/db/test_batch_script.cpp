@@ -9,122 +9,70 @@
 namespace kurdb::db {
 namespace {
 
-using test::FakeHost;
+TEST(SeparatorLine, IsGoAfterTrimmingCodesUpTo32) {
+    for (const std::string& line : std::vector<std::string>{"GO", "  GO", "\tGO   ", "GO\r", std::string("\0\x01GO\x1f ", 6)})
+        EXPECT_TRUE(IsSeparatorLine(line)) << "[" << line << "]";
+    for (const std::string& line : std::vector<std::string>{"go", "Go", "GO;", "GO 2", "G O", "GOTO", "", "   ", "-- GO",
+                                   "\xC2\xA0GO" /* no-break space */})
+        EXPECT_FALSE(IsSeparatorLine(line)) << "[" << line << "]";
+}
 
-struct SeparatorCase {
-    std::string line;
-    bool separates;
+struct RunCase {
+    const char* title;
+    std::vector<std::string> script;
+    std::vector<std::string> sent;    // the batches, in order
+    std::vector<std::string> query1;  // what Query1 holds afterwards
+    std::optional<std::size_t> failAt = std::nullopt;
 };
 
-class Separator : public testing::TestWithParam<SeparatorCase> {};
+class RunScriptCases : public testing::TestWithParam<RunCase> {};
 
-TEST_P(Separator, IsGoAfterTrimmingCodesUpTo32) {
-    EXPECT_EQ(IsSeparatorLine(GetParam().line), GetParam().separates) << "[" << GetParam().line << "]";
+TEST_P(RunScriptCases, SendTheBatchesInOrder) {
+    const RunCase& c = GetParam();
+    test::FakeHost host;
+    host.failAt = c.failAt;
+    SqlTemplate query1("Query1", &host, {"left over from an earlier run"});
+    const SqlTemplate script("QTarso", nullptr, c.script);
+    if (c.failAt) {
+        try {
+            RunScript(script, query1);
+            ADD_FAILURE() << c.title << ": the error did not reach the caller";
+        } catch (const EDBEngineError& e) {
+            EXPECT_NE(e.Message().find("There is already an object named 'T'"), std::string::npos);
+        }
+    } else {
+        RunScript(script, query1);
+    }
+    EXPECT_EQ(host.Sql(), c.sent) << c.title;
+    EXPECT_EQ(query1.Lines(), c.query1) << c.title;
+    EXPECT_EQ(script.Lines(), c.script) << "the script is only read";
+    for (const auto& b : host.batches) EXPECT_FALSE(b.keepRows);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Lines, Separator,
-    testing::Values(SeparatorCase{"GO", true}, SeparatorCase{"  GO", true},
-                    SeparatorCase{"\tGO   ", true}, SeparatorCase{"GO\r", true},
-                    SeparatorCase{std::string("\x01GO\x1f\x20", 4), true},
-                    SeparatorCase{std::string("\0GO", 3), true}, SeparatorCase{"go", false},
-                    SeparatorCase{"Go", false}, SeparatorCase{"gO", false},
-                    SeparatorCase{"GO;", false}, SeparatorCase{"GO 2", false},
-                    SeparatorCase{"G O", false}, SeparatorCase{"GOTO", false},
-                    SeparatorCase{"", false}, SeparatorCase{"   ", false},
-                    SeparatorCase{"\xC2\xA0GO", false},  // a no-break space is not a control code
-                    SeparatorCase{"-- GO", false}));
-
-struct Runner : testing::Test {
-    FakeHost host;
-    SqlTemplate query1{"Query1", &host, {}};
-
-    SqlTemplate Script(std::vector<std::string> lines) {
-        return SqlTemplate("QTarso", nullptr, std::move(lines));
-    }
-};
-
-TEST_F(Runner, EmptyScriptClearsQuery1AndSendsNothing) {
-    query1.AddLine("left over");
-    const SqlTemplate script = Script({});
-    RunScript(script, query1);
-    EXPECT_EQ(query1.LineCount(), 0);
-    EXPECT_TRUE(host.batches.empty());
-}
-
-TEST_F(Runner, TwoBatchesOfOneLineEach) {
-    const SqlTemplate script = Script({"CREATE TABLE A (X int)", "GO", "CREATE TABLE B (X int)", "GO"});
-    RunScript(script, query1);
-    EXPECT_EQ(host.Sql(), (std::vector<std::string>{"CREATE TABLE A (X int)\r\n", "CREATE TABLE B (X int)\r\n"}));
-    EXPECT_EQ(query1.LineCount(), 0);
-    EXPECT_EQ(script.LineCount(), 4) << "the script is only read";
-}
-
-TEST_F(Runner, SeparatorsWithBlanksTabsAndCrSeparate) {
-    const SqlTemplate script = Script({"select 1", "  GO", "select 2", "\tGO  \r", "select 3", "GO"});
-    RunScript(script, query1);
-    EXPECT_EQ(host.batches.size(), 3u);
-}
-
-TEST_F(Runner, LowerCaseGoAndGoWithSemicolonStayInTheBatch) {
-    const SqlTemplate script = Script({"select 1", "go", "GO;", "select 2", "GO"});
-    RunScript(script, query1);
-    EXPECT_EQ(host.Sql(), (std::vector<std::string>{"select 1\r\ngo\r\nGO;\r\nselect 2\r\n"}));
-}
-
-TEST_F(Runner, SeparatorWithoutCollectedLinesExecutesNothing) {
-    const SqlTemplate script = Script({"GO", "select 1", "GO", "GO", "", "GO"});
-    RunScript(script, query1);
-    // the blank line between the last two separators is a batch line: counted, not judged
-    EXPECT_EQ(host.Sql(), (std::vector<std::string>{"select 1\r\n", "\r\n"}));
-}
-
-TEST_F(Runner, IndentationAndTrailingBlanksArriveUnchanged) {
-    const SqlTemplate script = Script({"if not exists (select 1)", "BEGIN", "CREATE TABLE [dbo].[T] (",
-                                       "\t[A] [varchar] (15) NOT NULL ,", "\t[B] [int] NULL ",
-                                       ") ON [PRIMARY]", "END", "GO"});
-    RunScript(script, query1);
-    ASSERT_EQ(host.batches.size(), 1u);
-    EXPECT_EQ(host.batches[0].sql,
-              "if not exists (select 1)\r\nBEGIN\r\nCREATE TABLE [dbo].[T] (\r\n\t[A] [varchar] (15) "
-              "NOT NULL ,\r\n\t[B] [int] NULL \r\n) ON [PRIMARY]\r\nEND\r\n");
-    EXPECT_FALSE(host.batches[0].keepRows);
-}
-
-TEST_F(Runner, ARejectedBatchStopsTheRun) {
-    host.failAt = 1;
-    const SqlTemplate script = Script({"CREATE TABLE A (X int)", "GO", "CREATE TABLE B (", "GO",
-                                       "CREATE TABLE C (X int)", "GO"});
-    try {
-        RunScript(script, query1);
-        FAIL() << "the error did not reach the caller";
-    } catch (const EDBEngineError& e) {
-        EXPECT_NE(e.Message().find("There is already an object named 'T'"), std::string::npos);
-    }
-    EXPECT_EQ(host.Sql(), (std::vector<std::string>{"CREATE TABLE A (X int)\r\n", "CREATE TABLE B (\r\n"}));
-    EXPECT_EQ(query1.Lines(), (std::vector<std::string>{"CREATE TABLE B ("}))
-        << "Query1 keeps the failing batch";
-}
-
-TEST_F(Runner, AFinalBatchWithoutSeparatorIsExecuted) {
-    const SqlTemplate script = Script({"select 1", "GO", "select 2", "select 3"});
-    RunScript(script, query1);
-    EXPECT_EQ(host.Sql(), (std::vector<std::string>{"select 1\r\n", "select 2\r\nselect 3\r\n"}));
-}
-
-TEST_F(Runner, BlankLinesAfterTheLastSeparatorAreNotABatch) {
-    const SqlTemplate script = Script({"select 1", "GO", "", "  \t"});
-    RunScript(script, query1);
-    EXPECT_EQ(host.Sql(), (std::vector<std::string>{"select 1\r\n"}));
-    EXPECT_EQ(query1.LineCount(), 2) << "the lines after the last separator are left in Query1";
-}
-
-TEST_F(Runner, NothingCarriesOverIntoTheNextRun) {
-    host.failAt = 0;
-    EXPECT_THROW(RunScript(Script({"bad", "GO"}), query1), EDBEngineError);
-    RunScript(Script({"good", "GO"}), query1);
-    EXPECT_EQ(host.Sql(), (std::vector<std::string>{"bad\r\n", "good\r\n"}));
-}
+    Scripts, RunScriptCases,
+    testing::Values(
+        RunCase{"empty script: Query1 cleared, nothing sent", {}, {}, {}},
+        RunCase{"two batches of one line each",
+                {"CREATE TABLE A (X int)", "GO", "CREATE TABLE B (X int)", "GO"},
+                {"CREATE TABLE A (X int)\r\n", "CREATE TABLE B (X int)\r\n"}, {}},
+        RunCase{"separators with blanks, tabs and CR",
+                {"select 1", "  GO", "select 2", "\tGO  \r", "select 3", "GO"},
+                {"select 1\r\n", "select 2\r\n", "select 3\r\n"}, {}},
+        RunCase{"go and GO; are batch lines", {"select 1", "go", "GO;", "select 2", "GO"},
+                {"select 1\r\ngo\r\nGO;\r\nselect 2\r\n"}, {}},
+        RunCase{"a separator without collected lines sends nothing; a blank line is counted",
+                {"GO", "select 1", "GO", "GO", "", "GO"}, {"select 1\r\n", "\r\n"}, {}},
+        RunCase{"indentation and trailing blanks arrive unchanged",
+                {"BEGIN", "\t[A] [varchar] (15) NOT NULL ,", "\t[B] [int] NULL ", "END", "GO"},
+                {"BEGIN\r\n\t[A] [varchar] (15) NOT NULL ,\r\n\t[B] [int] NULL \r\nEND\r\n"}, {}},
+        RunCase{"a rejected second batch stops the run; Query1 keeps it",
+                {"CREATE TABLE A (X int)", "GO", "CREATE TABLE B (", "GO", "CREATE TABLE C (X int)", "GO"},
+                {"CREATE TABLE A (X int)\r\n", "CREATE TABLE B (\r\n"}, {"CREATE TABLE B ("}, 1},
+        RunCase{"a last batch without separator is not lost", {"select 1", "GO", "select 2", "select 3"},
+                {"select 1\r\n", "select 2\r\nselect 3\r\n"}, {"select 2", "select 3"}},
+        RunCase{"blank lines after the last separator are no batch", {"select 1", "GO", "", "  \t"},
+                {"select 1\r\n"}, {"", "  \t"}}));
 
 }  // namespace
 }  // namespace kurdb::db

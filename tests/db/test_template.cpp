@@ -2,6 +2,8 @@
 // of each step.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "FakeHost.h"
 #include "db/Errors.h"
 #include "db/SqlTemplate.h"
@@ -12,15 +14,7 @@ namespace {
 using test::FakeHost;
 using test::Rows;
 
-const std::vector<ColumnDef> kFirmaColumns{{"name", ColumnDef::Type::String, 255}};
-
-SqlTemplate MakeQFirmaDB(FakeHost& host) {
-    return SqlTemplate("QFirmaDB", &host, {"select * from master..sysdatabases where name=:FirmaDB"},
-                       kFirmaColumns);
-}
-
-template <typename F>
-std::string DatabaseErrorOf(F&& f) {
+std::string DatabaseErrorOf(const std::function<void()>& f) {
     try {
         f();
     } catch (const EDatabaseError& e) {
@@ -29,67 +23,43 @@ std::string DatabaseErrorOf(F&& f) {
     return "(no EDatabaseError)";
 }
 
-TEST(TemplateExecute, SendsOneBatchAndKeepsNoRows) {
+struct QFirmaDB : testing::Test {
     FakeHost host;
-    SqlTemplate t("QCreateFirmaDB", &host, {"use master", "", "if not exists(select * from sysdatabases where name=:FirmaDB)", "  CREATE DATABASE FirmaDB"});
-    t.SetParam("FirmaDB", "FIRMADORVA");
-    t.Execute();
-    ASSERT_EQ(host.batches.size(), 1u);
-    EXPECT_FALSE(host.batches[0].keepRows);
-    EXPECT_EQ(host.batches[0].sql,
-              "use master\r\n\r\nif not exists(select * from sysdatabases where name=N'FIRMADORVA')\r\n"
-              "  CREATE DATABASE FirmaDB\r\n");
-    EXPECT_FALSE(t.HoldsRows());
-}
+    SqlTemplate q{"QFirmaDB", &host, {"select * from master..sysdatabases where name=:FirmaDB"},
+                  {{"name", ColumnDef::Type::String, 255}}};
+};
 
-TEST(TemplateExecute, ChecksComeInTheirOrderAndSendNothing) {
-    FakeHost host;
-    SqlTemplate q = MakeQFirmaDB(host);
+TEST_F(QFirmaDB, ExecuteChecksInOrderThenSendsOneBatchWithoutRows) {
     EXPECT_EQ(DatabaseErrorOf([&] { q.Execute(); }), "QFirmaDB: 'FirmaDB' parametresi için değer yok");
     q.SetParam("FirmaDB", "X");
+    host.connected = false;
+    EXPECT_EQ(DatabaseErrorOf([&] { q.Execute(); }), "QFirmaDB: Veritabanı bağlantısı açık değil");
+    host.connected = true;
+    q.Execute();
+    ASSERT_EQ(host.batches.size(), 1u);
+    EXPECT_EQ(host.batches[0].sql, "select * from master..sysdatabases where name=N'X'\r\n");
+    EXPECT_FALSE(host.batches[0].keepRows);
+    EXPECT_FALSE(q.HoldsRows());
     host.replies.push_back({Rows({"name"}, {})});
     q.OpenRows();
     EXPECT_EQ(DatabaseErrorOf([&] { q.Execute(); }),
               "QFirmaDB: Cannot perform this operation on an open dataset");
-    q.CloseRows();
-    q.ClearLines();
-    EXPECT_EQ(DatabaseErrorOf([&] { q.Execute(); }), "QFirmaDB: Sql cümlesi mevcut değil");
-    EXPECT_EQ(host.batches.size(), 1u) << "only the OpenRows reached the server";
+    EXPECT_EQ(host.batches.size(), 2u);
 }
 
-TEST(TemplateExecute, NeedsAnOpenConnection) {
-    FakeHost host;
-    host.connected = false;
-    SqlTemplate q("Query1", &host, {"select 1"});
-    EXPECT_EQ(DatabaseErrorOf([&] { q.Execute(); }), "Query1: Veritabanı bağlantısı açık değil");
-    SqlTemplate lonely("QTarso", nullptr, {"select 1"});
-    EXPECT_EQ(DatabaseErrorOf([&] { lonely.Execute(); }), "QTarso: Veritabanı bağlantısı açık değil");
-    EXPECT_TRUE(host.batches.empty());
-}
-
-TEST(TemplateRows, ExistingDatabaseReadsNotNull) {
-    FakeHost host;
-    host.replies.push_back({Rows({"name", "dbid"}, {{"FIRMADORVA", "7"}})});
-    SqlTemplate q = MakeQFirmaDB(host);
+TEST_F(QFirmaDB, ExistingAndMissingDatabase) {
+    host.replies.push_back({Rows({"NAME", "dbid"}, {{"FIRMADORVA", "7"}})});
     q.SetParam("FirmaDB", "FIRMADORVA");
     q.OpenRows();
-    ASSERT_EQ(host.batches.size(), 1u);
     EXPECT_TRUE(host.batches[0].keepRows);
-    EXPECT_TRUE(q.HoldsRows());
-    EXPECT_FALSE(q.FieldIsNull("name"));
-    EXPECT_FALSE(q.FieldIsNull("NAME"));
-    EXPECT_EQ(q.FieldAsString("Name"), "FIRMADORVA");
+    EXPECT_FALSE(q.FieldIsNull("Name"));
+    EXPECT_EQ(q.FieldAsString("name"), "FIRMADORVA");
     EXPECT_EQ(q.RowCount(), 1);
-    EXPECT_EQ(DatabaseErrorOf([&] { (void)q.FieldAsString("dbid"); }),
-              "QFirmaDB: Field 'dbid' not found")
-        << "a column of the result that is not declared cannot be read";
-}
+    EXPECT_EQ(DatabaseErrorOf([&] { (void)q.FieldAsString("dbid"); }), "QFirmaDB: Field 'dbid' not found")
+        << "a column the template does not declare cannot be read";
+    q.CloseRows();
 
-TEST(TemplateRows, NoRowReadsAsNull) {
-    FakeHost host;
     host.replies.push_back({Rows({"name"}, {})});
-    SqlTemplate q = MakeQFirmaDB(host);
-    q.SetParam("FirmaDB", "YOK");
     q.OpenRows();
     EXPECT_TRUE(q.FieldIsNull("name"));
     EXPECT_EQ(q.FieldAsString("name"), "");
@@ -97,67 +67,29 @@ TEST(TemplateRows, NoRowReadsAsNull) {
     EXPECT_EQ(q.RowCount(), 0);
 }
 
-TEST(TemplateRows, NullValueReadsAsNull) {
-    FakeHost host;
-    host.replies.push_back({Rows({"langid", "name"}, {{std::nullopt, std::nullopt}})});
-    SqlTemplate q("QDilBul", &host, {"SELECT langid,name FROM syslanguages WHERE langid=22"},
-                  {{"langid", ColumnDef::Type::Int16, 0}, {"name", ColumnDef::Type::String, 255}});
-    q.OpenRows();
-    EXPECT_EQ(q.RowCount(), 1);
-    EXPECT_TRUE(q.FieldIsNull("langid"));
-    EXPECT_EQ(q.FieldAsInteger("langid"), 0);
-    EXPECT_EQ(q.FieldAsString("name"), "");
-}
-
-TEST(TemplateRows, TheFirstResultWithColumnsIsKept) {
-    FakeHost host;  // "use master" gives no result with columns; the select does
-    host.replies.push_back({Rows({"VAR"}, {{"2"}}), Rows({"other"}, {{"x"}})});
-    SqlTemplate q("QUserBul", &host, {"use master", "", "SELECT count(*) as VAR", "FROM master..syslogins", "WHERE name=:Uadi"},
-                  {{"VAR", ColumnDef::Type::Int32, 0}}, {"Uadi"});
-    q.SetParam("Uadi", "DURANIX");
-    q.OpenRows();
-    EXPECT_EQ(q.FieldAsInteger("VAR"), 2);
-    EXPECT_EQ(q.FieldAsString("var"), "2");
-}
-
-TEST(TemplateRows, OpenRowsDoesNotRunAgainWhileRowsAreHeld) {
-    FakeHost host;
+TEST_F(QFirmaDB, OpenRowsDoesNotRunAgainWhileRowsAreHeld) {
     host.replies.push_back({Rows({"name"}, {})});
-    host.replies.push_back({Rows({"name"}, {{"FIRMADORVA"}})});
-    SqlTemplate q = MakeQFirmaDB(host);
+    host.replies.push_back({Rows({"name"}, {{"BASKA"}})});
     q.SetParam("FirmaDB", "FIRMADORVA");
     q.OpenRows();
     q.SetParam("FirmaDB", "BASKA");
     q.OpenRows();
     EXPECT_EQ(host.batches.size(), 1u);
     EXPECT_TRUE(q.FieldIsNull("name")) << "the old rows stay";
-    q.CloseRows();
+    q.SetLine(0, "select name from master..sysdatabases where name=:FirmaDB");  // releases them
+    EXPECT_FALSE(q.HoldsRows());
     q.OpenRows();
     ASSERT_EQ(host.batches.size(), 2u);
-    EXPECT_NE(host.batches[1].sql.find("N'BASKA'"), std::string::npos);
+    EXPECT_EQ(host.batches[1].sql, "select name from master..sysdatabases where name=N'BASKA'\r\n");
     EXPECT_FALSE(q.FieldIsNull("name"));
 }
 
-TEST(TemplateRows, ALineChangeReleasesTheRows) {
-    FakeHost host;
+TEST_F(QFirmaDB, DisconnectReleasesRowsAndKeepsLinesAndValues) {
     host.replies.push_back({Rows({"name"}, {{"A"}})});
-    SqlTemplate q = MakeQFirmaDB(host);
-    q.SetParam("FirmaDB", "A");
-    q.OpenRows();
-    q.SetLine(0, "select name from master..sysdatabases where name=:FirmaDB");
-    EXPECT_FALSE(q.HoldsRows());
-    EXPECT_EQ(q.Params()[0].value, "A");
-}
-
-TEST(TemplateRows, DisconnectReleasesRowsAndKeepsLinesAndValues) {
-    FakeHost host;
-    host.replies.push_back({Rows({"name"}, {{"A"}})});
-    SqlTemplate q = MakeQFirmaDB(host);
     q.SetParam("FirmaDB", "A");
     q.OpenRows();
     host.ReleaseAll();
     EXPECT_FALSE(q.HoldsRows());
-    EXPECT_EQ(q.LineCount(), 1);
     EXPECT_EQ(q.Params()[0].value, "A");
     EXPECT_EQ(DatabaseErrorOf([&] { (void)q.RowCount(); }),
               "QFirmaDB: Cannot perform this operation on a closed dataset");
@@ -165,38 +97,34 @@ TEST(TemplateRows, DisconnectReleasesRowsAndKeepsLinesAndValues) {
               "QFirmaDB: Cannot perform this operation on a closed dataset");
 }
 
-TEST(TemplateRows, AResultWithoutADeclaredColumnFailsAndHoldsNothing) {
-    FakeHost host;
-    host.replies.push_back({Rows({"langid"}, {{"22"}})});
-    SqlTemplate q("QDilBul", &host, {"SELECT langid FROM syslanguages WHERE langid=22"},
-                  {{"langid", ColumnDef::Type::Int16, 0}, {"name", ColumnDef::Type::String, 255}});
-    EXPECT_EQ(DatabaseErrorOf([&] { q.OpenRows(); }), "QDilBul: Field 'name' not found");
-    EXPECT_FALSE(q.HoldsRows());
-}
-
-TEST(TemplateRows, AServerErrorLeavesLinesValuesAndNoRows) {
-    FakeHost host;
-    host.failAt = 0;
-    SqlTemplate q = MakeQFirmaDB(host);
+TEST_F(QFirmaDB, FailuresLeaveNoRowsAndTheBindingsAsTheyWere) {
     q.SetParam("FirmaDB", "A");
+    host.replies.push_back({Rows({"dbid"}, {{"5"}})});
+    EXPECT_EQ(DatabaseErrorOf([&] { q.OpenRows(); }), "QFirmaDB: Field 'name' not found");
+    EXPECT_FALSE(q.HoldsRows());
+    host.failAt = 1;
     EXPECT_THROW(q.OpenRows(), EDBEngineError);
     EXPECT_FALSE(q.HoldsRows());
     EXPECT_EQ(q.Params()[0].value, "A");
-    host.replies.push_back({Rows({"name"}, {{"A"}})});
-    q.OpenRows();
-    EXPECT_EQ(q.FieldAsString("name"), "A");
 }
 
-TEST(TemplateRows, IntegerReading) {
-    FakeHost host;
-    host.replies.push_back({Rows({"VAR", "name"}, {{"-2147483648", "abc"}})});
-    SqlTemplate q("T", &host, {"select 1"},
-                  {{"VAR", ColumnDef::Type::Int32, 0}, {"name", ColumnDef::Type::String, 10}});
+TEST(TemplateRows, FirstResultWithColumnsNullsAndIntegers) {
+    FakeHost host;  // "use master" gives no result with columns; the select's is the first
+    host.replies.push_back({Rows({"VAR", "n"}, {{"-2147483648", std::nullopt}, {"9", "x"}}),
+                            Rows({"other"}, {{"x"}})});
+    SqlTemplate q("QUserBul", &host, {"use master", "SELECT count(*) as VAR, null as n"},
+                  {{"VAR", ColumnDef::Type::Int32, 0}, {"n", ColumnDef::Type::String, 10}});
     q.OpenRows();
-    EXPECT_EQ(q.FieldAsInteger("VAR"), -2147483647 - 1);
-    EXPECT_EQ(q.FieldAsString("VAR"), "-2147483648");
+    EXPECT_EQ(q.RowCount(), 2);
+    EXPECT_EQ(q.FieldAsInteger("var"), -2147483647 - 1);
+    EXPECT_TRUE(q.FieldIsNull("n"));
+    EXPECT_EQ(q.FieldAsInteger("n"), 0);
+    host.replies.push_back({Rows({"VAR", "n"}, {{"2147483648", "abc"}})});
+    q.CloseRows();
+    q.OpenRows();
+    EXPECT_THROW((void)q.FieldAsInteger("VAR"), Exception) << "outside 32 bits";
     try {
-        (void)q.FieldAsInteger("name");
+        (void)q.FieldAsInteger("n");
         FAIL();
     } catch (const Exception& e) {
         EXPECT_EQ(e.Message(), "'abc' is not a valid integer value");
@@ -208,8 +136,9 @@ TEST(TemplateRows, ComponentsRegisterWithTheirConnectionForTheirLifetime) {
     {
         SqlTemplate a("A", &host, {});
         SqlTemplate b("B", &host, {});
-        SqlTemplate c("C", nullptr, {});
+        SqlTemplate lonely("QTarso", nullptr, {"select 1"});
         EXPECT_EQ(host.members.size(), 2u);
+        EXPECT_EQ(DatabaseErrorOf([&] { lonely.Execute(); }), "QTarso: Veritabanı bağlantısı açık değil");
     }
     EXPECT_TRUE(host.members.empty());
 }
