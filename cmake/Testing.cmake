@@ -34,13 +34,26 @@ function(kurdb_add_gtest name)
   endif()
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main kurdb_options)
+  # a list of several variables must reach the test property as one value
+  string(REPLACE ";" "\\;" environment "${ARG_ENVIRONMENT}")
   if(CMAKE_CROSSCOMPILING OR WIN32)
     add_test(NAME ${name} COMMAND ${name})
     set(tests ${name})
   else()
     gtest_discover_tests(${name} TEST_PREFIX "${name}." DISCOVERY_TIMEOUT 60
       PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS "${ARG_LABELS}"
-                 FIXTURES_REQUIRED "${ARG_FIXTURES}" ENVIRONMENT "${ARG_ENVIRONMENT}")
+                 FIXTURES_REQUIRED "${ARG_FIXTURES}")
+    if(ARG_ENVIRONMENT)
+      # gtest_discover_tests hands every list element of a property on as an argument of its
+      # own, which cuts an environment of several variables apart. Set it after discovery from
+      # an include file that CTest reads after the discovery's own.
+      set(env_file ${CMAKE_CURRENT_BINARY_DIR}/${name}_environment.cmake)
+      file(WRITE ${env_file}
+        "foreach(t IN LISTS ${name}_TESTS)\n"
+        "  set_tests_properties(\"\${t}\" PROPERTIES ENVIRONMENT \"${ARG_ENVIRONMENT}\")\n"
+        "endforeach()\n")
+      set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${env_file})
+    endif()
     return()
   endif()
   set_tests_properties(${tests} PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS "${ARG_LABELS}")
@@ -48,6 +61,6 @@ function(kurdb_add_gtest name)
     set_tests_properties(${tests} PROPERTIES FIXTURES_REQUIRED "${ARG_FIXTURES}")
   endif()
   if(ARG_ENVIRONMENT)
-    set_tests_properties(${tests} PROPERTIES ENVIRONMENT "${ARG_ENVIRONMENT}")
+    set_tests_properties(${tests} PROPERTIES ENVIRONMENT "${environment}")
   endif()
 endfunction()
