@@ -23,6 +23,8 @@ struct RunCase {
     std::vector<std::string> sent;    // the batches, in order
     std::vector<std::string> query1;  // what Query1 holds afterwards
     std::optional<std::size_t> failAt = std::nullopt;
+    // The case's name in test listings (and so in CTest names), instead of its bytes.
+    friend void PrintTo(const RunCase& c, std::ostream* os) { *os << c.title; }
 };
 
 class RunScriptCases : public testing::TestWithParam<RunCase> {};

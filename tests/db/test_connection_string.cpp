@@ -12,6 +12,8 @@ struct ConnCase {
     const char* driver;
     std::string server, user, password;
     std::string expected;
+    // The case's name in test listings (and so in CTest names), instead of its bytes.
+    friend void PrintTo(const ConnCase& c, std::ostream* os) { *os << c.driver << " " << c.server; }
 };
 
 class ConnectionStrings : public testing::TestWithParam<ConnCase> {};
