@@ -150,6 +150,18 @@ class Parser:
             return tok.value
         raise self.error()
 
+    def key_columns(self):
+        """(col [ASC|DESC], ...) of a key or an index: the column names."""
+        self.expect_op("(")
+        columns = []
+        while True:
+            columns.append(self.ident())
+            self.accept_word("ASC", "DESC")
+            if not self.accept_op(","):
+                break
+        self.expect_op(")")
+        return columns
+
     def multipart(self):
         """name, a.b, a.b.c, a..c: a list of parts, '' for an omitted one."""
         parts = [self.ident()]
@@ -577,14 +589,7 @@ class Parser:
             if kind == "PK":
                 self.expect_word("KEY")
             clustered = self.clustered()
-            self.expect_op("(")
-            columns = []
-            while True:
-                columns.append(self.ident())
-                self.accept_word("ASC", "DESC")
-                if not self.accept_op(","):
-                    break
-            self.expect_op(")")
+            columns = self.key_columns()
             self.index_options()
             fg = self.filegroup()
             return TableConstraint(kind=kind, name=name, columns=columns, clustered=clustered, filegroup=fg)
@@ -604,14 +609,7 @@ class Parser:
         name = self.ident()
         self.expect_word("ON")
         table = self.multipart()
-        self.expect_op("(")
-        columns = []
-        while True:
-            columns.append(self.ident())
-            self.accept_word("ASC", "DESC")
-            if not self.accept_op(","):
-                break
-        self.expect_op(")")
+        columns = self.key_columns()
         if self.at_word("INCLUDE", "WHERE"):
             raise self.unsupported(self.peek().upper)
         self.index_options()
