@@ -1,23 +1,7 @@
 // The Qt wizard window, built through the same code as the program and driven as a user would:
 // mouse clicks and keys on widgets found by object name, waits by polling.
 #include <QtTest>
-
-#include <QApplication>
-#include <QCheckBox>
-#include <QFile>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QScreen>
-#include <QStyle>
-#include <QStyleOptionButton>
-#include <QTabBar>
-#include <QTabWidget>
-#include <QTimer>
+#include <QtWidgets>
 
 #include <memory>
 
@@ -49,13 +33,15 @@ QString FocusedControl() {
     return w->objectName();
 }
 
-// Clicks a radio button where its indicator is, which is inside the clickable area whatever the
-// length of its caption.
-void ClickRadio(QRadioButton* radio) {
+// Clicks a radio button or check box on its indicator, which is inside the clickable area
+// whatever the length of its caption.
+void ClickIndicator(QAbstractButton* button) {
     QStyleOptionButton opt;
-    opt.initFrom(radio);
-    const QRect indicator = radio->style()->subElementRect(QStyle::SE_RadioButtonIndicator, &opt, radio);
-    QTest::mouseClick(radio, Qt::LeftButton, Qt::NoModifier, indicator.center());
+    opt.initFrom(button);
+    const auto element = qobject_cast<QRadioButton*>(button) ? QStyle::SE_RadioButtonIndicator
+                                                             : QStyle::SE_CheckBoxIndicator;
+    const QRect indicator = button->style()->subElementRect(element, &opt, button);
+    QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, indicator.center());
 }
 
 // Types text key by key; unlike QTest::keyClicks it takes letters outside Latin-1.
@@ -64,48 +50,30 @@ void Type(QWidget* w, const QString& text) {
         QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(ch), Qt::NoModifier);
 }
 
-void ClickCheckBox(QCheckBox* check) {
-    QStyleOptionButton opt;
-    opt.initFrom(check);
-    const QRect indicator = check->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &opt, check);
-    QTest::mouseClick(check, Qt::LeftButton, Qt::NoModifier, indicator.center());
-}
-
 // Answers the next modal message box with one key, from a timer that polls the event loop the
 // box runs in, and records what the box showed. A box that the key does not close is closed on
 // a later poll and `forced` is set, so a wrong answer fails the test instead of hanging it.
-class BoxAnswerer {
-public:
-    explicit BoxAnswerer(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
-        : key_(key), modifiers_(modifiers) {
-        timer_.setInterval(5);
-        QObject::connect(&timer_, &QTimer::timeout, [this] { Poll(); });
-        timer_.start();
+struct BoxAnswerer {
+    explicit BoxAnswerer(Qt::Key key) {
+        QObject::connect(&timer, &QTimer::timeout, [this, key] { Poll(key); });
+        timer.start(5);
     }
-    BoxAnswerer(const BoxAnswerer&) = delete;
-    BoxAnswerer& operator=(const BoxAnswerer&) = delete;
 
-    bool answered = false;
-    bool forced = false;
+    bool answered = false, forced = false;
     QString title, text, defaultButton, escapeButton;
     QStringList buttons;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QWidget* parent = nullptr;
-    Qt::WindowModality modality = Qt::NonModal;
-    QRect frame;
-    Qt::CursorShape cursor = Qt::BitmapCursor;  // no override cursor
-    bool hadOverrideCursor = false;
+    int polls = 0;
+    QTimer timer;
 
-private:
-    void Poll() {
+    void Poll(Qt::Key key) {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (!box || !box->isVisible()) return;
         // Keys go where a user's would: to the box once it is the active window.
-        if (!answered && QApplication::activeWindow() != box && ++pollsWhileInactive_ < kActivationPolls)
-            return;
+        if (!answered && QApplication::activeWindow() != box && ++polls < 400) return;
         if (answered) {
-            // Buttons pressed by their access key click a moment later (animateClick).
-            if (++pollsAfterAnswer_ < kActivationPolls) return;
+            if (++polls < 800) return;
             forced = true;
             box->done(QDialog::Rejected);
             return;
@@ -118,75 +86,16 @@ private:
         if (box->defaultButton()) defaultButton = box->defaultButton()->text();
         if (box->escapeButton()) escapeButton = box->escapeButton()->text();
         parent = box->parentWidget();
-        modality = box->windowModality();
-        frame = box->frameGeometry();
-        hadOverrideCursor = QApplication::overrideCursor() != nullptr;
-        if (hadOverrideCursor) cursor = QApplication::overrideCursor()->shape();
-        QTest::keyClick(box, key_, modifiers_);
+        QTest::keyClick(box, key);
     }
-
-    static constexpr int kActivationPolls = 400;
-    Qt::Key key_;
-    Qt::KeyboardModifiers modifiers_;
-    int pollsWhileInactive_ = 0;
-    int pollsAfterAnswer_ = 0;
-    QTimer timer_;
 };
 
-// Settings reads fail, as with an unreadable settings file.
-class UnreadableProfiles final : public IProfileFiles {
-public:
-    std::string ReadString(const std::string& path, const std::string&, const std::string&,
-                           const std::string&) override {
-        throw EPlatformError("Cannot open file " + path);
-    }
-    void WriteString(const std::string&, const std::string&, const std::string&,
-                     const std::string&) override {}
-};
-
-// A window on the controller with test doubles behind it, for what the shipped program cannot
-// show: another edition, a failing settings read.
-struct FakedWizard {
-    explicit FakedWizard(int edition, IProfileFiles& profileFiles)
-        : form(WindowDef::Embedded()),
-          controller(form, services, EditionFor(edition), {platform, profileFiles, connection}),
-          window(form, controller, services) {
-        services.SetWindow(&window);
-    }
-    test::FakePlatform platform;
-    test::FakeConnection connection;
-    qt::QtWindowServices services;
-    FormModel form;
-    TFFirmaDB controller;
-    qt::WizardWindow window;
-};
-
-struct Placement {
-    const char* name;
-    const char* page;
-    QRect geometry;
-    int pixelSize;
-};
-
-// The page controls as designed: left, top, width, height relative to the page, font height.
-const Placement kPlacements[] = {
-    {"cbTerminal", "cxTabSheet1", {107, 9, 286, 44}, 13},
-    {"Label4", "cxTabSheet1", {72, 68, 78, 16}, 13},
-    {"Label5", "cxTabSheet1", {71, 98, 86, 16}, 13},
-    {"Label6", "cxTabSheet1", {71, 119, 33, 16}, 13},
-    {"editServer", "cxTabSheet1", {160, 64, 177, 24}, 13},
-    {"editUser", "cxTabSheet1", {160, 96, 177, 24}, 13},
-    {"editPass", "cxTabSheet1", {160, 128, 177, 24}, 13},
-    {"cbKaydet", "cxTabSheet1", {161, 167, 281, 17}, 13},
-    {"cbFirmalar", "cxTabSheet1", {160, 193, 281, 17}, 13},
-    {"btnConnect", "cxTabSheet1", {375, 227, 127, 27}, 13},
-    {"Label3", "cxTabSheet1", {429, 257, 73, 16}, 13},
-    {"cbGuncel", "cxTabSheet2", {64, 32, 321, 17}, 16},
-    {"cbKisayol", "cxTabSheet2", {64, 64, 321, 17}, 16},
-    {"Button1", "cxTabSheet2", {372, 227, 127, 27}, 13},
-    {"cbFirmaAc", "cxTabSheet3", {64, 32, 257, 17}, 16},
-    {"BitBtn2", "cxTabSheet3", {371, 222, 129, 33}, 13},
-    {"Memo1", "cxTabSheet4", {8, 10, 505, 255}, 13},
+// The page-1 controls as designed: left, top, width, height relative to the page.
+const std::pair<const char*, QRect> kPageOne[] = {
+    {"cbTerminal", {107, 9, 286, 44}},   {"Label4", {72, 68, 78, 16}},     {"Label5", {71, 98, 86, 16}},
+    {"Label6", {71, 119, 33, 16}},       {"editServer", {160, 64, 177, 24}}, {"editUser", {160, 96, 177, 24}},
+    {"editPass", {160, 128, 177, 24}},   {"cbKaydet", {161, 167, 281, 17}}, {"cbFirmalar", {160, 193, 281, 17}},
+    {"btnConnect", {375, 227, 127, 27}}, {"Label3", {429, 257, 73, 16}},
 };
 
 }  // namespace
@@ -199,6 +108,8 @@ private:
     QWidget& Window() { return wizard_->Window(); }
     FormModel& Form() { return wizard_->Parts().Form(); }
     QTabWidget* Pages() { return Find<QTabWidget>(Window(), "cxPage"); }
+    QLineEdit* User() { return Find<QLineEdit>(Window(), "editUser"); }
+    QCheckBox* Companies() { return Find<QCheckBox>(Window(), "cbFirmalar"); }
 
 private slots:
     void initTestCase() {
@@ -207,7 +118,6 @@ private slots:
         // The shipped program reads the settings file beside itself, which is beside this test.
         const QString settings = QCoreApplication::applicationDirPath() + QStringLiteral("/Duranix.ini");
         if (QFile::exists(settings)) QVERIFY(QFile::remove(settings));
-        QVERIFY(!QFile::exists(settings));
     }
 
     void init() {
@@ -218,192 +128,110 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&Window()));
     }
 
-    void cleanup() {
-        wizard_.reset();
-        // a case that failed while busy leaves its cursor behind; the next case starts clean
-        while (QApplication::overrideCursor()) QApplication::restoreOverrideCursor();
-    }
+    void cleanup() { wizard_.reset(); }
 
     void windowFollowsDefinition() {
-        QCOMPARE(Window().objectName(), S("FFirmaDB"));
+        // started with no settings file beside the program
+        QTRY_COMPARE(Find<QPlainTextEdit>(Window(), "Memo1")->toPlainText(), S(kNoSettingsLine));
+        QCOMPARE(Form().Lines("Memo1"), std::vector<std::string>{kNoSettingsLine});
+        QVERIFY(Find<QLineEdit>(Window(), "editServer")->text().isEmpty());
+        QCOMPARE(User()->text(), S("DURANIX"));
+        QVERIFY(Find(Window(), "cbFirmaAc")->isVisibleTo(Pages()->widget(2)));
+
         QCOMPARE(Window().windowTitle(), S("DURANIX Veritabanı Kurulumu"));
         QTRY_COMPARE(Window().frameGeometry().size(), QSize(554, 374));
-        QVERIFY(Window().size().width() >= 538 && Window().size().height() >= 335);
-
         auto* title = Find<QLabel>(Window(), "RxLabel1");
-        QVERIFY(title);
         QCOMPARE(title->text(), S("DURANIX DORVA VERİTABANI KURULUMU"));
         QCOMPARE(title->geometry(), QRect(0, 3, 538, 24));
-        QVERIFY(title->alignment() & Qt::AlignHCenter);
-        QVERIFY(title->font().bold());
-        QCOMPARE(title->font().pixelSize(), 19);
-        QCOMPARE(Window().font().pixelSize(), 11);
-        QVERIFY(!Window().font().bold());
 
         QTabWidget* pages = Pages();
-        QVERIFY(pages);
         QCOMPARE(pages->geometry(), QRect(9, 30, 521, 305));
         QStringList tabs;
         for (int i = 0; i < pages->count(); ++i) tabs << pages->tabText(i);
         QCOMPARE(tabs, (QStringList{S("Bağlan"), S("Güncelle"), S("Bitir"), S("Rapor")}));
         QCOMPARE(pages->currentIndex(), 0);
-        QCOMPARE(pages->widget(3)->objectName(), S("cxTabSheet4"));
 
-        for (const Placement& p : kPlacements) {
-            QWidget* w = Find(Window(), p.name);
-            QVERIFY2(w, p.name);
-            QCOMPARE(w->parentWidget()->objectName(), S(p.page));
+        for (const auto& [name, geometry] : kPageOne) {
+            QWidget* w = Find(Window(), name);
+            QVERIFY2(w, name);
+            QCOMPARE(w->parentWidget()->objectName(), S("cxTabSheet1"));
             if (qobject_cast<QLabel*>(w)) {
                 // labels fit themselves to their text from the designed place, never smaller
-                QCOMPARE(w->pos(), p.geometry.topLeft());
-                QVERIFY2(w->width() >= p.geometry.width() && w->height() >= p.geometry.height(), p.name);
+                QCOMPARE(w->pos(), geometry.topLeft());
+                QVERIFY2(w->width() >= geometry.width() && w->height() >= geometry.height(), name);
             } else {
-                QCOMPARE(w->geometry(), p.geometry);
+                QCOMPARE(w->geometry(), geometry);
             }
-            QCOMPARE(w->font().pixelSize(), p.pixelSize);
-            QVERIFY2(w->font().bold(), p.name);
         }
+        // fonts: the form's, a page-1 control's, a bigger page-2 caption's, the title's
+        QCOMPARE(Window().font().pixelSize(), 11);
+        QCOMPARE(User()->font().pixelSize(), 13);
+        QVERIFY(User()->font().bold() && !Window().font().bold());
+        QCOMPARE(Find(Window(), "cbGuncel")->font().pixelSize(), 16);
+        QCOMPARE(title->font().pixelSize(), 19);
+        QVERIFY(title->font().bold());
 
+        // the radio items side by side inside their box, clear of its caption
         auto* place = Find<QGroupBox>(Window(), "cbTerminal");
-        QCOMPARE(place->title(), S(" Kurulum Yeri "));
         auto* main = Find<QRadioButton>(Window(), "cbTerminal_0");
         auto* terminal = Find<QRadioButton>(Window(), "cbTerminal_1");
-        QVERIFY(main && terminal);
+        QCOMPARE(place->title(), S(" Kurulum Yeri "));
         QCOMPARE(main->text(), S("Ana Makine"));
-        QCOMPARE(terminal->text(), S("Terminal"));
-        QCOMPARE(main->parentWidget(), place);
-        // two columns side by side, both inside the box and clear of its caption
         QCOMPARE(main->y(), terminal->y());
         QVERIFY(terminal->x() >= main->geometry().right());
         QVERIFY(place->rect().contains(main->geometry()) && place->rect().contains(terminal->geometry()));
         QVERIFY(main->y() >= place->contentsRect().top());
         QVERIFY(terminal->isChecked() && !main->isChecked());
-
-        QCOMPARE(Find<QCheckBox>(Window(), "cbKaydet")->text(), S("Bağlantı Parametrelerini Kaydet"));
-        QVERIFY(Find<QCheckBox>(Window(), "cbKaydet")->isChecked());
-        QVERIFY(!Find<QCheckBox>(Window(), "cbFirmalar")->isChecked());
-        QVERIFY(Find<QCheckBox>(Window(), "cbGuncel")->isChecked());
-        QVERIFY(Find<QCheckBox>(Window(), "cbKisayol")->isChecked());
-        QVERIFY(!Find<QCheckBox>(Window(), "cbFirmaAc")->isChecked());
-        QCOMPARE(Find<QPushButton>(Window(), "btnConnect")->text(), S("İleri"));
         QCOMPARE(Find<QPushButton>(Window(), "BitBtn2")->text(), S("&Son"));
-        QCOMPARE(Find<QLabel>(Window(), "Label4")->text(), S("Server Adı "));
-        QCOMPARE(Find<QLabel>(Window(), "Label3")->text(), S("03.06.2010"));
-
-        auto* pass = Find<QLineEdit>(Window(), "editPass");
-        QCOMPARE(pass->echoMode(), QLineEdit::Password);
-        QCOMPARE(pass->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, pass), int('*'));
-        QCOMPARE(Find<QLineEdit>(Window(), "editServer")->echoMode(), QLineEdit::Normal);
-
-        auto* memo = Find<QPlainTextEdit>(Window(), "Memo1");
-        QCOMPARE(memo->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-        QCOMPARE(memo->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-        QCOMPARE(memo->lineWrapMode(), QPlainTextEdit::NoWrap);
-        QVERIFY(!memo->isReadOnly());
-
-        // invisible buttons have no widget, and the design's hidden report label is not shown
-        for (const char* action : {"BitBtn1", "Btn43", "BitBtn4", "BitBtn3"})
-            QVERIFY2(!Find(Window(), action), action);
-        for (QLabel* label : Window().findChildren<QLabel*>())
-            QVERIFY(!label->text().contains(S("Sonuç Raporu")));
+        QVERIFY(!Find(Window(), "BitBtn1"));  // invisible buttons have no widget
     }
 
+    // Whatever face stands in for the design's, captions are not cut and nothing overlaps.
     void controlsFitTheirPagesAndCaptions() {
-        QTabWidget* pages = Pages();
-        for (int i = 0; i < pages->count(); ++i) {
-            QWidget* page = pages->widget(i);
+        for (int i = 0; i < Pages()->count(); ++i) {
+            QWidget* page = Pages()->widget(i);
             const auto children = page->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
             for (QWidget* w : children) {
                 QVERIFY2(page->rect().contains(w->geometry()), qPrintable(w->objectName()));
-                for (QWidget* other : children) {
-                    if (other == w) continue;
-                    QVERIFY2(!w->geometry().intersects(other->geometry()),
+                for (QWidget* other : children)
+                    QVERIFY2(other == w || !w->geometry().intersects(other->geometry()),
                              qPrintable(w->objectName() + S(" overlaps ") + other->objectName()));
-                }
             }
         }
-        for (QLabel* label : Window().findChildren<QLabel*>()) {
-            const int needed = label->fontMetrics().horizontalAdvance(label->text());
-            QVERIFY2(needed <= label->width(), qPrintable(label->objectName()));
-        }
-        for (QCheckBox* check : Window().findChildren<QCheckBox*>()) {
-            const int indicator =
-                check->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, check) +
-                check->style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, check);
-            QVERIFY2(indicator + check->fontMetrics().horizontalAdvance(check->text()) <= check->width(),
-                     qPrintable(check->objectName()));
-            QVERIFY2(check->fontMetrics().height() <= check->height() + 4, qPrintable(check->objectName()));
-        }
-        for (QRadioButton* radio : Window().findChildren<QRadioButton*>()) {
-            const int indicator =
-                radio->style()->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, nullptr, radio) +
-                radio->style()->pixelMetric(QStyle::PM_RadioButtonLabelSpacing, nullptr, radio);
-            QVERIFY2(indicator + radio->fontMetrics().horizontalAdvance(radio->text()) <= radio->width(),
-                     qPrintable(radio->objectName()));
-        }
-        for (QPushButton* button : Window().findChildren<QPushButton*>()) {
-            QVERIFY2(button->sizeHint().height() <= button->height() + 4, qPrintable(button->objectName()));
-            QVERIFY2(button->fontMetrics().horizontalAdvance(button->text()) < button->width(),
-                     qPrintable(button->objectName()));
+        for (QLabel* label : Window().findChildren<QLabel*>())
+            QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->width(),
+                     qPrintable(label->objectName()));
+        for (QAbstractButton* b : Window().findChildren<QAbstractButton*>()) {
+            if (qobject_cast<QTabBar*>(b->parentWidget())) continue;  // the tab bar's scroll buttons
+            const auto metric = [b](QStyle::PixelMetric m) { return b->style()->pixelMetric(m, nullptr, b); };
+            int indicator = 0;
+            if (qobject_cast<QRadioButton*>(b))
+                indicator = metric(QStyle::PM_ExclusiveIndicatorWidth) + metric(QStyle::PM_RadioButtonLabelSpacing);
+            else if (qobject_cast<QCheckBox*>(b))
+                indicator = metric(QStyle::PM_IndicatorWidth) + metric(QStyle::PM_CheckBoxLabelSpacing);
+            QVERIFY2(indicator + b->fontMetrics().horizontalAdvance(b->text()) <= b->width(),
+                     qPrintable(b->objectName()));
         }
     }
 
     void radioGroupChoosesMachineKind() {
         auto* main = Find<QRadioButton>(Window(), "cbTerminal_0");
         auto* terminal = Find<QRadioButton>(Window(), "cbTerminal_1");
-        auto* user = Find<QLineEdit>(Window(), "editUser");
-        auto* companies = Find<QCheckBox>(Window(), "cbFirmalar");
-        QCOMPARE(user->text(), S("DURANIX"));
-
-        ClickRadio(main);
-        QTRY_COMPARE(user->text(), S("sa"));
-        QVERIFY(companies->isChecked());
+        ClickIndicator(main);
+        QTRY_COMPARE(User()->text(), S("sa"));
+        QVERIFY(Companies()->isChecked());
         QVERIFY(main->isChecked() && !terminal->isChecked());
         QCOMPARE(Form().ItemIndex("cbTerminal"), 0);
-        QCOMPARE(Form().Text("editUser"), std::string("sa"));
-        QVERIFY(Form().Checked("cbFirmalar"));
 
-        ClickRadio(terminal);
-        QTRY_COMPARE(user->text(), S("DURANIX"));
-        QVERIFY(!companies->isChecked());
-        QVERIFY(terminal->isChecked() && !main->isChecked());
-        QCOMPARE(Form().ItemIndex("cbTerminal"), 1);
-        QVERIFY(!Form().Checked("cbFirmalar"));
-    }
-
-    void arrowKeysWalkTheRadioGroup() {
-        auto* main = Find<QRadioButton>(Window(), "cbTerminal_0");
-        auto* terminal = Find<QRadioButton>(Window(), "cbTerminal_1");
-        auto* user = Find<QLineEdit>(Window(), "editUser");
-        terminal->setFocus(Qt::TabFocusReason);
-        QTRY_VERIFY(terminal->hasFocus());
-
-        QTest::keyClick(terminal, Qt::Key_Left);
-        QTRY_VERIFY(main->hasFocus());
-        QVERIFY(main->isChecked());
-        QCOMPARE(user->text(), S("sa"));
-        QVERIFY(Find<QCheckBox>(Window(), "cbFirmalar")->isChecked());
-
+        // arrow keys walk the items in order, selecting as they go, and wrap at the ends
         QTest::keyClick(main, Qt::Key_Right);
-        QTRY_VERIFY(terminal->hasFocus());
-        QVERIFY(terminal->isChecked());
-        QCOMPARE(user->text(), S("DURANIX"));
-
-        // the ends wrap round
-        QTest::keyClick(terminal, Qt::Key_Down);
-        QTRY_VERIFY(main->isChecked());
-        QTest::keyClick(main, Qt::Key_Up);
-        QTRY_VERIFY(terminal->isChecked());
+        QTRY_VERIFY(terminal->hasFocus() && terminal->isChecked());
+        QTRY_COMPARE(User()->text(), S("DURANIX"));
+        QVERIFY(!Companies()->isChecked());
         QCOMPARE(Form().ItemIndex("cbTerminal"), 1);
-    }
-
-    void startWithoutSettingsFile() {
-        auto* memo = Find<QPlainTextEdit>(Window(), "Memo1");
-        QTRY_COMPARE(memo->toPlainText(), S(kNoSettingsLine));
-        QCOMPARE(Form().Lines("Memo1"), std::vector<std::string>{kNoSettingsLine});
-        QVERIFY(Find<QLineEdit>(Window(), "editServer")->text().isEmpty());
-        QCOMPARE(Find<QLineEdit>(Window(), "editUser")->text(), S("DURANIX"));
-        QVERIFY(Find<QCheckBox>(Window(), "cbFirmaAc")->isVisibleTo(Pages()->widget(2)));
+        QTest::keyClick(terminal, Qt::Key_Right);
+        QTRY_VERIFY(main->hasFocus() && main->isChecked());
+        QCOMPARE(User()->text(), S("sa"));
     }
 
     void userInputReachesModel() {
@@ -411,119 +239,55 @@ private slots:
         server->setFocus();
         Type(server, S("ŞUBE\\SQL"));
         QCOMPARE(Form().Text("editServer"), std::string("ŞUBE\\SQL"));
-        QTest::keyClick(server, Qt::Key_Backspace);
-        QCOMPARE(Form().Text("editServer"), std::string("ŞUBE\\SQ"));
-
-        auto* pass = Find<QLineEdit>(Window(), "editPass");
-        Type(pass, S("gizli;}"));
-        QCOMPARE(Form().Text("editPass"), std::string("gizli;}"));
-
-        ClickCheckBox(Find<QCheckBox>(Window(), "cbKaydet"));
+        ClickIndicator(Find<QCheckBox>(Window(), "cbKaydet"));
         QTRY_VERIFY(!Form().Checked("cbKaydet"));
-        ClickCheckBox(Find<QCheckBox>(Window(), "cbFirmalar"));
-        QTRY_VERIFY(Form().Checked("cbFirmalar"));
 
         QTabBar* bar = Pages()->tabBar();
         QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->tabRect(3).center());
         QTRY_COMPARE(Form().ActivePage("cxPage"), 3);
-
         auto* memo = Find<QPlainTextEdit>(Window(), "Memo1");
         memo->setFocus();
         memo->moveCursor(QTextCursor::End);
         QTest::keyClick(memo, Qt::Key_Return);
         Type(memo, S("kendi notum"));
         QCOMPARE(Form().Lines("Memo1"), (std::vector<std::string>{kNoSettingsLine, "kendi notum"}));
-        memo->selectAll();
-        QTest::keyClick(memo, Qt::Key_Delete);
-        QVERIFY(Form().Lines("Memo1").empty());
     }
 
     void modelChangesReachWidgets() {
-        TFFirmaDB& controller = wizard_->Parts().Controller();
         auto* memo = Find<QPlainTextEdit>(Window(), "Memo1");
-        controller.LogLine("Hata: birinci\r\nikinci");
+        wizard_->Parts().Controller().LogLine("Hata: birinci\r\nikinci");
         QTRY_COMPARE(memo->toPlainText(), S(kNoSettingsLine) + S("\nHata: birinci\nikinci"));
         Form().SetLines("Memo1", {"tek"});
         QTRY_COMPARE(memo->toPlainText(), S("tek"));
-
-        Form().SetText("editServer", "SUNUCU,1433");
-        QTRY_COMPARE(Find<QLineEdit>(Window(), "editServer")->text(), S("SUNUCU,1433"));
-        Form().SetText("RxLabel1", "BAŞKA");
-        QTRY_COMPARE(Find<QLabel>(Window(), "RxLabel1")->text(), S("BAŞKA"));
-        Form().SetChecked("cbGuncel", false);
-        QTRY_VERIFY(!Find<QCheckBox>(Window(), "cbGuncel")->isChecked());
         Form().SetVisible("cbFirmaAc", false);
         QTRY_VERIFY(Find(Window(), "cbFirmaAc")->isHidden());
-        Form().SetVisible("cbFirmaAc", true);
-        QTRY_VERIFY(!Find(Window(), "cbFirmaAc")->isHidden());
-
-        controller.AdvancePage();
-        QTRY_COMPARE(Pages()->currentIndex(), 1);
-        controller.AdvancePage();
-        controller.AdvancePage();
-        controller.AdvancePage();
+        Form().SetActivePage("cxPage", 3);
         QTRY_COMPARE(Pages()->currentIndex(), 3);
-
-        Form().SetItemIndex("cbTerminal", -1);
-        QTRY_VERIFY(!Find<QRadioButton>(Window(), "cbTerminal_0")->isChecked());
-        QVERIFY(!Find<QRadioButton>(Window(), "cbTerminal_1")->isChecked());
         Form().SetItemIndex("cbTerminal", 0);
         QTRY_VERIFY(Find<QRadioButton>(Window(), "cbTerminal_0")->isChecked());
         // a change made by the program is not a user's click: the handler does not run
-        QCOMPARE(Find<QLineEdit>(Window(), "editUser")->text(), S("DURANIX"));
+        QCOMPARE(User()->text(), S("DURANIX"));
     }
 
-    void tabOrderFollowsDefinition_data() {
-        QTest::addColumn<int>("page");
-        QTest::addColumn<QStringList>("cycle");
-        QTest::newRow("Bağlan") << 0 << QStringList{"editServer", "editUser", "editPass",   "btnConnect",
-                                                    "cbFirmalar", "cbKaydet", "cbTerminal", "cxPage"};
-        QTest::newRow("Güncelle") << 1 << QStringList{"cbGuncel", "cbKisayol", "Button1", "cxPage"};
-        QTest::newRow("Bitir") << 2 << QStringList{"cbFirmaAc", "BitBtn2", "cxPage"};
-        QTest::newRow("Rapor") << 3 << QStringList{"Memo1", "cxPage"};
-    }
-
-    void tabOrderFollowsDefinition() {
-        QFETCH(int, page);
-        QFETCH(QStringList, cycle);
-        Pages()->setCurrentIndex(page);
-        QWidget* first = Find(Window(), qPrintable(cycle.front()));
-        first->setFocus(Qt::TabFocusReason);
+    void pageOneTabOrder() {
+        const QStringList cycle{"editServer", "editUser",   "editPass", "btnConnect",
+                                "cbFirmalar", "cbKaydet", "cbTerminal", "cxPage"};
+        Find(Window(), "editServer")->setFocus(Qt::TabFocusReason);
         QTRY_COMPARE(FocusedControl(), cycle.front());
-
-        // twice round, to see the cycle close
+        // twice round, to see the cycle close and only one radio item stop
         QStringList forward;
         for (int i = 0; i < 2 * cycle.size(); ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             forward << FocusedControl();
         }
         QCOMPARE(forward, cycle.mid(1) + cycle + cycle.mid(0, 1));
-
-        QStringList backward;
+        QStringList backward;  // Shift+Tab walks it the other way
         for (int i = 0; i < cycle.size(); ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
-            backward << FocusedControl();
+            backward.prepend(FocusedControl());
         }
-        QStringList expected;
-        for (int i = cycle.size() - 1; i >= 0; --i) expected << cycle[i];
-        QCOMPARE(backward, expected);
-        QCOMPARE(Pages()->currentIndex(), page);
-    }
-
-    void tabStopsAtSelectedRadioItemOnly() {
-        for (int item : {0, 1}) {
-            ClickRadio(Find<QRadioButton>(Window(), item == 0 ? "cbTerminal_0" : "cbTerminal_1"));
-            QTRY_COMPARE(Form().ItemIndex("cbTerminal"), item);
-            Find(Window(), "cbKaydet")->setFocus(Qt::TabFocusReason);
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-            QTRY_COMPARE(QApplication::focusWidget()->objectName(),
-                         qt::WizardWindow::RadioItemName("cbTerminal", item));
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-            QTRY_COMPARE(FocusedControl(), S("cxPage"));
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
-            QTRY_COMPARE(QApplication::focusWidget()->objectName(),
-                         qt::WizardWindow::RadioItemName("cbTerminal", item));
-        }
+        QCOMPARE(backward, cycle);
+        QCOMPARE(Pages()->currentIndex(), 0);
     }
 
     void ctrlTabChangesPage() {
@@ -532,33 +296,20 @@ private slots:
         QList<int> seen;
         for (int i = 0; i < 4; ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
-            seen << Pages()->currentIndex();
-            QCOMPARE(Form().ActivePage("cxPage"), Pages()->currentIndex());
+            seen << Form().ActivePage("cxPage");
         }
-        QCOMPARE(seen, (QList<int>{1, 2, 3, 0}));
-        seen.clear();
-        for (int i = 0; i < 2; ++i) {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab,
-                            Qt::ControlModifier | Qt::ShiftModifier);
-            seen << Pages()->currentIndex();
-        }
-        QCOMPARE(seen, (QList<int>{3, 2}));
-        QCOMPARE(Form().ActivePage("cxPage"), 2);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+        seen << Form().ActivePage("cxPage");
+        QCOMPARE(seen, (QList<int>{1, 2, 3, 0, 3}));
+        QCOMPARE(Pages()->currentIndex(), 3);
     }
 
     void accessKeyFinishesOnItsPageOnly() {
         QTest::keyClick(&Window(), Qt::Key_S, Qt::AltModifier);
         QVERIFY(Window().isVisible());  // "&Son" is on a page that is not shown
-
         Form().SetActivePage("cxPage", 2);
         QTRY_COMPARE(Pages()->currentIndex(), 2);
         QTest::keyClick(&Window(), Qt::Key_S, Qt::AltModifier);
-        QTRY_VERIFY(!Window().isVisible());
-    }
-
-    void finishButtonClosesWindow() {
-        Pages()->setCurrentIndex(2);
-        QTest::mouseClick(Find(Window(), "BitBtn2"), Qt::LeftButton);
         QTRY_VERIFY(!Window().isVisible());
     }
 
@@ -572,54 +323,12 @@ private slots:
             QCOMPARE(enter.text, S("Firmalar veritabanı kurulsun mu?"));
             QCOMPARE(enter.icon, QMessageBox::Question);
             QCOMPARE(enter.buttons.size(), 2);
-            QVERIFY(enter.buttons.contains(S("&Evet")) && enter.buttons.contains(S("&Hayır")));
             QCOMPARE(enter.defaultButton, S("&Evet"));
             QCOMPARE(enter.escapeButton, S("&Hayır"));
-            QCOMPARE(enter.modality, Qt::ApplicationModal);
-            // centred on the screen, not over the window
-            const QPoint screenCentre = Window().screen()->availableGeometry().center();
-            QVERIFY2((enter.frame.center() - screenCentre).manhattanLength() <= 4,
-                     qPrintable(QStringLiteral("box at %1,%2 %3x%4")
-                                    .arg(enter.frame.x())
-                                    .arg(enter.frame.y())
-                                    .arg(enter.frame.width())
-                                    .arg(enter.frame.height())));
         }
-        {
-            BoxAnswerer escape(Qt::Key_Escape);
-            QVERIFY(!services.Confirm("Devam edilsin mi?"));
-            QVERIFY(escape.answered && !escape.forced);
-        }
-        {
-            // the access key of "&Hayır" answers no
-            BoxAnswerer no(Qt::Key_H, Qt::AltModifier);
-            QVERIFY(!services.Confirm("Devam edilsin mi?"));
-            QVERIFY(no.answered && !no.forced);
-        }
-    }
-
-    void dialogsShowArrowWhileBusy() {
-        qt::QtWindowServices& services = wizard_->Services();
-        services.SetBusy(true);
-        QVERIFY(QApplication::overrideCursor());
-        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
-        {
-            BoxAnswerer enter(Qt::Key_Return);
-            QVERIFY(services.Confirm("Evet mi?"));
-            QVERIFY(enter.hadOverrideCursor);
-            QCOMPARE(enter.cursor, Qt::ArrowCursor);
-        }
-        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
-        services.SetBusy(true);
-        services.SetBusy(false);
-        QVERIFY(QApplication::overrideCursor());
-        services.SetBusy(false);
-        QVERIFY(!QApplication::overrideCursor());
-        services.SetBusy(false);  // one too many does not take someone else's cursor
-        QApplication::setOverrideCursor(Qt::CrossCursor);
-        services.SetBusy(false);
-        QVERIFY(QApplication::overrideCursor());
-        QApplication::restoreOverrideCursor();
+        BoxAnswerer escape(Qt::Key_Escape);
+        QVERIFY(!services.Confirm("Devam edilsin mi?"));
+        QVERIFY(escape.answered && !escape.forced);
     }
 
     void errorBox() {
@@ -631,40 +340,24 @@ private slots:
         QCOMPARE(enter.text, S("Bağlantı kurulamadı."));
         QCOMPARE(enter.title, S("Kurdb"));
         QCOMPARE(enter.parent, &Window());
-        QVERIFY(enter.modality != Qt::NonModal);
         QVERIFY(Window().isVisible());
     }
 
-    void controllerErrorShowsInErrorBox() {
-        UnreadableProfiles profiles;
-        FakedWizard faked(3, profiles);
-        faked.controller.FormCreate();
-        faked.window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&faked.window));
-        faked.platform.exe = "/opt/Kurdb/KURDB.EXE";
-        BoxAnswerer enter(Qt::Key_Return);
-        faked.controller.FormShow();
-        QVERIFY(enter.answered && !enter.forced);
-        QCOMPARE(enter.icon, QMessageBox::Critical);
-        QCOMPARE(enter.title, S("Kurdb"));
-        QCOMPARE(enter.text, S("Cannot open file /opt/Kurdb/Duranix.ini."));
-        QCOMPARE(enter.parent, &faked.window);
-        // the handler stopped at the read; what it did before stays, the window stays open
-        QCOMPARE(Find<QLabel>(faked.window, "RxLabel1")->text(), S("DURANIX DORVA VERİTABANI KURULUMU"));
-        QVERIFY(Find<QPlainTextEdit>(faked.window, "Memo1")->toPlainText().isEmpty());
-        QVERIFY(faked.window.isVisible());
-        QVERIFY(!QApplication::overrideCursor());
-    }
-
-    void editionWithoutNewCompanyBox() {
+    void editionEighteenHidesNewCompanyBox() {
+        // a window on the controller with test doubles behind it, for another edition
+        test::FakePlatform platform;
         test::MemoryProfiles profiles;
-        FakedWizard faked(18, profiles);
-        faked.controller.FormCreate();
-        faked.window.show();
-        faked.controller.FormShow();
-        QTRY_VERIFY(Find(faked.window, "cbFirmaAc")->isHidden());
-        QVERIFY(!Find(faked.window, "BitBtn2")->isHidden());
-        QVERIFY(Find<QLabel>(faked.window, "RxLabel1")->text() != S("DURANIX DORVA VERİTABANI KURULUMU"));
+        test::FakeConnection connection;
+        qt::QtWindowServices services;
+        FormModel form(WindowDef::Embedded());
+        TFFirmaDB controller(form, services, EditionFor(18), {platform, profiles, connection});
+        qt::WizardWindow window(form, controller, services);
+        services.SetWindow(&window);
+        controller.FormCreate();
+        window.show();
+        controller.FormShow();
+        QTRY_VERIFY(Find(window, "cbFirmaAc")->isHidden());
+        QVERIFY(!Find(window, "BitBtn2")->isHidden());
     }
 };
 
