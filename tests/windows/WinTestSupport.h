@@ -5,42 +5,32 @@
 
 #include <functional>
 #include <string>
-#include <vector>
+#include <utility>
 
 namespace kurdb::win32::test {
 
+// The text of a window, also of another process's (WM_GETTEXT, as GetWindowText does not ask).
 inline std::wstring TextOf(HWND hwnd) {
     const auto length = ::SendMessageW(hwnd, WM_GETTEXTLENGTH, 0, 0);
     std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const auto copied = ::SendMessageW(hwnd, WM_GETTEXT, static_cast<WPARAM>(length + 1),
-                                       reinterpret_cast<LPARAM>(text.data()));
-    text.resize(static_cast<std::size_t>(copied));
+    text.resize(static_cast<std::size_t>(::SendMessageW(hwnd, WM_GETTEXT, static_cast<WPARAM>(length + 1),
+                                                        reinterpret_cast<LPARAM>(text.data()))));
     return text;
 }
 
 // A descendant window of `root` with the control id `id`, or null.
 inline HWND FindById(HWND root, int id) {
-    struct Search {
-        int id;
-        HWND found;
-    } search{id, nullptr};
+    std::pair<int, HWND> search{id, nullptr};
     ::EnumChildWindows(
         root,
         [](HWND hwnd, LPARAM data) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(data);
-            if (::GetDlgCtrlID(hwnd) != s->id) return TRUE;
-            s->found = hwnd;
+            auto* s = reinterpret_cast<std::pair<int, HWND>*>(data);
+            if (::GetDlgCtrlID(hwnd) != s->first) return TRUE;
+            s->second = hwnd;
             return FALSE;
         },
         reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-// The child windows of `parent` that are direct children, in z-order.
-inline std::vector<HWND> ChildrenInZOrder(HWND parent) {
-    std::vector<HWND> out;
-    for (HWND h = ::GetWindow(parent, GW_CHILD); h; h = ::GetWindow(h, GW_HWNDNEXT)) out.push_back(h);
-    return out;
+    return search.second;
 }
 
 // The rectangle of a window in its parent's client coordinates.
