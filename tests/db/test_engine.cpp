@@ -3,6 +3,8 @@
 // a batch to its end.
 #include <gtest/gtest.h>
 
+#include "ErrorOf.h"
+
 #include <algorithm>
 #include <functional>
 #include <set>
@@ -136,14 +138,7 @@ private:
     std::set<Handle*> live_;
 };
 
-std::string ErrorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return "(no error)";
-}
+using test::ErrorOf;
 
 struct EngineTest : testing::Test {
     FakeOdbc fake;

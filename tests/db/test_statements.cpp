@@ -2,6 +2,8 @@
 // on every line change, the text sent, held rows, procedure calls and batch scripts.
 #include <gtest/gtest.h>
 
+#include "ErrorOf.h"
+
 #include <deque>
 #include <functional>
 
@@ -39,14 +41,7 @@ struct FakeHost : IStatementHost {
     void Detach(ISessionMember& m) override { std::erase(members, &m); }
 };
 
-std::string ErrorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return "(no error)";
-}
+using test::ErrorOf;
 
 struct MarkerCase {
     const char* title;

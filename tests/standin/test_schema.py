@@ -52,7 +52,6 @@ def count_query(database):
     return "\ngo\n".join(parts) + "\ngo\n"
 
 
-@unittest.skipUnless(os.path.exists(os.path.join(SQL_DIR, "QTarso.sql")), "no extended schema script yet")
 class ExtendedSchemaTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
