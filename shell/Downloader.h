@@ -17,6 +17,16 @@ namespace kurdb {
 std::string DownloadCommandLine(std::string_view program, std::string_view url,
                                 std::string_view targetFile);
 
+// The program token of that line on this platform: "wget.exe" on Windows (WGET.EXE beside the
+// program, which the search for the program finds first), "wget" elsewhere (the system's GNU
+// Wget, found on PATH).
+std::string_view DownloadProgram();
+
+// The download server's host name, a build setting (KURDB_DOWNLOAD_HOST).
+std::string_view DownloadHost();
+// Where the engine installer is fetched from: the host + "/indir/bde.exe", without a scheme.
+std::string EngineInstallerUrl();
+
 class Downloader {
 public:
     using LogFn = std::function<void(std::string_view)>;
