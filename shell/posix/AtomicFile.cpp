@@ -1,6 +1,7 @@
 #include "shell/posix/AtomicFile.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -24,14 +25,21 @@ bool ReadWholeFile(const std::string& path, std::string& out) {
     if (!in) return false;
     std::ostringstream ss;
     ss << in.rdbuf();
+    if (in.bad()) return false;
     out = ss.str();
     return true;
 }
 
-void ReplaceFileAtomically(const std::string& path, const std::string& text) {
+void ReplaceFileAtomically(const std::string& path, const std::string& text, unsigned mode) {
     const std::string tmp = path + ".tmp" + std::to_string(::getpid());
-    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0) Fail(path, errno);
+    if (::fchmod(fd, static_cast<mode_t>(mode)) != 0) {
+        const int err = errno;
+        ::close(fd);
+        ::unlink(tmp.c_str());
+        Fail(path, err);
+    }
     std::size_t done = 0;
     while (done < text.size()) {
         const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
