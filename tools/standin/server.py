@@ -121,6 +121,8 @@ class Connection:
         self.server = server
         self.state = server.state
         self.sock = sock
+        self.raw = sock                   # the TCP socket itself, also while TLS wraps it
+        self.closed = False
         self.addr = addr
         self.spid = spid
         self.io = tds.PacketIO(sock)
@@ -128,7 +130,28 @@ class Connection:
         self.version = tds.TDS74
         self.requests = 0
 
+    def peer_gone(self):
+        """True once the client has closed its end of the connection.
+
+        Looks at the socket without taking anything from it: the end of the stream, a reset, or (on a fully
+        encrypted connection) a TLS alert such as close_notify waiting to be read all mean the client is
+        gone, whether or not this connection's thread has noticed yet. Data that is a request means it is
+        still there.
+        """
+        if self.closed:
+            return True
+        try:
+            data = socket.socket.recv(self.raw, 5, socket.MSG_PEEK | socket.MSG_DONTWAIT)
+        except (BlockingIOError, InterruptedError):
+            return False
+        except OSError:
+            return True
+        if not data:
+            return True
+        return self.io.tls_active and data[0] == 0x15     # TLS record type 21: alert
+
     def close(self):
+        self.closed = True
         try:
             self.sock.shutdown(socket.SHUT_RDWR)
         except OSError:
@@ -148,8 +171,9 @@ class Connection:
         except (OSError, tds.ProtocolError) as e:
             log.info("connection %d: %s", self.spid, e)
         finally:
+            self.closed = True
             with self.state.lock:
-                self.state.sessions.pop(self.spid, None)
+                self.state.end_session(self.spid)
             with self.server.conn_lock:
                 self.server.connections.discard(self)
             self.close()
@@ -185,6 +209,9 @@ class Connection:
                 db = state.database(requested or login.default_database)
                 if db is None or not self._can_open(login, db):
                     failure = [SqlError(4060, requested)] if requested else [SqlError(4064)]
+                elif db.user_access == "SINGLE_USER" and state.sessions_in(db):
+                    failure = [SqlError(924, db.name)]
+                    failure += [SqlError(4060, requested)] if requested else [SqlError(4064)]
             if failure is not None:
                 failure.append(SqlError(18456, lg.username))
                 for e in failure:
@@ -198,9 +225,8 @@ class Connection:
                 return False
             language = state.language(lg.language) if lg.language else None
             language = language or state.language(login.default_language) or state.language("us_english")
-            self.session = engine.Session(state, login, self.spid, db.name, language)
+            self.session = self._new_session(login, db.name, language)
             self.initial = (db.name, language)
-            state.sessions[self.spid] = self.session
         w.env_change(1, db.name, "master")
         w.message(5701, 2, 0, "Changed database context to '%s'." % db.name, 1, "", False)
         w.env_change(7, state.collation.wire(), b"")
@@ -218,6 +244,13 @@ class Connection:
         log.info("connection %d: %s logged in (TDS %s, %s)", self.spid, login.name,
                  tds.VERSION_NAMES[self.version], lg.appname)
         return True
+
+    def _new_session(self, login, database, language):
+        session = engine.Session(self.state, login, self.spid, database, language)
+        session.peer_gone = self.peer_gone
+        session.disconnect = self.close
+        self.state.sessions[self.spid] = session
+        return session
 
     @staticmethod
     def _can_open(login, db):
@@ -271,8 +304,7 @@ class Connection:
         with self.state.lock:
             old = self.session
             db = self.state.database(self.initial[0]) or self.state.database("master")
-            self.session = engine.Session(self.state, old.login, self.spid, db.name, self.initial[1])
-            self.state.sessions[self.spid] = self.session
+            self.session = self._new_session(old.login, db.name, self.initial[1])
         w.env_change(18, "", "")
         self.server.transcript.write(self.spid, "reset", database=db.name)
 

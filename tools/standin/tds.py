@@ -42,6 +42,7 @@ class PacketIO:
         self.packet_size = 4096
         self.pending = bytearray()
         self.reset_requested = False
+        self.tls_active = False           # every packet travels inside TLS records
 
     def _recv_exact(self, n):
         while len(self.pending) < n:
