@@ -84,8 +84,12 @@ class Client:
             pos += 5
         raise AssertionError("PRELOGIN reply without ENCRYPTION")
 
-    def start_tls(self, context=None):
-        """The TLS handshake inside PRELOGIN packets, then TLS records straight on the socket (TDS 7.x)."""
+    def start_tls(self, context=None, login_only=False):
+        """The TLS handshake inside PRELOGIN packets, then TLS records straight on the socket (TDS 7.x).
+
+        login_only: only the next message (LOGIN7) is sent through TLS; everything after it, the login's
+        reply included, is plain, as when both sides said ENCRYPT_OFF.
+        """
         if context is None:
             context = ssl.SSLContext(ssl.PROTOCOL_TLS_CLIENT)
             context.check_hostname = False
@@ -107,12 +111,8 @@ class Client:
             incoming.write(payload)
         self.tls, self.tls_in, self.tls_out = tls, incoming, outgoing
         self.plain_stream = self.stream
-        self.stream = _TlsStream(self)
+        self.stream = _LoginOnly(self) if login_only else _TlsStream(self)
         return tls
-
-    def stop_tls(self):
-        """Back to plain packets after the login, as when the client asked for encryption of the login only."""
-        self.stream = self.plain_stream
 
     # -- LOGIN7 and batches -------------------------------------------------------------------------------
     def login(self, user, password, database="", app="kurdb-tdsclient"):
@@ -208,3 +208,19 @@ class _TlsStream:
                 if not data:
                     return b""
                 self.c.tls_in.write(data)
+
+
+class _LoginOnly:
+    """Sends one message through TLS, then goes back to the plain socket for everything."""
+
+    def __init__(self, client):
+        self.client = client
+        self.tls_stream = _TlsStream(client)
+
+    def sendall(self, packet):
+        self.tls_stream.sendall(packet)
+        if packet[1] & 1:                 # end of the message
+            self.client.stream = self.client.plain_stream
+
+    def recv(self, n):
+        return self.client.plain_stream.recv(n)

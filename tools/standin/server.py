@@ -9,7 +9,7 @@ import socket
 import threading
 import traceback
 
-from . import engine, parser, procs, tds
+from . import engine, parser, procs, tds, tls
 from .errors import MESSAGES, SqlError
 
 log = logging.getLogger("standin")
@@ -66,8 +66,9 @@ def _jsonable(value):
 
 
 class StandinServer:
-    def __init__(self, state, host="127.0.0.1", port=0, faults=None, transcript=None):
+    def __init__(self, state, host="127.0.0.1", port=0, faults=None, transcript=None, encryption=None):
         self.state = state
+        self.encryption = encryption or tls.Encryption("off")
         self.faults = faults or Faults()
         self.transcript = transcript or Transcript(None)
         self.sock = socket.socket(socket.AF_INET6 if ":" in host else socket.AF_INET, socket.SOCK_STREAM)
@@ -114,6 +115,7 @@ class StandinServer:
         with self.state.lock:
             self.state.save()
         self.transcript.close()
+        self.encryption.close()
 
 
 class Connection:
@@ -126,6 +128,7 @@ class Connection:
         self.addr = addr
         self.spid = spid
         self.io = tds.PacketIO(sock)
+        self.encryption = tls.PLAIN       # what PRELOGIN settled: plain, login or full
         self.session = None
         self.version = tds.TDS74
         self.requests = 0
@@ -187,10 +190,23 @@ class Connection:
         if msg is None:
             return False
         if msg[0] == tds.PRELOGIN:
-            self.io.send_message(tds.prelogin_reply())
+            options = tds.prelogin_options(msg[1])
+            asked = options.get(0x01, b"\x02")[:1] or b"\x02"
+            answer, then = tls.decide(self.server.encryption.mode, asked[0])
+            self.encryption = then
+            if answer is not None:
+                self.io.send_message(tds.prelogin_reply(answer))
+            if then == tls.REFUSE:
+                log.info("connection %d: encryption 0x%02X asked for, answered %s: closed", self.spid, asked[0],
+                         "nothing" if answer is None else "0x%02X" % answer)
+                return False
+            if then in (tls.LOGIN_ONLY, tls.FULL):
+                self.io.start_tls(tls.handshake(self.io, self.server.encryption.context))
             msg = self.io.read_message()
             if msg is None:
                 return False
+            if then == tls.LOGIN_ONLY:
+                self.io.stop_tls()
         if msg[0] != tds.LOGIN7:
             raise tds.ProtocolError("expected LOGIN7, got packet type 0x%02X" % msg[0])
         lg = tds.parse_login7(msg[1])
@@ -219,6 +235,7 @@ class Connection:
                 w.done("DONE", engine.DONE_ERROR, 0, 0)
                 self.io.send_message(w.finish())
                 self.server.transcript.write(self.spid, "login", user=lg.username, ok=False,
+                                             encryption=self.encryption,
                                              tds=tds.VERSION_NAMES[self.version], app=lg.appname,
                                              errors=[e.number for e in failure])
                 log.info("connection %d: login failed for %r", self.spid, lg.username)
@@ -239,6 +256,7 @@ class Connection:
         w.done("DONE", 0, 0, 0)
         self.io.send_message(w.finish())
         self.server.transcript.write(self.spid, "login", user=login.name, ok=True, database=db.name,
+                                     encryption=self.encryption,
                                      language=language[1], tds=tds.VERSION_NAMES[self.version], app=lg.appname,
                                      packet_size=self.io.packet_size)
         log.info("connection %d: %s logged in (TDS %s, %s)", self.spid, login.name,
@@ -311,7 +329,7 @@ class Connection:
     def _attention_during_delay(self, seconds):
         """Waits out the reply delay; True when the client cancelled meanwhile."""
         if not self.io.has_buffered():
-            ready, _, _ = select.select([self.sock], [], [], seconds)
+            ready, _, _ = select.select([self.raw], [], [], seconds)
             if not ready:
                 return False
         msg = self.io.read_message()
