@@ -2141,6 +2141,8 @@ def f_is_srvrolemember(ex, node, env, scope):
         login = ex.server.login(args[1])
         if login is None:
             return None
+        if login is not ex.session.login and not catalogviews.sees_all_logins(ex.session):
+            return None           # no permission to view another login's memberships: NULL, as for an unknown one
     if role == "public":
         return 1
     return 1 if role in login.roles else 0
