@@ -5,6 +5,7 @@ KURDB_TEST_PASSWORD when that is set (a real SQL Server), else the stand-in of t
 is in the file KURDB_TEST_READY_FILE, its sa password in KURDB_TEST_STANDIN_PASSWORD.
 """
 
+import json
 import os
 import re
 import secrets
@@ -60,7 +61,12 @@ class Result:
         return [line.split("\t") for line in self.stdout.splitlines() if line.strip()]
 
 
-def tsql(server, script, user=None, password=None, database=None):
+# FreeTDS's encryption setting for the sessions of these helpers: "require" encrypts everything, as a
+# careful deployment does; "request" encrypts the login when the server can; "off" sends plain text.
+DEFAULT_ENCRYPTION = "require"
+
+
+def tsql(server, script, user=None, password=None, database=None, encryption=DEFAULT_ENCRYPTION):
     """Feeds a script to tsql; a line 'go' ends each batch. Returns what tsql printed."""
     cmd = ["tsql", "-H", server.host, "-p", str(server.port), "-U", user or server.user,
            "-P", server.password if password is None else password, "-o", "q"]
@@ -68,19 +74,26 @@ def tsql(server, script, user=None, password=None, database=None):
         cmd += ["-D", database]
     if not script.endswith("\n"):
         script += "\n"
-    proc = subprocess.run(cmd, input=script.encode("utf-8"), capture_output=True, timeout=CLIENT_TIMEOUT,
-                          env=dict(os.environ, LC_ALL="C.UTF-8"))
+    folder = tempfile.mkdtemp(prefix="kurdb-tsql-")
+    try:
+        conf = os.path.join(folder, "freetds.conf")
+        with open(conf, "w", encoding="ascii") as f:
+            f.write("[global]\n\ttds version = auto\n\tencryption = %s\n" % encryption)
+        proc = subprocess.run(cmd, input=script.encode("utf-8"), capture_output=True, timeout=CLIENT_TIMEOUT,
+                              env=dict(os.environ, LC_ALL="C.UTF-8", FREETDSCONF=conf))
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
     return Result(proc.returncode, proc.stdout.decode("utf-8", "replace"), proc.stderr.decode("utf-8", "replace"))
 
 
-def isql(server, lines, user=None, password=None, extra_dsn=""):
+def isql(server, lines, user=None, password=None, extra_dsn="", encryption=DEFAULT_ENCRYPTION):
     """Runs isql with a temporary DSN for the FreeTDS driver; every line is one statement."""
     folder = tempfile.mkdtemp(prefix="kurdb-isql-")
     try:
         ini = os.path.join(folder, "odbc.ini")
         with open(ini, "w", encoding="ascii") as f:
             f.write("[kurdbtest]\nDriver = FreeTDS\nServer = %s\nPort = %d\nTDS_Version = 7.4\n"
-                    "ClientCharset = UTF-8\n%s" % (server.host, server.port, extra_dsn))
+                    "ClientCharset = UTF-8\nEncryption = %s\n%s" % (server.host, server.port, encryption, extra_dsn))
         env = dict(os.environ, ODBCINI=ini, LC_ALL="C.UTF-8")
         cmd = ["isql", "-v", "-b", "-c", "-x0x09", "kurdbtest", user or server.user,
                server.password if password is None else password]
@@ -90,6 +103,26 @@ def isql(server, lines, user=None, password=None, extra_dsn=""):
                       proc.stderr.decode("utf-8", "replace"))
     finally:
         shutil.rmtree(folder, ignore_errors=True)
+
+
+TEDIOUS_DIR = os.path.join(os.path.dirname(os.path.abspath(__file__)), "tedious")
+
+
+def tedious(server, batches, user=None, password=None, encrypt=True):
+    """Runs batches through Node's tedious; returns {"login": {"ok", "message"}, "batches": [{"rows",
+    "errors": [{"number", "message"}]}]}. tools/deps.sh installs the package."""
+    if shutil.which("node") is None:
+        raise AssertionError("node is not installed: run sh tools/deps.sh")
+    if not os.path.isdir(os.path.join(TEDIOUS_DIR, "node_modules", "tedious")):
+        raise AssertionError("the tedious package is not installed in %s: run sh tools/deps.sh" % TEDIOUS_DIR)
+    job = {"host": server.host, "port": server.port, "user": user or server.user,
+           "password": server.password if password is None else password, "encrypt": encrypt,
+           "batches": list(batches)}
+    proc = subprocess.run(["node", os.path.join(TEDIOUS_DIR, "run.js"), json.dumps(job)], capture_output=True,
+                          timeout=CLIENT_TIMEOUT)
+    if proc.returncode != 0 or not proc.stdout.strip():
+        raise AssertionError("tedious run failed: %s" % proc.stderr.decode("utf-8", "replace"))
+    return json.loads(proc.stdout.decode("utf-8"))
 
 
 def quote(value):

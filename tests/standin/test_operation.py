@@ -6,6 +6,7 @@ Each test starts its own server through tools/standin/control.py, the helper the
 import json
 import os
 import shutil
+import ssl
 import subprocess
 import sys
 import tempfile
@@ -14,6 +15,7 @@ import unittest
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 import sqlclients  # noqa: E402
+import tdsclient  # noqa: E402
 from sqlclients import tsql  # noqa: E402
 
 CONTROL = os.path.join(HERE, "..", "..", "tools", "standin", "control.py")
@@ -42,7 +44,9 @@ class OwnServer:
             return [json.loads(line) for line in f]
 
 
-class OperationTest(unittest.TestCase):
+class OwnServerCase(unittest.TestCase):
+    """Tests that start stand-ins of their own, stopped at the end."""
+
     def setUp(self):
         sqlclients.need("tsql")
         self.folder = tempfile.mkdtemp(prefix="kurdb-standin-")
@@ -58,6 +62,8 @@ class OperationTest(unittest.TestCase):
         self.servers.append(server)
         return server
 
+
+class OperationTest(OwnServerCase):
     def test_state_file_keeps_logins_databases_and_rows_across_a_restart(self):
         state = os.path.join(self.folder, "state.json")
         server = self.start("--state-file", state)
@@ -94,6 +100,51 @@ class OperationTest(unittest.TestCase):
         events = [e["event"] for e in server.transcript()]
         self.assertEqual(events.count("batch"), 2)
         self.assertIn("dropped", events)
+
+
+class EncryptionSettingTest(OwnServerCase):
+    def raw(self, server, encryption):
+        c = tdsclient.Client(server.host, server.port)
+        self.addCleanup(c.close)
+        return c, c.prelogin(encryption)
+
+    def test_encryption_off_answers_not_supported_and_a_client_that_requires_it_cannot_log_in(self):
+        server = self.start("--encryption", "off")
+        for asked in (tdsclient.ENCRYPT_OFF, tdsclient.ENCRYPT_ON):
+            _, answer = self.raw(server, asked)
+            self.assertEqual(answer, tdsclient.ENCRYPT_NOT_SUP)
+        r = tsql(server, "SELECT 1 AS a\ngo\n", encryption="request")
+        self.assertEqual(r.rows(), [["a"], ["1"]], r.stderr)
+        r = tsql(server, "SELECT 1 AS a\ngo\n", encryption="require")
+        self.assertNotEqual(r.returncode, 0)
+        self.assertEqual(r.rows(), [])
+        logins = [e for e in server.transcript() if e["event"] == "login"]
+        self.assertEqual([e["encryption"] for e in logins], ["plain"])
+
+    def test_force_encrypts_everything_and_refuses_a_client_without_encryption(self):
+        server = self.start("--encryption", "force")
+        c, answer = self.raw(server, tdsclient.ENCRYPT_OFF)
+        self.assertEqual(answer, tdsclient.ENCRYPT_REQ)
+        c.start_tls()
+        self.assertEqual(c.login(server.user, server.password).errors, [])
+        self.assertEqual(c.batch("PRINT 'x'").infos, [(0, "x")])
+        r = tsql(server, "SELECT 1 AS a\ngo\n", encryption="request")
+        self.assertEqual(r.rows(), [["a"], ["1"]], r.stderr)
+        r = tsql(server, "SELECT 1 AS a\ngo\n", encryption="off")
+        self.assertNotEqual(r.returncode, 0)
+        logins = [e for e in server.transcript() if e["event"] == "login"]
+        self.assertEqual([e["encryption"] for e in logins], ["full", "full"])
+
+    def test_a_given_certificate_is_the_one_served(self):
+        cert, key = os.path.join(self.folder, "c.pem"), os.path.join(self.folder, "k.pem")
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
+                        "/CN=kurdb-test-cert", "-keyout", key, "-out", cert], check=True, capture_output=True,
+                       timeout=sqlclients.CLIENT_TIMEOUT)
+        server = self.start("--tls-cert", cert, "--tls-key", key)
+        c, _ = self.raw(server, tdsclient.ENCRYPT_ON)
+        tls = c.start_tls()
+        with open(cert, encoding="ascii") as f:
+            self.assertEqual(tls.getpeercert(binary_form=True), ssl.PEM_cert_to_DER_cert(f.read()))
 
 
 if __name__ == "__main__":

@@ -152,5 +152,63 @@ class TsqlSessionTest(unittest.TestCase):
         self.assertTrue(re.search(re.escape(stranger), r.messages()[0][2]))
 
 
+class LowPrivilegeVisibilityTest(unittest.TestCase):
+    """A login without ALTER ANY LOGIN sees itself, sa and the server roles, and no other login."""
+
+    @classmethod
+    def setUpClass(cls):
+        sqlclients.need("tsql")
+        cls.server = sqlclients.Server()
+        cls.low = sqlclients.unique_name("KVIEW")
+        cls.other = sqlclients.unique_name("DURANIX")
+        cls.admin = sqlclients.unique_name("KSECADM")
+        r = tsql(cls.server, "".join("EXEC sp_addlogin %s, 'Gorunur#2024'\ngo\n" % quote(n)
+                                     for n in (cls.low, cls.other, cls.admin)) +
+                 "EXEC sp_addsrvrolemember %s, 'securityadmin'\ngo\n"
+                 "EXEC sp_addsrvrolemember %s, 'dbcreator'\ngo\n" % (quote(cls.admin), quote(cls.other)))
+        assert r.messages() == [], r.stderr
+
+    @classmethod
+    def tearDownClass(cls):
+        tsql(cls.server, "".join("EXEC sp_droplogin %s\ngo\n" % quote(n) for n in (cls.low, cls.other, cls.admin)))
+
+    def as_login(self, name, script):
+        r = tsql(self.server, script, user=name, password="Gorunur#2024")
+        self.assertEqual(r.messages(), [], r.stderr)
+        return r.rows()
+
+    def test_the_wizards_login_lookup_finds_only_visible_logins(self):
+        lookup = "use master\ngo\nSELECT count(*) as VAR FROM master..syslogins WHERE name=%s\ngo\n"
+        for name, expected in ((self.other, "0"), (self.low, "1"), ("sa", "1")):
+            with self.subTest(login=name):
+                self.assertEqual(self.as_login(self.low, lookup % quote(name)), [["VAR"], [expected]])
+        self.assertEqual(self.as_login(self.admin, lookup % quote(self.other)), [["VAR"], ["1"]])
+
+    def test_server_principals_show_itself_sa_and_the_server_roles(self):
+        rows = self.as_login(self.low, "SELECT name, type FROM sys.server_principals ORDER BY principal_id\ngo\n")
+        roles = ["public", "sysadmin", "securityadmin", "serveradmin", "setupadmin", "processadmin", "diskadmin",
+                 "dbcreator", "bulkadmin"]
+        self.assertEqual(rows, [["name", "type"], ["sa", "S"]] + [[r, "R"] for r in roles] + [[self.low, "S"]])
+        rows = self.as_login(self.low, "SELECT name FROM sys.sql_logins ORDER BY principal_id\n"
+                                       "SELECT count(*) AS n FROM sys.server_role_members\ngo\n")
+        self.assertEqual(rows, [["name"], ["sa"], [self.low], ["n"], ["0"]])
+        rows = self.as_login(self.admin, "SELECT count(*) AS n FROM sys.server_principals WHERE name IN (%s, %s)\n"
+                                         "go\n" % (quote(self.other), quote(self.low)))
+        self.assertEqual(rows, [["n"], ["2"]])
+
+    def test_role_membership_of_others_is_null(self):
+        script = ("SELECT IS_SRVROLEMEMBER('dbcreator', %s) AS other, IS_SRVROLEMEMBER('sysadmin', 'sa') AS sa, "
+                  "IS_SRVROLEMEMBER('sysadmin') AS me, IS_SRVROLEMEMBER('public', %s) AS pub\ngo\n"
+                  % (quote(self.other), quote(self.low)))
+        self.assertEqual(self.as_login(self.low, script), [["other", "sa", "me", "pub"], ["NULL", "NULL", "0", "1"]])
+        self.assertEqual(self.as_login(self.admin, script), [["other", "sa", "me", "pub"], ["1", "1", "0", "1"]])
+
+    def test_database_file_names_only_for_dbcreator(self):
+        script = "SELECT filename FROM master..sysdatabases WHERE name = 'master'\ngo\n"
+        self.assertEqual(self.as_login(self.low, script), [["filename"], ["NULL"]])
+        rows = self.as_login(self.other, script)
+        self.assertNotEqual(rows[1], ["NULL"])
+
+
 if __name__ == "__main__":
     sqlclients.main()

@@ -131,6 +131,7 @@ class Database:
         self.created = created or now()
         self.objects = {}                 # folded name -> DbObject
         self.tables = {}                  # object id -> Table
+        self.user_access = "MULTI_USER"   # or SINGLE_USER (ALTER DATABASE ... SET)
 
     def find_object(self, name):
         return self.objects.get(self.collation.fold(name))
@@ -226,6 +227,27 @@ class Server:
                 return row
         return None
 
+    def live_sessions(self):
+        """The sessions whose client is still connected.
+
+        A client that closed its connection has no session any more, even when its connection's thread has
+        not read the end of the stream yet: each session is asked here whether its peer has gone, and one
+        that has is ended on the spot. So a DROP DATABASE sent right after another connection closed never
+        sees that connection's session still in the database.
+        """
+        for spid, session in list(self.sessions.items()):
+            if session.peer_gone():
+                self.end_session(spid)
+        return list(self.sessions.values())
+
+    def end_session(self, spid):
+        self.sessions.pop(spid, None)
+
+    def sessions_in(self, db, but=None):
+        """Live sessions other than `but` whose current database is db."""
+        key = self.fold(db.name)
+        return [s for s in self.live_sessions() if s is not but and self.fold(s.database) == key]
+
     def add_database(self, name, owner):
         dbid = max(db.dbid for db in self.databases.values()) + 1
         db = Database(name, dbid, self.collation, owner)
@@ -267,6 +289,7 @@ class Server:
     def _db_json(self, db):
         return {
             "name": db.name, "dbid": db.dbid, "owner": db.owner, "created": db.created.isoformat(),
+            "user_access": db.user_access,
             "objects": [o.to_json() for o in db.objects.values()],
             "tables": [{"id": t.obj.id, "columns": [c.to_json() for c in t.columns],
                         "indexes": [i.to_json() for i in t.indexes], "identity_last": t.identity_last,
@@ -287,6 +310,7 @@ class Server:
         for d in data["databases"]:
             db = Database(d["name"], d["dbid"], self.collation, d["owner"],
                           datetime.datetime.fromisoformat(d["created"]))
+            db.user_access = d.get("user_access", "MULTI_USER")
             for o in d["objects"]:
                 obj = DbObject(o["name"], o["id"], o["xtype"], o["parent_id"],
                                datetime.datetime.fromisoformat(o["created"]), o["definition"], o["column"])

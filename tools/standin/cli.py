@@ -6,11 +6,12 @@ import logging
 import os
 import signal
 import socket
+import subprocess
 import sys
 import tempfile
 import threading
 
-from . import catalog, sqltypes
+from . import catalog, sqltypes, tls
 from .errors import MESSAGES
 from .server import Faults, StandinServer, Transcript
 
@@ -35,8 +36,8 @@ def is_loopback(host):
 def parse_args(argv):
     p = argparse.ArgumentParser(
         prog="python3 tools/standin",
-        description="Stand-in Microsoft SQL Server for Kurdb development and tests: TDS 7.1-7.4 without "
-                    "TLS, SQL logins, the T-SQL the setup wizard and its tests send.")
+        description="Stand-in Microsoft SQL Server for Kurdb development and tests: TDS 7.1-7.4 with "
+                    "TLS negotiated as SQL Server does, SQL logins, the T-SQL the setup wizard and its tests send.")
     p.add_argument("--host", default="127.0.0.1",
                    help="address to listen on (default 127.0.0.1); an address that is not loopback needs "
                         "--allow-remote")
@@ -59,6 +60,13 @@ def parse_args(argv):
                    help="close each connection when its request N+1 arrives (after N answered requests)")
     p.add_argument("--delay-ms", type=int, default=0, metavar="MS",
                    help="hold every reply back this long; an attention sent meanwhile cancels the reply")
+    p.add_argument("--encryption", default="negotiate", choices=tls.MODES,
+                   help="negotiate (default): as SQL Server with a certificate, the login is encrypted when the "
+                        "client asks for it and everything when it requires it; force: as with Force "
+                        "Encryption, everything is encrypted; off: encryption is not supported (plain text)")
+    p.add_argument("--tls-cert", metavar="PEM", help="certificate for TLS (default: a self-signed one made at "
+                                                    "start with the openssl command)")
+    p.add_argument("--tls-key", metavar="PEM", help="private key of --tls-cert")
     p.add_argument("-v", "--verbose", action="store_true", help="log every batch and RPC to stderr")
     args = p.parse_args(argv)
     rules = []
@@ -72,6 +80,10 @@ def parse_args(argv):
             message = template.replace("%s", rule[0])
         rules.append((rule[0], number, message))
     args.fail_rules = rules
+    if (args.tls_cert is None) != (args.tls_key is None):
+        p.error("--tls-cert and --tls-key go together")
+    if args.tls_cert and args.encryption == "off":
+        p.error("--tls-cert with --encryption off: nothing would use the certificate")
     if not args.allow_remote and not is_loopback(args.host):
         p.error("--host %s is not a loopback address; add --allow-remote to listen there" % args.host)
     return args
@@ -85,8 +97,14 @@ def main(argv=None):
     state = catalog.Server(args.sa_password, collation, args.state_file, args.server_name)
     faults = Faults(args.fail_rules, args.drop_after, args.delay_ms)
     try:
-        srv = StandinServer(state, args.host, args.port, faults, Transcript(args.transcript))
+        encryption = tls.Encryption(args.encryption, args.tls_cert, args.tls_key, args.server_name)
+    except (RuntimeError, OSError, subprocess.SubprocessError) as e:
+        log.error("cannot set up TLS: %s", e)
+        return 1
+    try:
+        srv = StandinServer(state, args.host, args.port, faults, Transcript(args.transcript), encryption)
     except OSError as e:
+        encryption.close()
         log.error("cannot listen on %s:%s: %s", args.host, args.port, e)
         return 1
     stop = threading.Event()
@@ -96,7 +114,8 @@ def main(argv=None):
     signal.signal(signal.SIGTERM, on_signal)
     signal.signal(signal.SIGINT, on_signal)
     srv.start()
-    log.info("listening on %s port %d (collation %s)", args.host, srv.port, collation.name)
+    log.info("listening on %s port %d (collation %s, encryption %s)", args.host, srv.port, collation.name,
+             args.encryption)
     if args.ready_file:
         write_atomically(args.ready_file, "%d\n" % srv.port)
     try:

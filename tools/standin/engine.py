@@ -41,6 +41,9 @@ class Session:
         self.last_identity = None
         self.rowcount = 0
         self.error = 0
+        # Set by the connection: whether its client has closed its end, and a way to close it from here.
+        self.peer_gone = lambda: False
+        self.disconnect = lambda: None
 
     def is_member(self, role):
         return "sysadmin" in self.login.roles or role in self.login.roles
@@ -395,6 +398,8 @@ class Executor:
         if db is None:
             raise SqlError(911, stmt.database, line=stmt.line)
         self.check_access(db)
+        if db.user_access == "SINGLE_USER" and self.server.sessions_in(db, but=self.session):
+            raise SqlError(924, db.name, line=stmt.line)
         old = self.session.database
         self.session.database = db.name
         self.sink.env_change(1, db.name, old)
@@ -421,6 +426,33 @@ class Executor:
         self.server.add_database(stmt.name, self.session.login.name)
         self.done(scope)
 
+    def do_AlterDatabase(self, stmt, scope):
+        server, me = self.server, self.session
+        db = server.database(stmt.name) if stmt.name is not None else me.db
+        if db is None:
+            raise SqlError(5011, stmt.name)
+        if not (me.is_member("dbcreator") or server.fold(db.owner) == server.fold(me.login.name)):
+            raise SqlError(5011, db.name)
+        if db.name.lower() in catalog.SYSTEM_DATABASES:
+            raise SqlError(5058, stmt.access, db.name)
+        others = server.sessions_in(db, but=me)
+        if others and db.user_access == "SINGLE_USER":
+            raise SqlError(5064, db.name)
+        if others and stmt.access == "SINGLE_USER":
+            if stmt.termination == "NO_WAIT":
+                raise SqlError(5070, db.name)
+            if stmt.termination is None:
+                # SQL Server waits here until the others have left; the stand-in does not wait.
+                raise SqlError(40517, "ALTER DATABASE SET SINGLE_USER without ROLLBACK IMMEDIATE or NO_WAIT "
+                                      "while other sessions use the database")
+            for other in others:          # ROLLBACK IMMEDIATE: their connections close without warning
+                other.disconnect()
+                server.end_session(other.spid)
+        if db.user_access != stmt.access:
+            db.user_access = stmt.access
+            server.dirty = True
+        self.done(scope)
+
     def do_DropObjects(self, stmt, scope):
         for parts in stmt.names:
             if stmt.kind == "DATABASE":
@@ -443,9 +475,8 @@ class Executor:
             raise SqlError(3701, "database", name)
         if db.name.lower() in catalog.SYSTEM_DATABASES:
             raise SqlError(3708, db.name)
-        for other in list(self.server.sessions.values()):
-            if self.server.fold(other.database) == self.server.fold(db.name):
-                raise SqlError(3702, db.name)
+        if self.server.sessions_in(db):
+            raise SqlError(3702, db.name)
         del self.server.databases[self.server.fold(db.name)]
         self.server.dirty = True
 
@@ -2110,6 +2141,8 @@ def f_is_srvrolemember(ex, node, env, scope):
         login = ex.server.login(args[1])
         if login is None:
             return None
+        if login is not ex.session.login and not catalogviews.sees_all_logins(ex.session):
+            return None           # no permission to view another login's memberships: NULL, as for an unknown one
     if role == "public":
         return 1
     return 1 if role in login.roles else 0

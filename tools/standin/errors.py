@@ -29,6 +29,13 @@ MESSAGES = {
                "with a scale of 0, and constrained to be nonnullable.", STATEMENT),
     2760: (16, "The specified schema name \"%s\" either does not exist or you do not have permission to use it.",
            STATEMENT),
+    924: (14, "Database '%s' is already open and can only have one user at a time.", SCOPE),
+    5011: (14, "User does not have permission to alter database '%s', the database does not exist, or the "
+               "database is not in a state that allows access checks.", STATEMENT),
+    5058: (16, "Option '%s' cannot be set in database '%s'.", STATEMENT),
+    5064: (16, "Changes to the state or options of database '%s' cannot be made at this time. The database "
+               "is in single-user mode, and a user is currently connected to it.", STATEMENT),
+    5070: (16, "Database state cannot be changed while other users are using the database '%s'", STATEMENT),
     3708: (16, "Cannot drop the database '%s' because it is a system database.", STATEMENT),
     3728: (16, "'%s' is not a constraint.", STATEMENT),
     3729: (16, "Cannot drop the login '%s', because it is currently logged in.", STATEMENT),

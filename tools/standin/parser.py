@@ -36,6 +36,7 @@ class Exec(Node): pass                   # proc (name parts) or dynamic (express
 class Declare(Node): pass
 class SetVar(Node): pass
 class SetOption(Node): pass
+class AlterDatabase(Node): pass
 class If(Node): pass
 class Block(Node): pass
 class Print(Node): pass
@@ -673,6 +674,8 @@ class Parser:
                     return AlterTableDropConstraint(table=name, name=self.ident())
                 raise self.unsupported("ALTER TABLE DROP " + (self.peek().upper or ""))
             raise self.unsupported("ALTER TABLE " + (self.peek().upper or ""))
+        if self.accept_word("DATABASE"):
+            return self.alter_database()
         if self.accept_word("SERVER"):
             self.expect_word("ROLE")
             role = self.ident()
@@ -692,6 +695,25 @@ class Parser:
                 raise self.unsupported(self.peek().upper)
             return AlterLogin(name=name, options=options)
         raise self.unsupported("ALTER " + (self.peek().upper or ""))
+
+    def alter_database(self):
+        """ALTER DATABASE name|CURRENT SET SINGLE_USER|MULTI_USER [WITH ROLLBACK IMMEDIATE|NO_WAIT]."""
+        name = None if self.accept_word("CURRENT") else self.ident()
+        if not self.accept_word("SET"):
+            raise self.unsupported("ALTER DATABASE " + (self.peek().upper or ""))
+        access = self.accept_word("SINGLE_USER", "MULTI_USER")
+        if access is None:
+            raise self.unsupported("ALTER DATABASE SET " + (self.peek().upper or self.peek().text))
+        termination = None
+        if self.accept_word("WITH"):
+            if self.accept_word("NO_WAIT"):
+                termination = "NO_WAIT"
+            else:
+                self.expect_word("ROLLBACK")
+                if not self.accept_word("IMMEDIATE"):
+                    raise self.unsupported("ROLLBACK AFTER")
+                termination = "ROLLBACK IMMEDIATE"
+        return AlterDatabase(name=name, access=access, termination=termination)
 
     def drop(self):
         self.next()

@@ -103,7 +103,7 @@ def drop_login(ex, name):
     login = server.login(name)
     if not ex.session.is_member("securityadmin") or login is None or login.name == "sa":
         raise SqlError(15151, "drop", "login", name)
-    for other in server.sessions.values():
+    for other in server.live_sessions():
         if other.login is login:
             raise SqlError(15434, text="Could not drop login '%s' as the user is currently logged in." % name)
     del server.logins[server.fold(login.name)]

@@ -9,7 +9,7 @@ import socket
 import threading
 import traceback
 
-from . import engine, parser, procs, tds
+from . import engine, parser, procs, tds, tls
 from .errors import MESSAGES, SqlError
 
 log = logging.getLogger("standin")
@@ -66,8 +66,9 @@ def _jsonable(value):
 
 
 class StandinServer:
-    def __init__(self, state, host="127.0.0.1", port=0, faults=None, transcript=None):
+    def __init__(self, state, host="127.0.0.1", port=0, faults=None, transcript=None, encryption=None):
         self.state = state
+        self.encryption = encryption or tls.Encryption("off")
         self.faults = faults or Faults()
         self.transcript = transcript or Transcript(None)
         self.sock = socket.socket(socket.AF_INET6 if ":" in host else socket.AF_INET, socket.SOCK_STREAM)
@@ -114,6 +115,7 @@ class StandinServer:
         with self.state.lock:
             self.state.save()
         self.transcript.close()
+        self.encryption.close()
 
 
 class Connection:
@@ -121,14 +123,38 @@ class Connection:
         self.server = server
         self.state = server.state
         self.sock = sock
+        self.raw = sock                   # the TCP socket itself, also while TLS wraps it
+        self.closed = False
         self.addr = addr
         self.spid = spid
         self.io = tds.PacketIO(sock)
+        self.encryption = tls.PLAIN       # what PRELOGIN settled: plain, login or full
         self.session = None
         self.version = tds.TDS74
         self.requests = 0
 
+    def peer_gone(self):
+        """True once the client has closed its end of the connection.
+
+        Looks at the socket without taking anything from it: the end of the stream, a reset, or (on a fully
+        encrypted connection) a TLS alert such as close_notify waiting to be read all mean the client is
+        gone, whether or not this connection's thread has noticed yet. Data that is a request means it is
+        still there.
+        """
+        if self.closed:
+            return True
+        try:
+            data = socket.socket.recv(self.raw, 5, socket.MSG_PEEK | socket.MSG_DONTWAIT)
+        except (BlockingIOError, InterruptedError):
+            return False
+        except OSError:
+            return True
+        if not data:
+            return True
+        return self.io.tls_active and data[0] == 0x15     # TLS record type 21: alert
+
     def close(self):
+        self.closed = True
         try:
             self.sock.shutdown(socket.SHUT_RDWR)
         except OSError:
@@ -148,8 +174,9 @@ class Connection:
         except (OSError, tds.ProtocolError) as e:
             log.info("connection %d: %s", self.spid, e)
         finally:
+            self.closed = True
             with self.state.lock:
-                self.state.sessions.pop(self.spid, None)
+                self.state.end_session(self.spid)
             with self.server.conn_lock:
                 self.server.connections.discard(self)
             self.close()
@@ -163,10 +190,23 @@ class Connection:
         if msg is None:
             return False
         if msg[0] == tds.PRELOGIN:
-            self.io.send_message(tds.prelogin_reply())
+            options = tds.prelogin_options(msg[1])
+            asked = options.get(0x01, b"\x02")[:1] or b"\x02"
+            answer, then = tls.decide(self.server.encryption.mode, asked[0])
+            self.encryption = then
+            if answer is not None:
+                self.io.send_message(tds.prelogin_reply(answer))
+            if then == tls.REFUSE:
+                log.info("connection %d: encryption 0x%02X asked for, answered %s: closed", self.spid, asked[0],
+                         "nothing" if answer is None else "0x%02X" % answer)
+                return False
+            if then in (tls.LOGIN_ONLY, tls.FULL):
+                self.io.start_tls(tls.handshake(self.io, self.server.encryption.context))
             msg = self.io.read_message()
             if msg is None:
                 return False
+            if then == tls.LOGIN_ONLY:
+                self.io.stop_tls()
         if msg[0] != tds.LOGIN7:
             raise tds.ProtocolError("expected LOGIN7, got packet type 0x%02X" % msg[0])
         lg = tds.parse_login7(msg[1])
@@ -185,6 +225,9 @@ class Connection:
                 db = state.database(requested or login.default_database)
                 if db is None or not self._can_open(login, db):
                     failure = [SqlError(4060, requested)] if requested else [SqlError(4064)]
+                elif db.user_access == "SINGLE_USER" and state.sessions_in(db):
+                    failure = [SqlError(924, db.name)]
+                    failure += [SqlError(4060, requested)] if requested else [SqlError(4064)]
             if failure is not None:
                 failure.append(SqlError(18456, lg.username))
                 for e in failure:
@@ -192,15 +235,15 @@ class Connection:
                 w.done("DONE", engine.DONE_ERROR, 0, 0)
                 self.io.send_message(w.finish())
                 self.server.transcript.write(self.spid, "login", user=lg.username, ok=False,
+                                             encryption=self.encryption,
                                              tds=tds.VERSION_NAMES[self.version], app=lg.appname,
                                              errors=[e.number for e in failure])
                 log.info("connection %d: login failed for %r", self.spid, lg.username)
                 return False
             language = state.language(lg.language) if lg.language else None
             language = language or state.language(login.default_language) or state.language("us_english")
-            self.session = engine.Session(state, login, self.spid, db.name, language)
+            self.session = self._new_session(login, db.name, language)
             self.initial = (db.name, language)
-            state.sessions[self.spid] = self.session
         w.env_change(1, db.name, "master")
         w.message(5701, 2, 0, "Changed database context to '%s'." % db.name, 1, "", False)
         w.env_change(7, state.collation.wire(), b"")
@@ -213,11 +256,19 @@ class Connection:
         w.done("DONE", 0, 0, 0)
         self.io.send_message(w.finish())
         self.server.transcript.write(self.spid, "login", user=login.name, ok=True, database=db.name,
+                                     encryption=self.encryption,
                                      language=language[1], tds=tds.VERSION_NAMES[self.version], app=lg.appname,
                                      packet_size=self.io.packet_size)
         log.info("connection %d: %s logged in (TDS %s, %s)", self.spid, login.name,
                  tds.VERSION_NAMES[self.version], lg.appname)
         return True
+
+    def _new_session(self, login, database, language):
+        session = engine.Session(self.state, login, self.spid, database, language)
+        session.peer_gone = self.peer_gone
+        session.disconnect = self.close
+        self.state.sessions[self.spid] = session
+        return session
 
     @staticmethod
     def _can_open(login, db):
@@ -271,15 +322,14 @@ class Connection:
         with self.state.lock:
             old = self.session
             db = self.state.database(self.initial[0]) or self.state.database("master")
-            self.session = engine.Session(self.state, old.login, self.spid, db.name, self.initial[1])
-            self.state.sessions[self.spid] = self.session
+            self.session = self._new_session(old.login, db.name, self.initial[1])
         w.env_change(18, "", "")
         self.server.transcript.write(self.spid, "reset", database=db.name)
 
     def _attention_during_delay(self, seconds):
         """Waits out the reply delay; True when the client cancelled meanwhile."""
         if not self.io.has_buffered():
-            ready, _, _ = select.select([self.sock], [], [], seconds)
+            ready, _, _ = select.select([self.raw], [], [], seconds)
             if not ready:
                 return False
         msg = self.io.read_message()

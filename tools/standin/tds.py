@@ -39,13 +39,15 @@ class ProtocolError(Exception):
 class PacketIO:
     def __init__(self, sock):
         self.sock = sock
+        self.transport = sock             # recv/sendall: the socket, or TLS records on it
         self.packet_size = 4096
         self.pending = bytearray()
         self.reset_requested = False
+        self.tls_active = False           # every packet travels inside TLS records
 
     def _recv_exact(self, n):
         while len(self.pending) < n:
-            chunk = self.sock.recv(65536)
+            chunk = self.transport.recv(65536)
             if not chunk:
                 return None
             self.pending += chunk
@@ -54,7 +56,20 @@ class PacketIO:
         return data
 
     def has_buffered(self):
-        return bool(self.pending)
+        return bool(self.pending) or (self.tls_active and self.transport.pending() > 0)
+
+    def start_tls(self, transport):
+        if self.pending:
+            raise ProtocolError("data after the TLS handshake that is not TLS")
+        self.transport = transport
+        self.tls_active = True
+
+    def stop_tls(self):
+        """Back to plain packets, after a LOGIN7 that only the login was to be encrypted for."""
+        if self.pending or self.transport.pending() or self.transport.incoming.pending:
+            raise ProtocolError("encrypted data after the login that was the only encrypted message")
+        self.transport = self.sock
+        self.tls_active = False
 
     def read_packet(self):
         header = self._recv_exact(8)
@@ -99,7 +114,7 @@ class PacketIO:
             pid += 1
             if last:
                 break
-        self.sock.sendall(bytes(out))
+        self.transport.sendall(bytes(out))
 
 
 # =========================================================================================================
@@ -154,10 +169,22 @@ def parse_prelogin(payload):
     return options
 
 
-def prelogin_reply():
+def prelogin_options(payload):
+    """{token: data} of a PRELOGIN message."""
+    options, pos = {}, 0
+    while pos < len(payload) and payload[pos] != 0xFF:
+        if pos + 5 > len(payload):
+            raise ProtocolError("PRELOGIN option table cut short")
+        token, offset, length = struct.unpack(">BHH", payload[pos:pos + 5])
+        options[token] = payload[offset:offset + length]
+        pos += 5
+    return options
+
+
+def prelogin_reply(encryption):
     major, minor, build = SERVER_VERSION
     entries = [(0x00, bytes([major, minor]) + struct.pack(">H", build) + b"\x00\x00"),
-               (0x01, b"\x02"),       # encryption not supported: the login goes in clear text
+               (0x01, bytes([encryption])),
                (0x02, b"\x00"),
                (0x03, b""),
                (0x04, b"\x00")]      # no MARS
