@@ -41,6 +41,9 @@ TFFirmaDB::TFFirmaDB(FormModel& form, IWindowServices& window, const CurrentEdit
         {"Btn43", &TFFirmaDB::Btn43Click},
         {"BitBtn1", &TFFirmaDB::BitBtn1Click},
         {"BitBtn2", &TFFirmaDB::BitBtn2Click},
+        {"Button1", &TFFirmaDB::Button1Click},
+        {"BitBtn3", &TFFirmaDB::BitBtn3Click},
+        {"BitBtn4", &TFFirmaDB::BitBtn4Click},
     };
 }
 

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "shell/Exception.h"
+#include "shell/Platform.h"
 
 namespace kurdb::files {
 namespace {
@@ -62,6 +63,28 @@ void CreateFileWith(const std::string& path, std::string_view bytes) {
         fs::remove(p, ec);
         fail(err);
     }
+}
+
+bool IsDirectory(const std::string& path) {
+    std::error_code ec;
+    return fs::is_directory(PathOf(path), ec);
+}
+
+void ForceDirectories(const std::string& path) noexcept {
+    const PathRules rules = NativePathRules();
+    std::string dir = path;
+    if (!dir.empty() && rules.IsSeparator(dir.back())) dir.pop_back();
+    if (dir.size() < 3 || IsDirectory(dir)) return;
+    std::string parent;
+    for (std::size_t i = dir.size(); i-- > 0;) {
+        if (rules.IsSeparator(dir[i]) || (rules.windows && dir[i] == ':')) {
+            parent = dir.substr(0, i + 1);
+            break;
+        }
+    }
+    if (parent != dir) ForceDirectories(parent);
+    std::error_code ec;
+    fs::create_directory(PathOf(dir), ec);
 }
 
 }  // namespace kurdb::files

@@ -21,4 +21,13 @@ void RemoveFile(const std::string& path) noexcept;
 // a partly written file is removed again.
 void CreateFileWith(const std::string& path, std::string_view bytes);
 
+// True when a directory exists at `path`.
+bool IsDirectory(const std::string& path);
+// Creates the directory `path` together with every missing parent, by the platform's path
+// rules: one trailing separator is dropped; nothing is done when what remains is shorter than 3
+// characters or already is a directory; otherwise the parent (the path up to and including its
+// last separator, or ":" on Windows) is made first in the same way, when it differs from the
+// path, then the directory itself. Failures are not reported.
+void ForceDirectories(const std::string& path) noexcept;
+
 }  // namespace kurdb::files

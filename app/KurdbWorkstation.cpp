@@ -1,0 +1,93 @@
+// The second and third pages' handlers of TFFirmaDB: the suite's shortcuts, and the starts of
+// the updater and the company-opening program.
+#include "app/Kurdb.h"
+#include "app/Workstation.h"
+#include "shell/Files.h"
+#include "shell/Shortcuts.h"
+
+namespace kurdb {
+namespace {
+
+constexpr int kEditionTarso = 18;
+constexpr int kTerminal = 1;
+constexpr int kUpdaterModule = 0;
+constexpr int kCompanyOpeningModule = 10;
+
+constexpr const char* kShellFolders = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+struct Link {
+    int module;
+    const char* name;
+};
+constexpr Link kDesktopLinks[] = {{2, "Duranix Satış"}, {3, "Duranix Servis"}};
+constexpr Link kGroupLinks[] = {{2, "Satış"}, {3, "Servis"}, {4, "Bakım Destek"}, {5, "Liste Raporlar"}};
+
+// The length in bytes of the first `count` characters of a UTF-8 text.
+std::size_t CharactersPrefix(std::string_view s, std::size_t count) {
+    std::size_t i = 0;
+    for (std::size_t seen = 0; i < s.size(); ++i) {
+        if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) {
+            if (seen == count) break;
+            ++seen;
+        }
+    }
+    return i;
+}
+
+}  // namespace
+
+std::string ProgramGroupFolder(const PathRules& rules, std::string_view programs, int edition,
+                               std::string_view brand) {
+    std::string folder = rules.IncludeTrailingSeparator(programs) + "Karvelisto" + rules.Separator();
+    if (edition == kEditionTarso) return folder + "Tarso";
+    const std::size_t first = CharactersPrefix(brand, 1);
+    std::string rest(brand.substr(first, CharactersPrefix(brand.substr(first), 30)));
+    for (char& c : rest)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return folder + "Duranix " + std::string(brand.substr(0, first)) + rest + rules.Separator();
+}
+
+void TFFirmaDB::GetProgramsFolder(std::string& folder) {
+    folder = services_.registry.ReadString(Hive::CurrentUser, kShellFolders, "Programs", Access::All)
+                 .value_or("");
+}
+
+void TFFirmaDB::Button1Click() {
+    if (form_.Checked("cbKisayol")) {
+        const PathRules rules = NativePathRules();
+        const std::string programDir = rules.IncludeTrailingSeparator(ProgramDirectory(services_.platform));
+        std::string linkPath;
+        for (const Link& l : kDesktopLinks) {
+            const std::string& module = edition_.modules[l.module];
+            if (module.empty()) continue;
+            CreateShortcut(services_.registry, services_.shellLinks, programDir + module + ".exe", slDesktop,
+                           "", "", "", l.name, linkPath);
+        }
+        std::string programs;
+        GetProgramsFolder(programs);
+        // Without a Programs folder the group would land relative to the current folder,
+        // wherever the wizard was started from: no group then.
+        if (!programs.empty()) {
+            const std::string group = ProgramGroupFolder(rules, programs, edition_.number, edition_.brandName);
+            files::ForceDirectories(group);
+            for (const Link& l : kGroupLinks) {
+                const std::string& module = edition_.modules[l.module];
+                if (module.empty()) continue;
+                CreateShortcut(services_.registry, services_.shellLinks, programDir + module + ".exe", slFolder,
+                               group, "", "", l.name, linkPath);
+            }
+        }
+        LogLine("Kısayollar oluşturuldu.");
+    }
+    if (form_.Checked("cbGuncel")) Fire("BitBtn4");
+    AdvancePage();
+}
+
+void TFFirmaDB::BitBtn4Click() {
+    services_.processes.ShellOpen(edition_.modules[kUpdaterModule],
+                                  form_.ItemIndex("cbTerminal") == kTerminal ? "1" : "");
+}
+
+void TFFirmaDB::BitBtn3Click() { services_.processes.ShellOpen(edition_.modules[kCompanyOpeningModule], ""); }
+
+}  // namespace kurdb
