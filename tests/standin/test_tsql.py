@@ -152,6 +152,94 @@ class TsqlSessionTest(unittest.TestCase):
         self.assertTrue(re.search(re.escape(stranger), r.messages()[0][2]))
 
 
+class SetOptionTest(unittest.TestCase):
+    """SET options as SQL Server applies them."""
+
+    @classmethod
+    def setUpClass(cls):
+        sqlclients.need("tsql")
+        cls.server = sqlclients.Server()
+
+    def run_ok(self, script):
+        r = tsql(self.server, script)
+        self.assertEqual(r.messages(), [], r.stderr)
+        return r.rows()
+
+    def test_noexec_compiles_without_running_until_it_is_off(self):
+        db = sqlclients.unique_name("KNOEXEC")
+        rows = self.run_ok("SET NOEXEC ON\nCREATE DATABASE %s\nSELECT 1 AS never\nSET NOEXEC OFF\n"
+                           "SELECT count(*) AS n FROM master..sysdatabases WHERE name = '%s'\ngo\n" % (db, db))
+        self.assertEqual(rows, [["n"], ["0"]])
+        r = tsql(self.server, "SET NOEXEC ON\ngo\nSELECT * FROM master..sysdatabases WHERE nosuchcolumn = 1\ngo\n"
+                              "SET NOEXEC OFF\ngo\n")
+        self.assertEqual(r.numbers(), [207])    # compiled: still checked
+
+    def test_parseonly_parses_batches_until_it_is_off(self):
+        r = tsql(self.server, "SET PARSEONLY ON\ngo\nSELECT 1 AS never\ngo\nSELECT * FROM nosuchtable\ngo\n"
+                              "SELECT 1 +\ngo\nSET PARSEONLY OFF\ngo\nSELECT 2 AS after\ngo\n")
+        self.assertEqual(r.numbers(), [102])
+        self.assertEqual(r.rows(), [["after"], ["2"]])
+
+    def test_rowcount_stops_selects_and_changes_after_n_rows(self):
+        rows = self.run_ok("SET ROWCOUNT 1\nSELECT name FROM master..sysdatabases ORDER BY dbid\n"
+                           "SELECT @@ROWCOUNT AS rc\nSET ROWCOUNT 0\n"
+                           "SELECT count(*) AS n FROM (SELECT TOP 3 name FROM master..sysdatabases) AS x\ngo\n")
+        self.assertEqual(rows, [["name"], ["master"], ["rc"], ["1"], ["n"], ["3"]])
+        db = sqlclients.unique_name("KROWC")
+        rows = self.run_ok("CREATE DATABASE {d}\ngo\nUSE {d}\nCREATE TABLE T (A int NULL)\n"
+                           "INSERT INTO T VALUES (1), (2), (3)\nSET ROWCOUNT 2\nUPDATE T SET A = A + 10\n"
+                           "SET ROWCOUNT 0\nSELECT count(*) AS big FROM T WHERE A > 10\nUSE master\ngo\n"
+                           "DROP DATABASE {d}\ngo\n".format(d=db))
+        self.assertEqual(rows, [["big"], ["2"]])
+
+    def test_xact_abort_ends_the_batch_at_a_run_time_error(self):
+        r = tsql(self.server, "SET XACT_ABORT ON\nSELECT 1/0 AS x\nSELECT 1 AS after_on\ngo\n"
+                              "SET XACT_ABORT OFF\nSELECT 1/0 AS x\nSELECT 2 AS after_off\ngo\n")
+        self.assertEqual(r.numbers(), [8134, 8134])
+        self.assertNotIn(["after_on"], r.rows())
+        self.assertIn(["after_off"], r.rows())
+
+    def test_dateformat_orders_day_and_month(self):
+        rows = self.run_ok("SET DATEFORMAT dmy\nSELECT CONVERT(char(10), CONVERT(datetime, '01/02/2024'), 120) AS a,"
+                           " CONVERT(char(10), CONVERT(datetime, '2024-02-01'), 120) AS b,"
+                           " CONVERT(char(10), CONVERT(datetime, '20240201'), 120) AS c\n"
+                           "SET DATEFORMAT mdy\nSELECT CONVERT(char(10), CONVERT(datetime, '01/02/2024'), 120) AS d\n"
+                           "go\n")
+        self.assertEqual(rows, [["a", "b", "c"], ["2024-02-01", "2024-01-02", "2024-02-01"], ["d"], ["2024-01-02"]])
+
+    def test_textsize_cuts_large_values(self):
+        rows = self.run_ok("SET TEXTSIZE 3\nSELECT CAST('abcdef' AS varchar(max)) AS t, @@TEXTSIZE AS s\n"
+                           "SET TEXTSIZE 0\nSELECT @@TEXTSIZE AS s\ngo\n")
+        self.assertEqual(rows, [["t", "s"], ["abc", "3"], ["s"], ["4096"]])
+
+    def test_the_options_clients_send_at_login_are_accepted(self):
+        # tedious's and the ODBC drivers' connection options
+        rows = self.run_ok("set textsize 2147483647\nset quoted_identifier on\nset arithabort off\n"
+                           "set numeric_roundabort off\nset ansi_warnings on\nset ansi_padding on\n"
+                           "set ansi_nulls on\nset concat_null_yields_null on\nset cursor_close_on_commit off\n"
+                           "set implicit_transactions off\nset language us_english\nset dateformat mdy\n"
+                           "set datefirst 7\nset transaction isolation level read committed\n"
+                           "SET ANSI_NULL_DFLT_ON ON\nSET LOCK_TIMEOUT 1000\nSELECT @@LOCK_TIMEOUT AS lt\ngo\n")
+        self.assertEqual(rows, [["lt"], ["1000"]])
+
+
+@unittest.skipIf(os.environ.get("KURDB_TEST_SERVER"), "the stand-in's own limits")
+class StandinRefusesUnmodelledOptionsTest(unittest.TestCase):
+    """What the stand-in does not model it refuses, with 40517, instead of ignoring it."""
+
+    def test_options_that_would_change_unmodelled_behaviour_are_refused(self):
+        server = sqlclients.Server()
+        for option in ("IMPLICIT_TRANSACTIONS ON", "ANSI_DEFAULTS ON", "ANSI_DEFAULTS OFF", "FMTONLY ON",
+                       "ANSI_NULLS OFF", "ANSI_WARNINGS OFF", "ANSI_PADDING OFF", "CURSOR_CLOSE_ON_COMMIT ON",
+                       "NUMERIC_ROUNDABORT ON", "SHOWPLAN_TEXT ON", "DEADLOCK_PRIORITY LOW",
+                       "TRANSACTION ISOLATION LEVEL SNAPSHOT"):
+            with self.subTest(option=option):
+                r = tsql(server, "SET %s\nSELECT 1 AS ran\ngo\n" % option)
+                self.assertEqual(r.numbers(), [40517])
+                self.assertIn("is not supported", r.messages()[0][2])
+                self.assertEqual(r.rows(), [["ran"], ["1"]])
+
+
 class LowPrivilegeVisibilityTest(unittest.TestCase):
     """A login without ALTER ANY LOGIN sees itself, sa and the server roles, and no other login."""
 

@@ -25,6 +25,21 @@ VERSION_TEXT = ("Microsoft SQL Server 2022 (RTM) - 16.0.1000.6 (X64) \n\tKurdb s
 PRODUCT_VERSION = "16.0.1000.6"
 
 
+# SET options the stand-in honours (ON and OFF); see run_text for NOEXEC and PARSEONLY, exec_stmt for
+# XACT_ABORT.
+MODELLED_ON_OFF = {"NOCOUNT", "QUOTED_IDENTIFIER", "CONCAT_NULL_YIELDS_NULL", "NOEXEC", "PARSEONLY", "XACT_ABORT"}
+# Options only accepted with the value that is already in force for every session (what ODBC drivers and
+# tedious send at login); the other value would change behaviour the stand-in does not model.
+SET_DEFAULTS = {"ANSI_NULLS": True, "ANSI_WARNINGS": True, "ANSI_PADDING": True, "ANSI_NULL_DFLT_ON": True,
+                "ANSI_NULL_DFLT_OFF": False, "IMPLICIT_TRANSACTIONS": False, "CURSOR_CLOSE_ON_COMMIT": False,
+                "NUMERIC_ROUNDABORT": False, "ARITHIGNORE": False, "FMTONLY": False, "SHOWPLAN_ALL": False,
+                "SHOWPLAN_TEXT": False, "SHOWPLAN_XML": False, "STATISTICS": False, "FORCEPLAN": False,
+                "NO_BROWSETABLE": False, "REMOTE_PROC_TRANSACTIONS": False}
+# ARITHABORT: with ANSI_WARNINGS ON (always, here) SQL Server behaves as with ARITHABORT ON, whatever it
+# is set to, so both values change nothing.
+SET_DEFAULTS_ANY = {"ARITHABORT"}
+
+
 class Session:
     """One connection: its login, current database, language and SET options."""
 
@@ -34,8 +49,10 @@ class Session:
         self.spid = spid
         self.database = database
         self.language = language          # syslanguages row
-        self.options = {"NOCOUNT": False, "ANSI_NULLS": True, "QUOTED_IDENTIFIER": True, "TEXTSIZE": 4096,
-                        "DATEFORMAT": language[4], "DATEFIRST": language[5], "CONCAT_NULL_YIELDS_NULL": True}
+        self.options = {"NOCOUNT": False, "QUOTED_IDENTIFIER": True, "TEXTSIZE": 4096,
+                        "DATEFORMAT": language[4], "DATEFIRST": language[5], "CONCAT_NULL_YIELDS_NULL": True,
+                        "ROWCOUNT": 0, "NOEXEC": False, "PARSEONLY": False, "XACT_ABORT": False,
+                        "LOCK_TIMEOUT": -1, "TRANSACTION ISOLATION LEVEL": "READ COMMITTED"}
         self.prepared = {}                # handle -> (declarations, text)
         self.next_handle = 1
         self.last_identity = None
@@ -139,6 +156,7 @@ class Executor:
         self.session = session
         self.server = session.server
         self.sink = sink
+        sqltypes.set_dateformat(session.options["DATEFORMAT"])
 
     # =====================================================================================================
     # Entry points
@@ -157,7 +175,7 @@ class Executor:
         Raises Abort for an error that ends the whole request from a nested scope.
         """
         try:
-            stmts = P.parse_batch(text, self.session.options["QUOTED_IDENTIFIER"])
+            stmts = self.parse_only(P.parse_batch(text, self.session.options["QUOTED_IDENTIFIER"]))
             self.check_batch(stmts, scope, declared)
         except SqlError as e:
             self.emit_error(e, scope)
@@ -174,6 +192,17 @@ class Executor:
                 raise
             return a.error.number
         return 0
+
+    def parse_only(self, stmts):
+        """The statements to compile and run. SET PARSEONLY takes effect while the batch is parsed: the
+        statements after SET PARSEONLY ON (or all, while it is on) are only parsed, up to SET PARSEONLY OFF."""
+        opts, kept = self.session.options, []
+        for stmt in stmts:
+            if isinstance(stmt, P.SetOption) and stmt.options == ["PARSEONLY"]:
+                opts["PARSEONLY"] = bool(stmt.value)
+            elif not opts["PARSEONLY"]:
+                kept.append(stmt)
+        return kept
 
     # =====================================================================================================
     # Messages and DONE tokens
@@ -295,6 +324,9 @@ class Executor:
         except (ReturnSignal, Abort):
             raise
         except SqlError as e:
+            if (e.reach == STATEMENT and self.session.options["XACT_ABORT"] and
+                    not isinstance(stmt, P.Raiserror)):
+                e.reach = BATCH               # XACT_ABORT ON: a run-time error ends the whole batch
             self.emit_error(e, scope, stmt.line)
             self.done(scope, DONE_ERROR)
             self.session.error = e.number
@@ -302,6 +334,8 @@ class Executor:
                 raise Abort(e) from None
 
     def exec_stmt(self, stmt, scope):
+        if self.session.options["NOEXEC"] and not (isinstance(stmt, P.SetOption) and "NOEXEC" in stmt.options):
+            return                            # NOEXEC ON: compiled with the batch, not run
         handler = getattr(self, "do_" + type(stmt).__name__)
         self.session.error = 0
         handler(stmt, scope)
@@ -382,6 +416,7 @@ class Executor:
                 old = self.session.language
                 self.session.language = lang
                 opts["DATEFORMAT"], opts["DATEFIRST"] = lang[4], lang[5]
+                sqltypes.set_dateformat(lang[4])
                 self.sink.env_change(2, lang[1], old[1])
                 self.info(5703, lang[1], scope=scope, line=stmt.line)
             elif name == "DATEFORMAT":
@@ -389,8 +424,32 @@ class Executor:
                 if fmt not in ("mdy", "dmy", "ymd", "ydm", "myd", "dym"):
                     raise SqlError(2741, text="SET DATEFORMAT date order '%s' is not supported." % value)
                 opts[name] = fmt
-            else:
+                sqltypes.set_dateformat(fmt)
+            elif name == "DATEFIRST":
+                if not isinstance(value, int) or not 1 <= value <= 7:
+                    raise SqlError(40517, "SET DATEFIRST %s" % value, reach=STATEMENT)
                 opts[name] = value
+            elif name in ("TEXTSIZE", "ROWCOUNT"):
+                if not isinstance(value, int) or value < 0:
+                    raise SqlError(40517, "SET %s %s" % (name, value), reach=STATEMENT)
+                opts[name] = (4096 if value == 0 else value) if name == "TEXTSIZE" else value
+            elif name == "LOCK_TIMEOUT":
+                # no statement of the stand-in ever waits for a lock another session holds
+                if not isinstance(value, int) or value < -1:
+                    raise SqlError(40517, "SET LOCK_TIMEOUT %s" % value, reach=STATEMENT)
+                opts[name] = value
+            elif name == "TRANSACTION ISOLATION LEVEL":
+                # without transactions every statement sees the committed state of all others
+                if value == "SNAPSHOT":
+                    raise SqlError(40517, "SET TRANSACTION ISOLATION LEVEL SNAPSHOT", reach=STATEMENT)
+                opts[name] = value
+            elif name in MODELLED_ON_OFF:
+                opts[name] = value
+            elif name in SET_DEFAULTS_ANY or (name in SET_DEFAULTS and SET_DEFAULTS[name] == value):
+                pass              # the value it already has and keeps: nothing changes
+            else:
+                raise SqlError(40517, "SET %s %s" % (name, "ON" if value else "OFF") if isinstance(value, bool)
+                               else "SET %s" % name, reach=STATEMENT)
         self.done(scope)
 
     def do_Use(self, stmt, scope):
@@ -944,7 +1003,7 @@ class Executor:
             if stmt.default_values:
                 positions = []
         new_rows = []
-        for typed in typed_rows:
+        for typed in self.rowcount_limited(typed_rows):
             row = [None] * len(cols)
             given = {}
             for idx, item in zip(positions, typed):
@@ -981,7 +1040,12 @@ class Executor:
             env.current[0] = vals
             if where is None or self.truth(where, env, scope):
                 out.append((stored, vals))
-        return out, env
+        return self.rowcount_limited(out), env
+
+    def rowcount_limited(self, rows):
+        """SET ROWCOUNT n: a statement stops after n rows (SELECT, INSERT, UPDATE and DELETE alike)."""
+        limit = self.session.options["ROWCOUNT"]
+        return rows[:limit] if limit else rows
 
     def do_Update(self, stmt, scope):
         src = self.resolve(stmt.table, for_write=True)
@@ -1034,6 +1098,7 @@ class Executor:
     def do_Select(self, stmt, scope):
         plan = self.bind_select(stmt, scope)
         columns, rows = self.run_select(plan, scope)
+        rows = self.rowcount_limited(rows)
         assigns = [item for item in plan.items if item[4] is not None]
         if assigns:
             if len(assigns) != len(plan.items):
@@ -1047,7 +1112,15 @@ class Executor:
             self.done(scope, 0, CMD_SELECT)   # an assignment reports no row count
             return
         self.sink.columns(columns)
+        cut = [k for k, c in enumerate(columns) if c.type.name in ("text", "ntext", "image") or
+               (c.type.name in ("varchar", "nvarchar", "varbinary") and c.type.length == -1)]
+        size = self.session.options["TEXTSIZE"]
         for row in rows:
+            for k in cut:             # SET TEXTSIZE: large values are returned cut to that many bytes
+                v = row[k]
+                if v is not None:
+                    row = list(row)
+                    row[k] = v[:size // 2] if columns[k].type.name in ("ntext", "nvarchar") else v[:size]
             self.sink.row(row)
         self.session.rowcount = len(rows)
         self.done(scope, 0, CMD_SELECT, len(rows))
@@ -2437,6 +2510,7 @@ GLOBALS = {
     "@@LANGID": lambda ex: ex.session.language[0],
     "@@TRANCOUNT": lambda ex: 0,
     "@@TEXTSIZE": lambda ex: ex.session.options["TEXTSIZE"],
+    "@@LOCK_TIMEOUT": lambda ex: ex.session.options["LOCK_TIMEOUT"],
     "@@DATEFIRST": lambda ex: ex.session.options["DATEFIRST"],
     "@@MAX_PRECISION": lambda ex: 38,
     "@@NESTLEVEL": lambda ex: 0,

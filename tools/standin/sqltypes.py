@@ -9,6 +9,7 @@ collation, like SQL Server does; they are turned into str when an expression rea
 import datetime
 import decimal
 import re
+import threading
 
 from .errors import SqlError
 
@@ -259,19 +260,35 @@ _DATE_PATTERNS = [
 ]
 
 
-def parse_datetime(text, dateformat="mdy"):
+_SESSION = threading.local()
+
+
+def set_dateformat(order):
+    """The DATEFORMAT of the session this thread serves (SET DATEFORMAT, SET LANGUAGE, the login's language)."""
+    _SESSION.dateformat = order
+
+
+def parse_datetime(text, dateformat=None):
+    """A string as datetime. yyyymmdd is always year, month, day; in the other numeric forms month and day
+    come in the order of DATEFORMAT, also after a leading year (so '2024-02-01' is 2 January under dmy,
+    as for SQL Server's datetime)."""
+    if dateformat is None:
+        dateformat = getattr(_SESSION, "dateformat", "mdy")
+    month_first = dateformat.replace("y", "") == "md"
     text = text.strip()
-    for pattern, order in _DATE_PATTERNS:
+    for k, (pattern, order) in enumerate(_DATE_PATTERNS):
         m = pattern.match(text)
         if not m:
             continue
         g = m.groups()
-        if order == "ymd":
+        if k == 0 or (order == "ymd" and month_first):
             y, mo, d = int(g[0]), int(g[1]), int(g[2])
-        elif dateformat == "dmy":
-            d, mo, y = int(g[0]), int(g[1]), int(g[2])
-        else:
+        elif order == "ymd":
+            y, d, mo = int(g[0]), int(g[1]), int(g[2])
+        elif month_first:
             mo, d, y = int(g[0]), int(g[1]), int(g[2])
+        else:
+            d, mo, y = int(g[0]), int(g[1]), int(g[2])
         hh, mm, ss = int(g[3] or 0), int(g[4] or 0), int(g[5] or 0)
         frac = g[6] or "0"
         micro = int((frac + "000000")[:6])
