@@ -152,6 +152,56 @@ class TsqlSessionTest(unittest.TestCase):
         self.assertTrue(re.search(re.escape(stranger), r.messages()[0][2]))
 
 
+class RefusalTest(unittest.TestCase):
+    """Requests SQL Server refuses, with its numbers and texts."""
+
+    @classmethod
+    def setUpClass(cls):
+        sqlclients.need("tsql")
+        cls.server = sqlclients.Server()
+
+    def test_a_login_named_like_a_server_role_already_exists(self):
+        for name in ("public", "dbcreator"):
+            with self.subTest(name=name):
+                r = tsql(self.server, "EXEC sp_addlogin %s, 'Rol#Adi2024'\ngo\nCREATE LOGIN [%s] WITH PASSWORD = "
+                                      "'Rol#Adi2024'\ngo\nSELECT count(*) AS n FROM sys.server_principals WHERE "
+                                      "name = %s\ngo\n" % (quote(name), name, quote(name)))
+                text = "The server principal '%s' already exists." % name
+                self.assertEqual(r.messages(), [(15025, 16, text), (15025, 16, text)])
+                self.assertEqual(r.rows(), [["n"], ["1"]])
+
+    def test_the_memberships_of_sa_cannot_change(self):
+        r = tsql(self.server, "EXEC sp_addsrvrolemember 'sa', 'dbcreator'\ngo\n"
+                              "EXEC sp_dropsrvrolemember 'sa', 'sysadmin'\ngo\n"
+                              "ALTER SERVER ROLE diskadmin ADD MEMBER sa\ngo\n"
+                              "SELECT IS_SRVROLEMEMBER('dbcreator', 'sa') AS dbc, IS_SRVROLEMEMBER('sysadmin', 'sa') "
+                              "AS sa\ngo\n")
+        self.assertEqual(r.messages(), [(15405, 11, "Cannot use the special principal 'sa'.")] * 3)
+        self.assertEqual(r.rows(), [["dbc", "sa"], ["0", "1"]])
+
+    def test_a_zero_length_is_invalid(self):
+        for typ in ("varchar(0)", "nvarchar(0)", "char(0)", "varbinary(0)", "decimal(0, 0)"):
+            with self.subTest(type=typ):
+                r = tsql(self.server, "DECLARE @x int\nCREATE TABLE #never (A %s NULL)\ngo\n" % typ)
+                self.assertEqual(r.messages(), [(1001, 15, "Line 2: Length or precision specification 0 is "
+                                                           "invalid.")])
+
+    def test_role_names_compare_under_the_turkish_server_collation(self):
+        r = tsql(self.server, "SELECT CONVERT(varchar(60), SERVERPROPERTY('Collation')) AS c\ngo\n")
+        if r.rows() != [["c"], ["Turkish_CI_AS"]]:
+            self.skipTest("the server collation is not Turkish_CI_AS")
+        name = sqlclients.unique_name("KROLTR")
+        r = tsql(self.server, "EXEC sp_addlogin %s, 'Rol#Adi2024'\ngo\n"
+                              "EXEC sp_addsrvrolemember %s, 'SYSADMIN'\ngo\n"
+                              "EXEC sp_addsrvrolemember %s, 'DBCREATOR'\ngo\n"
+                              "SELECT IS_SRVROLEMEMBER('DBCREATOR', %s) AS upper_i, IS_SRVROLEMEMBER('dbcreator', %s) "
+                              "AS lower_i, IS_SRVROLEMEMBER('SYSADMİN', %s) AS dotted\ngo\n"
+                              "EXEC sp_droplogin %s\ngo\n" % ((quote(name),) * 7))
+        self.assertEqual(r.messages(), [(15151, 16, "Cannot alter the server role 'SYSADMIN', because it does not "
+                                                    "exist or you do not have permission.")])
+        self.assertEqual(r.rows(), [["upper_i", "lower_i", "dotted"], ["1", "1", "0"]])
+
+
 class SetOptionTest(unittest.TestCase):
     """SET options as SQL Server applies them."""
 

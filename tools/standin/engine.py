@@ -2204,8 +2204,9 @@ def f_is_srvrolemember(ex, node, env, scope):
     role = args[0]
     if role is None:
         return None
-    role = str(role).lower()
-    if role not in catalog.FIXED_ROLES and role != "public":
+    role = "public" if ex.server.fold(str(role)) == ex.server.fold("public") else \
+        procs.fixed_role(ex.server, str(role))
+    if role is None:
         return None
     login = ex.session.login
     if len(args) > 1:

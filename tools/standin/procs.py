@@ -80,8 +80,8 @@ def add_login(ex, name, password, defdb, language, check_policy=False):
     _require(ex, "securityadmin", SqlError(15247))
     if not name or len(name) > 128 or "\\" in name:
         raise SqlError(15007, name or "")
-    if server.login(name) is not None:
-        raise SqlError(15025, name)
+    if server.login(name) is not None or any(server.fold(r) == server.fold(name) for r in catalog.ROLE_IDS):
+        raise SqlError(15025, name)       # server roles are server principals too, public included
     db = server.database(defdb or "master")
     if db is None:
         raise SqlError(15010, defdb)
@@ -149,10 +149,21 @@ def sp_defaultdb(ex, scope, v, args, outputs):
     return 0
 
 
+def fixed_role(server, name):
+    """The fixed server role of that name compared under the server collation, or None (under
+    Turkish_CI_AS 'SYSADMIN' is not 'sysadmin': its I is the capital of dotless ı)."""
+    key = server.fold(name or "")
+    for role in catalog.FIXED_ROLES:
+        if server.fold(role) == key:
+            return role
+    return None
+
+
 def _role(ex, role, action):
-    if role is None or role.lower() not in catalog.FIXED_ROLES:
+    found = fixed_role(ex.server, role)
+    if found is None:
         raise SqlError(15151, action, "server role", role or "")
-    role = role.lower()
+    role = found
     if not ex.session.is_member(role):
         raise SqlError(15151, action, "server role", role)
     return role
@@ -165,6 +176,8 @@ def add_role_member(ex, name, role, via_procedure=False):
         if via_procedure:
             raise SqlError(15401, name)
         raise SqlError(15151, "add member", "login", name)
+    if login.name == "sa":
+        raise SqlError(15405, login.name)   # sa's memberships never change
     if role not in login.roles:
         login.roles.add(role)
         ex.server.dirty = True
@@ -175,8 +188,8 @@ def drop_role_member(ex, name, role):
     login = ex.server.login(name or "")
     if login is None:
         raise SqlError(15151, "drop member", "login", name)
-    if login.name == "sa" and role == "sysadmin":
-        raise SqlError(15405, text="Cannot use the special principal 'sa'.")
+    if login.name == "sa":
+        raise SqlError(15405, login.name)
     if role in login.roles:
         login.roles.discard(role)
         ex.server.dirty = True
