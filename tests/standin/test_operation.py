@@ -102,6 +102,23 @@ class OperationTest(OwnServerCase):
         self.assertIn("dropped", events)
 
 
+class CollationSettingTest(OwnServerCase):
+    def test_a_latin1_server_stores_turkish_letters_by_best_fit(self):
+        server = self.start("--collation", "Latin1_General_CI_AS")
+        r = tsql(server, "CREATE DATABASE BESTFIT\ngo\nUSE BESTFIT\nCREATE TABLE T (V varchar(20) NULL)\n"
+                         "INSERT INTO T VALUES (N'İŞĞÜÇÖ ışğüçö'), (N'Ωmega')\nSELECT V FROM T\n"
+                         "SELECT CONVERT(varchar(10), N'Şeker') AS c\ngo\n")
+        self.assertEqual(r.messages(), [], r.stderr)
+        self.assertEqual(r.rows(), [["V"], ["ISGÜÇÖ isgüçö"], ["?mega"], ["c"], ["Seker"]])
+
+    def test_latin1_orders_accented_letters_beside_their_base_letter(self):
+        server = self.start("--collation", "Latin1_General_CI_AS")
+        r = tsql(server, "CREATE DATABASE SIRA\ngo\nUSE SIRA\nCREATE TABLE T (V nvarchar(20) NULL)\n"
+                         "INSERT INTO T VALUES (N'Zed'), (N'Çam'), (N'Cat'), (N'dog'), (N'Irma'), (N'ivy')\n"
+                         "SELECT V FROM T ORDER BY V\ngo\n")
+        self.assertEqual(r.rows(), [["V"], ["Çam"], ["Cat"], ["dog"], ["Irma"], ["ivy"], ["Zed"]])
+
+
 class EncryptionSettingTest(OwnServerCase):
     def raw(self, server, encryption):
         c = tdsclient.Client(server.host, server.port)

@@ -202,6 +202,45 @@ class RefusalTest(unittest.TestCase):
         self.assertEqual(r.rows(), [["upper_i", "lower_i", "dotted"], ["1", "1", "0"]])
 
 
+class TurkishCollationTest(unittest.TestCase):
+    """Turkish_CI_AS orders by the Turkish alphabet: ... C Ç ... G Ğ H I İ J ... O Ö P ... S Ş T U Ü ..."""
+
+    WORDS = ["Zeynep", "ılık", "İzmir", "Irmak", "ışık", "Hakan", "Jale", "iğne", "Çağrı", "Cem", "Şule", "Sema",
+             "Ömer", "Oya", "Üzüm", "Uğur", "Gül", "Ali", "Ğ"]
+    ORDER = ["Ali", "Cem", "Çağrı", "Gül", "Ğ", "Hakan", "ılık", "Irmak", "ışık", "iğne", "İzmir", "Jale", "Oya",
+             "Ömer", "Sema", "Şule", "Uğur", "Üzüm", "Zeynep"]
+
+    @classmethod
+    def setUpClass(cls):
+        sqlclients.need("tsql")
+        cls.server = sqlclients.Server()
+        r = tsql(cls.server, "SELECT CONVERT(varchar(60), SERVERPROPERTY('Collation')) AS c\ngo\n")
+        if r.rows() != [["c"], ["Turkish_CI_AS"]]:
+            raise unittest.SkipTest("the server collation is not Turkish_CI_AS")
+
+    def test_order_by_follows_the_turkish_alphabet(self):
+        db = sqlclients.unique_name("KSIRA")
+        values = ", ".join("(N%s, %s)" % (quote(w), quote(w)) for w in self.WORDS)
+        r = tsql(self.server, "CREATE DATABASE {d}\ngo\nUSE {d}\nCREATE TABLE SIRA (N nvarchar(20) NULL, "
+                              "V varchar(20) NULL)\nINSERT INTO SIRA VALUES {v}\n"
+                              "SELECT N FROM SIRA ORDER BY N\nSELECT V FROM SIRA ORDER BY V DESC\n"
+                              "SELECT MIN(V) AS lo, MAX(N) AS hi FROM SIRA WHERE V < N'J'\n"
+                              "USE master\ngo\nDROP DATABASE {d}\ngo\n".format(d=db, v=values))
+        self.assertEqual(r.messages(), [], r.stderr)
+        rows = r.rows()
+        n = len(self.WORDS)
+        self.assertEqual([x[0] for x in rows[1:n + 1]], self.ORDER)
+        self.assertEqual([x[0] for x in rows[n + 2:2 * n + 2]], self.ORDER[::-1])
+        self.assertEqual(rows[2 * n + 2:], [["lo", "hi"], ["Ali", "İzmir"]])
+
+    def test_case_pairs_follow_turkish_rules(self):
+        r = tsql(self.server, "SELECT CASE WHEN N'IŞIK' = N'ışık' THEN 1 ELSE 0 END AS dotless, "
+                              "CASE WHEN N'İZMİR' = N'izmir' THEN 1 ELSE 0 END AS dotted, "
+                              "CASE WHEN N'IZMIR' = N'izmir' THEN 1 ELSE 0 END AS mixed, "
+                              "CASE WHEN N'çay' = N'cay' THEN 1 ELSE 0 END AS accent\ngo\n")
+        self.assertEqual(r.rows(), [["dotless", "dotted", "mixed", "accent"], ["1", "1", "0", "0"]])
+
+
 class SetOptionTest(unittest.TestCase):
     """SET options as SQL Server applies them."""
 

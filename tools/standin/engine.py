@@ -1699,7 +1699,8 @@ class Executor:
                 return 1
             return (a is not None) - (b is not None)
         if isinstance(a, str) and isinstance(b, str):
-            fa, fb = self.server.fold(a.rstrip(" ")), self.server.fold(b.rstrip(" "))
+            key = self.server.collation.sort_key
+            fa, fb = key(a.rstrip(" ")), key(b.rstrip(" "))
             return (fa > fb) - (fa < fb)
         if isinstance(a, str) != isinstance(b, str):
             # The string side converts to the type of the other side.

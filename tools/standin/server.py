@@ -270,10 +270,9 @@ class Connection:
         self.state.sessions[self.spid] = session
         return session
 
-    @staticmethod
-    def _can_open(login, db):
+    def _can_open(self, login, db):
         return ("sysadmin" in login.roles or db.name.lower() in ("master", "tempdb", "msdb") or
-                db.owner.lower() == login.name.lower())
+                self.state.fold(db.owner) == self.state.fold(login.name))
 
     # -- requests -----------------------------------------------------------------------------------------
 
