@@ -175,8 +175,10 @@ class Executor:
         Raises Abort for an error that ends the whole request from a nested scope.
         """
         try:
+            # Parsing needs no shared state: a long batch is parsed while other sessions work.
             stmts = self.parse_only(P.parse_batch(text, self.session.options["QUOTED_IDENTIFIER"]))
-            self.check_batch(stmts, scope, declared)
+            with self.server.lock:
+                self.check_batch(stmts, scope, declared)
         except SqlError as e:
             self.emit_error(e, scope)
             self.done(scope, DONE_ERROR)
@@ -319,8 +321,11 @@ class Executor:
     # Statements
 
     def run_statement(self, stmt, scope):
+        """Runs one statement holding the server lock: statements of different sessions interleave, each
+        one sees the others' finished statements (no transactions), and nobody waits for a whole batch."""
         try:
-            self.exec_stmt(stmt, scope)
+            with self.server.lock:
+                self.exec_stmt(stmt, scope)
         except (ReturnSignal, Abort):
             raise
         except SqlError as e:
@@ -1501,7 +1506,11 @@ class Executor:
         outputs = []
         try:
             values = procs.bind_arguments(proc, args)
-            status = proc.run(self, inner, values, args, outputs)
+            if proc.name in procs.TEXT_RUNNERS:
+                status = proc.run(self, inner, values, args, outputs)    # each statement locks for itself
+            else:
+                with self.server.lock:
+                    status = proc.run(self, inner, values, args, outputs)
         except Abort as a:
             if a.error.reach == BATCH:
                 raise
@@ -1521,6 +1530,10 @@ class Executor:
         return status, outputs
 
     def restore_database(self, old):
+        with self.server.lock:
+            self._restore_database(old)
+
+    def _restore_database(self, old):
         if self.server.fold(self.session.database) != self.server.fold(old):
             new = self.session.database
             self.session.database = old if self.server.database(old) else "master"

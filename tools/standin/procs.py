@@ -325,6 +325,10 @@ PROCEDURES = {p.name: p for p in [
 PROC_IDS = {10: "sp_executesql", 11: "sp_prepare", 12: "sp_execute", 13: "sp_prepexec", 15: "sp_unprepare"}
 
 
+# Procedures that run T-SQL text of the caller's: they take the server lock statement by statement.
+TEXT_RUNNERS = {"sp_executesql", "sp_prepexec", "sp_execute", "sp_prepare", "sp_unprepare"}
+
+
 def find(parts, fold):
     """A procedure by its (possibly qualified) name: name, dbo.name, sys.name, db.dbo.name, db..name."""
     if len(parts) > 3:

@@ -344,22 +344,25 @@ class Connection:
                 "rowcounts": w.counts}
 
     def _run(self, w, action, description):
-        """Runs one request under the server lock; an internal fault becomes an error the client sees."""
+        """Runs one request; an internal fault becomes an error the client sees.
+
+        The request takes the server lock only for its statements, one at a time (see the executor), so a
+        long batch does not hold up logins or the statements of other connections."""
         state = self.state
+        try:
+            action()
+        except engine.Abort:
+            pass
+        except SqlError as e:
+            w.message(e.number, e.state, e.severity, e.text, e.line or 1, e.proc, True)
+            w.done("DONE", engine.DONE_ERROR | engine.DONE_MORE, 0, 0)
+        except Exception:  # a fault of the stand-in itself: report it, keep serving
+            log.error("connection %d: internal error in %s\n%s", self.spid, description,
+                      traceback.format_exc())
+            w.message(50000, 1, 16, "Internal error in the stand-in server: %s" %
+                      traceback.format_exc(limit=1).strip().splitlines()[-1], 1, "", True)
+            w.done("DONE", engine.DONE_ERROR | engine.DONE_MORE, 0, 0)
         with state.lock:
-            try:
-                action()
-            except engine.Abort:
-                pass
-            except SqlError as e:
-                w.message(e.number, e.state, e.severity, e.text, e.line or 1, e.proc, True)
-                w.done("DONE", engine.DONE_ERROR | engine.DONE_MORE, 0, 0)
-            except Exception:  # a fault of the stand-in itself: report it, keep serving
-                log.error("connection %d: internal error in %s\n%s", self.spid, description,
-                          traceback.format_exc())
-                w.message(50000, 1, 16, "Internal error in the stand-in server: %s" %
-                          traceback.format_exc(limit=1).strip().splitlines()[-1], 1, "", True)
-                w.done("DONE", engine.DONE_ERROR | engine.DONE_MORE, 0, 0)
             try:
                 state.save()
             except OSError as e:
