@@ -183,7 +183,7 @@ class RefusalTest(unittest.TestCase):
         for typ in ("varchar(0)", "nvarchar(0)", "char(0)", "varbinary(0)", "decimal(0, 0)"):
             with self.subTest(type=typ):
                 r = tsql(self.server, "DECLARE @x int\nCREATE TABLE #never (A %s NULL)\ngo\n" % typ)
-                self.assertEqual(r.messages(), [(1001, 15, "Line 2: Length or precision specification 0 is "
+                self.assertEqual(r.messages(), [(1001, 16, "Line 2: Length or precision specification 0 is "
                                                            "invalid.")])
 
     def test_role_names_compare_under_the_turkish_server_collation(self):
