@@ -395,9 +395,14 @@ def f_serverproperty(ex, node, env, scope):
     prop, = _args(ex, node, env, scope, 1)
     prop = (prop or "").lower()
     return {"productversion": PRODUCT_VERSION, "productlevel": "RTM", "edition": "Developer Edition (64-bit)",
-            "engineedition": "3", "servername": ex.server.name, "machinename": ex.server.name,
-            "collation": ex.server.collation.name, "instancename": None, "isintegratedsecurityonly": "0",
-            "productmajorversion": "16"}.get(prop)
+            "engineedition": "3", "servername": _server_name(ex), "machinename": ex.server.name,
+            "collation": ex.server.collation.name, "instancename": ex.server.instance,
+            "isintegratedsecurityonly": "0", "productmajorversion": "16"}.get(prop)
+
+
+def _server_name(ex):
+    """MACHINE, or MACHINE\\INSTANCE for a named instance."""
+    return ex.server.name + ("\\" + ex.server.instance if ex.server.instance else "")
 
 
 def f_scope_identity(ex, node, env, scope):
@@ -498,8 +503,8 @@ GLOBALS = {
     "@@IDENTITY": lambda ex: None if ex.session.last_identity is None else decimal.Decimal(ex.session.last_identity),
     "@@VERSION": lambda ex: VERSION_TEXT,
     "@@SPID": lambda ex: ex.session.spid,
-    "@@SERVERNAME": lambda ex: ex.server.name,
-    "@@SERVICENAME": lambda ex: "MSSQLSERVER",
+    "@@SERVERNAME": _server_name,
+    "@@SERVICENAME": lambda ex: ex.server.instance or "MSSQLSERVER",
     "@@LANGUAGE": lambda ex: ex.session.language[1],
     "@@LANGID": lambda ex: ex.session.language[0],
     "@@TRANCOUNT": lambda ex: 0,
