@@ -3,7 +3,10 @@
 #include <exception>
 
 #include "app/ErrorBox.h"
+#include "setup/ServerSetup.h"
+#include "shell/Downloader.h"
 #include "shell/Exception.h"
+#include "shell/Files.h"
 
 namespace kurdb {
 namespace {
@@ -17,6 +20,16 @@ constexpr const char* kSection = "SERVER";
 constexpr int kMainMachine = 0;
 constexpr int kTerminal = 1;
 
+// The engine installer's file beside the program.
+constexpr const char* kInstallerFile = "bde.exe";
+// Show value of the installer's window: shown normally.
+constexpr unsigned short kShowNormal = 5;
+
+// How many times one press of "İleri" may create the companies database and connect again.
+// A server that still reports the database missing after that would otherwise be asked
+// without end.
+constexpr int kMaxCreateRounds = 2;
+
 }  // namespace
 
 TFFirmaDB::TFFirmaDB(FormModel& form, IWindowServices& window, const CurrentEdition& edition,
@@ -24,6 +37,8 @@ TFFirmaDB::TFFirmaDB(FormModel& form, IWindowServices& window, const CurrentEdit
     : form_(form), window_(window), edition_(edition), services_(services) {
     handlers_ = {
         {"cbTerminal", &TFFirmaDB::cbTerminalClick},
+        {"btnConnect", &TFFirmaDB::btnConnectClick},
+        {"Btn43", &TFFirmaDB::Btn43Click},
         {"BitBtn1", &TFFirmaDB::BitBtn1Click},
         {"BitBtn2", &TFFirmaDB::BitBtn2Click},
     };
@@ -95,7 +110,7 @@ void TFFirmaDB::cbTerminalClick() {
 }
 
 void TFFirmaDB::BitBtn1Click() {
-    if (!services_.connection.IsConnected()) {
+    if (!services_.database.dbFirma.IsConnected()) {
         LogLine("Önce Server Bağlantısı yapılmalı!");
         return;
     }
@@ -104,6 +119,112 @@ void TFFirmaDB::BitBtn1Click() {
     if (edition_.number == 18)
         services_.profiles.WriteString(path, kSection, "Firmalar", edition_.companiesDatabase);
     LogLine("Server Bağlantı parametresi kaydedildi");
+}
+
+void TFFirmaDB::btnConnectClick() {
+    db::Components& db = services_.database;
+    const std::string& companies = edition_.companiesDatabase;
+
+    // 1-2. Start from a closed connection.
+    db.dbFirma.Disconnect();
+    const std::string clientLibrary = setup::ClientLibraryPath(services_.platform);
+
+    // 3-4. The engine: without it nothing else can run; the installer is offered from the
+    // second failing press on.
+    bool engineFound = true;
+    try {
+        LogLine("BDE Versiyon: " + std::to_string(db.dbFirma.EngineVersion()));
+    } catch (const std::exception&) {
+        engineFound = false;
+    }
+    if (!engineFound) {
+        LogLine("BDE Kurulu değil!");
+        if (form_.Tag("btnConnect") == 1) OfferEngineInstaller();
+        form_.SetTag("btnConnect", 1);
+        return;
+    }
+
+    // 5-6. The engine's settings and the client library.
+    setup::CorrectEngineSettings(services_.registry);
+    setup::PlaceClientLibrary(clientLibrary);
+
+    // 7-10. Connect with the texts as typed, remember the server, save it on request.
+    db.dbFirma.Connect(form_.Text("editServer"), form_.Text("editUser"), form_.Text("editPass"));
+    rememberedServer_ = form_.Text("editServer");
+    LogLine("Server a bağlantı kuruldu.");
+    if (form_.Checked("cbKaydet")) Fire("BitBtn1");
+
+    // 11. The companies database, created on request; the creation connects again itself.
+    db.QFirmaDB.SetParam("FirmaDB", companies);
+    db.QFirmaDB.OpenRows();
+    if (db.QFirmaDB.FieldIsNull("name")) {
+        LogLine("Firmalar (" + companies + ") Veritabanı mevcut değil !!!");
+        if (form_.Checked("cbFirmalar")) {
+            if (createRounds_ >= kMaxCreateRounds) {
+                LogLine("Firmalar (" + companies + ") Veritabanı oluşturulamadı !!!");
+                throw Exception("Firmalar (" + companies +
+                                ") veritabanı oluşturuldu, ancak sunucu onu hâlâ göstermiyor");
+            }
+            ++createRounds_;
+            struct RoundEnd {
+                int& rounds;
+                ~RoundEnd() { --rounds; }
+            } roundEnd{createRounds_};
+            Fire("Btn43");
+        }
+    } else {
+        LogLine("Firmalar (" + companies + ") Veritabanı mevcut.");
+    }
+
+    // 12-13. Close and move on.
+    db.dbFirma.Disconnect();
+    db.QFirmaDB.CloseRows();
+    AdvancePage();
+}
+
+void TFFirmaDB::OfferEngineInstaller() {
+    const std::string installer =
+        NativePathRules().IncludeTrailingSeparator(ProgramDirectory(services_.platform)) + kInstallerFile;
+    const auto size = files::FileSize(installer);
+    if (!size || *size == 0) {
+        if (window_.Confirm("BDE Kurulumu indirilsin mi?")) {
+            files::RemoveFile(installer);
+            Downloader downloader(services_.platform, services_.processes,
+                                  [this](std::string_view line) { LogLine(line); });
+            downloader.Download(EngineInstallerUrl(), installer);
+        }
+    }
+    if (files::IsFile(installer) && window_.Confirm("BDE Kurulum çalıştırılsın mı?"))
+        services_.processes.RunAndWait(installer, kShowNormal);
+}
+
+void TFFirmaDB::Btn43Click() {
+    if (services_.database.dbFirma.IsConnected()) CreateCompaniesDatabase();
+    Fire("btnConnect");
+}
+
+void TFFirmaDB::CreateCompaniesDatabase() {
+    setup::CompaniesDatabase target;
+    target.edition = edition_.number;
+    target.name = edition_.companiesDatabase;
+    target.moduleCount = edition_.moduleCount;
+    target.modules = edition_.modules;
+    setup::CreateCompaniesDatabase(
+        services_.database, target, [this](std::string_view line) { LogLine(line); },
+        [this] { ProvisionLogin(kLoginName, 1); });
+}
+
+void TFFirmaDB::ProvisionLogin(const std::string& loginName, std::uint8_t createFlag) {
+    Logins().ProvisionLogin(loginName, createFlag);
+}
+
+void TFFirmaDB::AddRoleMember(const std::string& loginName, const std::string& roleName) {
+    Logins().AddRoleMember(loginName, roleName);
+}
+
+setup::LoginProvisioning TFFirmaDB::Logins() {
+    return setup::LoginProvisioning(services_.database, [this](std::string_view line) { LogLine(line); },
+                                    kLoginName, kLoginPassword);
 }
 
 void TFFirmaDB::BitBtn2Click() {

@@ -1,6 +1,7 @@
 #pragma once
 // TFFirmaDB: the wizard window's behaviour. It holds the handlers of the window's events and
 // works on the form model only; the front end forwards events to it and mirrors the model.
+#include <cstdint>
 #include <map>
 #include <string>
 #include <string_view>
@@ -8,9 +9,13 @@
 #include "app/Catalogue.h"
 #include "app/FormModel.h"
 #include "app/WindowServices.h"
-#include "db/ConnectionState.h"
+#include "db/Components.h"
+#include "setup/ServerSetup.h"
 #include "shell/Platform.h"
+#include "shell/Processes.h"
 #include "shell/Profile.h"
+#include "shell/Registry.h"
+#include "shell/Shortcuts.h"
 
 namespace kurdb {
 
@@ -18,7 +23,11 @@ namespace kurdb {
 struct Services {
     const IPlatform& platform;
     IProfileFiles& profiles;
-    const db::IConnectionState& connection;
+    // The connection `dbFirma` and the statement components the window declares.
+    db::Components& database;
+    IRegistry& registry;
+    IProcesses& processes;
+    IShellLinks& shellLinks;
 };
 
 class TFFirmaDB {
@@ -40,8 +49,20 @@ public:
     // The handlers. A nested run (one handler firing another) calls these directly, so an
     // error ends the whole chain.
     void cbTerminalClick();
+    void btnConnectClick();
+    void Btn43Click();
     void BitBtn1Click();
     void BitBtn2Click();
+    void Button1Click();
+    void BitBtn3Click();
+    void BitBtn4Click();
+
+    // The steps behind the first page's handlers.
+    void CreateCompaniesDatabase();
+    void ProvisionLogin(const std::string& loginName, std::uint8_t createFlag);
+    void AddRoleMember(const std::string& loginName, const std::string& roleName);
+    // The Programs folder of the current user; "" when the key or the value is missing.
+    void GetProgramsFolder(std::string& folder);
 
     // Appends text to the report log; a text of several lines makes several lines.
     void LogLine(std::string_view text);
@@ -63,6 +84,9 @@ public:
 
 private:
     using Handler = void (TFFirmaDB::*)();
+    // The engine installer's download and run, asked for from the second failing engine check.
+    void OfferEngineInstaller();
+    setup::LoginProvisioning Logins();
     template <typename F> void RunTopLevel(F&& body);
     std::string ReadServerNameAtShow();
 
@@ -71,6 +95,7 @@ private:
     const CurrentEdition edition_;
     Services services_;
     std::string rememberedServer_;
+    int createRounds_ = 0;  // companies database creations under way in this press
     std::map<std::string, Handler, std::less<>> handlers_;
 };
 

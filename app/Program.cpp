@@ -3,16 +3,19 @@
 #include "app/Catalogue.h"
 #include "db/Components.h"
 #include "shell/Platform.h"
+#include "shell/Processes.h"
 #include "shell/Profile.h"
+#include "shell/Registry.h"
+#include "shell/Shortcuts.h"
 
 namespace kurdb {
-namespace {
-
-}  // namespace
 
 struct Program::Parts {
     std::unique_ptr<IPlatform> platform = MakeNativePlatform();
     std::unique_ptr<IProfileFiles> profiles = MakeNativeProfileFiles();
+    std::unique_ptr<IRegistry> registry = MakeNativeRegistry();
+    std::unique_ptr<IProcesses> processes = MakeNativeProcesses();
+    std::unique_ptr<IShellLinks> shellLinks = MakeNativeShellLinks();
     // The connection and the statement components the window declares; the driver manager is
     // loaded on first use, so the window opens on a machine without one.
     db::Components database;
@@ -22,7 +25,9 @@ Program::Program(IWindowServices& window) : parts_(std::make_unique<Parts>()) {
     const CurrentEdition& edition = SelectEdition(kShippedEdition);
     form_ = std::make_unique<FormModel>(WindowDef::Embedded());
     controller_ = std::make_unique<TFFirmaDB>(
-        *form_, window, edition, Services{*parts_->platform, *parts_->profiles, parts_->database.dbFirma});
+        *form_, window, edition,
+        Services{*parts_->platform, *parts_->profiles, parts_->database, *parts_->registry,
+                 *parts_->processes, *parts_->shellLinks});
 }
 
 Program::~Program() = default;

@@ -27,3 +27,31 @@ function(kurdb_embed_resources target)
   add_library(${target} STATIC ${out})
   target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
 endfunction()
+
+#   kurdb_embed_payloads(<target> [<name> <file>]...)
+#
+# creates a static library <target> holding the files a packager gave at configure time, each
+# under its payload name, as kurdb::payloads::Entries() (shell/PayloadTable.h). <file> may be a
+# generator expression (a target's file); with no pairs the table is empty.
+function(kurdb_embed_payloads target)
+  set(out ${CMAKE_CURRENT_BINARY_DIR}/${target}_data.cpp)
+  set(names)
+  set(files)
+  set(args ${ARGN})
+  while(args)
+    list(POP_FRONT args name file)
+    list(APPEND names ${name})
+    list(APPEND files ${file})
+  endwhile()
+  string(REPLACE ";" "|" names_arg "${names}")
+  string(REPLACE ";" "|" files_arg "${files}")
+  add_custom_command(
+    OUTPUT ${out}
+    COMMAND ${CMAKE_COMMAND} -DMODE=payloads "-DNAMES=${names_arg}" "-DFILES=${files_arg}"
+            -DOUT=${out} -P ${_KURDB_EMBED_SCRIPT}
+    DEPENDS ${files} ${_KURDB_EMBED_SCRIPT}
+    COMMENT "Embedding payloads into ${target}"
+    VERBATIM)
+  add_library(${target} STATIC ${out})
+  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+endfunction()

@@ -24,11 +24,13 @@ else()
   include(GoogleTest)
 endif()
 
-# kurdb_add_gtest(<name> SOURCES ... LIBS ... [LABELS ...] [FIXTURES ...] [ENVIRONMENT ...])
+# kurdb_add_gtest(<name> SOURCES ... LIBS ... [LABELS ...] [FIXTURES ...] [ENVIRONMENT ...]
+#                 [RESOURCE_LOCK <name>])
+# RESOURCE_LOCK: the program's tests never run beside each other (they share server-wide state).
 # Linux: every test case becomes a CTest test. Windows (run under Wine by the toolchain's
 # emulator): one CTest test per program, since each start of Wine costs seconds.
 function(kurdb_add_gtest name)
-  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;LABELS;FIXTURES;ENVIRONMENT" ${ARGN})
+  cmake_parse_arguments(ARG "" "TIMEOUT;RESOURCE_LOCK" "SOURCES;LIBS;LABELS;FIXTURES;ENVIRONMENT" ${ARGN})
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 300)
   endif()
@@ -40,7 +42,7 @@ function(kurdb_add_gtest name)
   else()
     gtest_discover_tests(${name} TEST_PREFIX "${name}." DISCOVERY_TIMEOUT 60
       PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS "${ARG_LABELS}"
-                 FIXTURES_REQUIRED "${ARG_FIXTURES}")
+                 FIXTURES_REQUIRED "${ARG_FIXTURES}" RESOURCE_LOCK "${ARG_RESOURCE_LOCK}")
     if(ARG_ENVIRONMENT)
       # gtest_discover_tests hands every list element of a property on as an argument of its
       # own, which cuts an environment of several variables apart. Set it after discovery from

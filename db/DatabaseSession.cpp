@@ -159,6 +159,11 @@ void DatabaseSession::Connect(const std::string& server, const std::string& user
         throw EDBEngineError("Bağlantı bilgileri çok uzun");
 
     OdbcHandle dbc = engine_.Allocate(SQL_HANDLE_DBC, env);
+    // An unreachable server gives its error within the login timeout instead of holding the
+    // window for the driver's own, often much longer, wait. A driver that refuses the
+    // attribute keeps its default.
+    api.SQLSetConnectAttrW(dbc.Get(), SQL_ATTR_LOGIN_TIMEOUT,
+                           reinterpret_cast<SQLPOINTER>(static_cast<std::intptr_t>(kLoginTimeoutSeconds)), 0);
     std::u16string completed(1024, u'\0');
     SQLSMALLINT completedLength = 0;
     const SQLRETURN rc = api.SQLDriverConnectW(

@@ -12,6 +12,9 @@
 
 namespace kurdb::db {
 
+// Seconds a login may take before Connect gives up: the usual default of SQL Server's clients.
+inline constexpr int kLoginTimeoutSeconds = 15;
+
 class DatabaseSession final : public IConnectionState, public IStatementHost {
 public:
     // `engine` must outlive the session.

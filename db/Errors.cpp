@@ -21,7 +21,7 @@ constexpr std::array kByState{
     Description{"01000", "Genel uyarı."},
     Description{"01004", "Veri kesildi."},
     Description{"08001", "Sunucuya bağlanılamadı."},
-    Description{"08004", "Sunucu bağlantıyı reddetti."},
+    Description{"08004", "Sunucu isteği reddetti."},
     Description{"08S01", "Sunucu ile iletişim koptu."},
     Description{"22001", "Metin sütuna sığmıyor."},
     Description{"23000", "Bütünlük kısıtlaması ihlali."},

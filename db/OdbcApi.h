@@ -56,6 +56,9 @@ inline constexpr SQLLEN SQL_NO_TOTAL = -4;
 inline constexpr SQLUSMALLINT SQL_FETCH_NEXT = 1;
 inline constexpr SQLUSMALLINT SQL_FETCH_FIRST = 2;
 
+// Connection attribute: seconds to wait for a login before giving up (0 waits without limit).
+inline constexpr SQLINTEGER SQL_ATTR_LOGIN_TIMEOUT = 103;
+
 // SQLDriverConnect completion: never show a dialog.
 inline constexpr SQLUSMALLINT SQL_DRIVER_NOPROMPT = 0;
 
@@ -82,6 +85,7 @@ inline constexpr SQLSMALLINT SQL_C_WCHAR = -8;
       (SQLHENV, SQLUSMALLINT, SQLWCHAR*, SQLSMALLINT, SQLSMALLINT*, SQLWCHAR*, SQLSMALLINT,         \
        SQLSMALLINT*))                                                                              \
     X(SQLGetInfoW, SQLRETURN, (SQLHDBC, SQLUSMALLINT, SQLPOINTER, SQLSMALLINT, SQLSMALLINT*))      \
+    X(SQLSetConnectAttrW, SQLRETURN, (SQLHDBC, SQLINTEGER, SQLPOINTER, SQLINTEGER))                \
     X(SQLDriverConnectW, SQLRETURN,                                                                \
       (SQLHDBC, SQLHWND, SQLWCHAR*, SQLSMALLINT, SQLWCHAR*, SQLSMALLINT, SQLSMALLINT*,             \
        SQLUSMALLINT))                                                                              \

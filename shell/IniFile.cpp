@@ -38,15 +38,20 @@ IniText::IniText(std::string_view text) {
         auto end = text.find('\n', start);
         if (end == std::string_view::npos) end = text.size();
         std::string_view line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        lines_.emplace_back(line);
+        std::string eol = end < text.size() ? "\n" : "";
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+            eol.insert(0, "\r");
+        }
+        lines_.push_back({std::string(line), std::move(eol)});
         start = end + 1;
     }
 }
 
 std::optional<std::string> IniText::Get(std::string_view section, std::string_view key) const {
     bool inSection = false;
-    for (const std::string& line : lines_) {
+    for (const Line& l : lines_) {
+        const std::string& line = l.text;
         if (auto s = SectionOf(line)) {
             inSection = text::EqualsNoCase(*s, section);
             continue;
@@ -67,33 +72,40 @@ void IniText::Set(std::string_view section, std::string_view key, std::string_vi
     std::optional<std::size_t> sectionEnd;  // index after the last line of the first match
     bool inSection = false;
     for (std::size_t i = 0; i < lines_.size(); ++i) {
-        if (auto s = SectionOf(lines_[i])) {
+        const std::string& line = lines_[i].text;
+        if (auto s = SectionOf(line)) {
             if (inSection) break;
             inSection = text::EqualsNoCase(*s, section);
             if (inSection) sectionEnd = i + 1;
             continue;
         }
         if (!inSection) continue;
-        if (auto e = EntryOf(lines_[i]); e && text::EqualsNoCase(e->first, key)) {
+        if (auto e = EntryOf(line); e && text::EqualsNoCase(e->first, key)) {
             // keep the key's spelling as the file has it
-            lines_[i] = std::string(e->first) + "=" + std::string(value);
+            lines_[i].text = std::string(e->first) + "=" + std::string(value);
             return;
         }
-        if (!Trim(lines_[i]).empty()) sectionEnd = i + 1;
+        if (!Trim(line).empty()) sectionEnd = i + 1;
     }
+    // a last line without a line break gets one before anything is added after it
+    const auto breakBefore = [this](std::size_t at) {
+        if (at > 0 && lines_[at - 1].end.empty()) lines_[at - 1].end = "\r\n";
+    };
     if (sectionEnd) {
-        lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(*sectionEnd), newLine);
+        breakBefore(*sectionEnd);
+        lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(*sectionEnd), {newLine, "\r\n"});
         return;
     }
-    lines_.push_back("[" + std::string(section) + "]");
-    lines_.push_back(newLine);
+    breakBefore(lines_.size());
+    lines_.push_back({"[" + std::string(section) + "]", "\r\n"});
+    lines_.push_back({newLine, "\r\n"});
 }
 
 std::string IniText::Text() const {
     std::string out;
-    for (const std::string& line : lines_) {
-        out += line;
-        out += "\r\n";
+    for (const Line& l : lines_) {
+        out += l.text;
+        out += l.end;
     }
     return out;
 }

@@ -18,11 +18,16 @@ public:
     // Replaces the value of the first matching key, or adds the key at the end of the first
     // matching section, or adds the section at the end of the text.
     void Set(std::string_view section, std::string_view key, std::string_view value);
-    // The whole text, lines ended by CR LF.
+    // The whole text: the lines read keep their own line ends byte for byte (CR LF, LF or none
+    // after the last), lines added end in CR LF.
     std::string Text() const;
 
 private:
-    std::vector<std::string> lines_;
+    struct Line {
+        std::string text;
+        std::string end;  // "\r\n", "\n" or "" (the last line of a text without a final break)
+    };
+    std::vector<Line> lines_;
 };
 
 }  // namespace kurdb

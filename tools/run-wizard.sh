@@ -1,17 +1,18 @@
 #!/bin/sh
 # Opens the wizard on Linux with the stand-in SQL Server started beside it as its server.
-# Installs what is missing, builds the Linux program, starts the stand-in (port 1433 when free,
-# else any free port; also as SQL Server Browser for the instance SQLEXPRESS when UDP 1434 is free; its
-# databases are kept in build/linux/wizard-server/state.json between runs), prints what to type on the
-# first page, runs the wizard and stops the server when it closes.
+# Installs what is missing, builds the Linux program (the release preset: optimised, no
+# sanitizers), starts the stand-in (port 1433 when free, else any free port; also as SQL Server Browser
+# for the instance SQLEXPRESS when UDP 1434 is free; its databases are kept in
+# build/release/wizard-server/state.json between runs), prints what to type on the first page, runs the
+# wizard and stops the server when it closes.
 set -eu
 cd "$(dirname "$0")/.."
 sh tools/deps.sh
 
-cmake --preset linux >/dev/null
-cmake --build --preset linux --target kurdb
+cmake --preset release >/dev/null
+cmake --build --preset release --target kurdb
 
-dir=build/linux/wizard-server
+dir=build/release/wizard-server
 password="${KURDB_SA_PASSWORD:-Kurdb.$(od -An -N4 -tu4 /dev/urandom | tr -d ' ')}"
 port=1433
 if python3 -c 'import socket,sys; s=socket.socket(); s.bind(("127.0.0.1",1433))' 2>/dev/null; then :; else port=0; fi
@@ -48,5 +49,4 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "No display: set DISPLAY (for example start Xvfb and a VNC viewer) to see the window." >&2
   exit 1
 fi
-# The developer build carries the sanitizers; Qt's and ODBC's caches kept until exit are not leaks.
-ASAN_OPTIONS=detect_leaks=0 build/linux/app/qt/kurdb
+build/release/app/qt/kurdb

@@ -1,61 +1,40 @@
-#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include "shell/Exception.h"
 #include "shell/IniFile.h"
 #include "shell/Profile.h"
+#include "shell/posix/AtomicFile.h"
 
 namespace kurdb {
 namespace {
-
-bool ReadWhole(const std::string& path, std::string& out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    out = ss.str();
-    return true;
-}
 
 [[noreturn]] void Fail(const std::string& path, int err) {
     throw EPlatformError("Unable to write to " + path + " (" + std::strerror(err) + ")");
 }
 
-// Writes the whole text to a new file beside the target, flushes it to the disk and renames it
-// over the target: a crash or a full disk leaves either the old file or the new one, never a
-// truncated one.
-void ReplaceAtomically(const std::string& path, const std::string& text) {
-    const std::string tmp = path + ".tmp" + std::to_string(::getpid());
-    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) Fail(path, errno);
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            const int err = errno;
-            ::close(fd);
-            ::unlink(tmp.c_str());
-            Fail(path, err);
-        }
-        done += static_cast<std::size_t>(n);
+// The file a write lands in: a symbolic link is followed to its target (the link stays a link);
+// a missing file is created where it is named.
+std::string WriteTarget(const std::string& path) {
+    struct stat st{};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    if (char* resolved = ::realpath(path.c_str(), nullptr)) {
+        std::string out(resolved);
+        std::free(resolved);
+        return out;
     }
-    if (::fsync(fd) != 0 || ::close(fd) != 0) {
-        const int err = errno;
-        ::unlink(tmp.c_str());
-        Fail(path, err);
-    }
-    if (::rename(tmp.c_str(), path.c_str()) != 0) {
-        const int err = errno;
-        ::unlink(tmp.c_str());
-        Fail(path, err);
-    }
+    // a dangling link: the file is made where it points
+    std::string target(4096, '\0');
+    const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
+    if (n <= 0) Fail(path, errno);
+    target.resize(static_cast<std::size_t>(n));
+    const auto slash = path.rfind('/');
+    if (target.front() != '/' && slash != std::string::npos) target = path.substr(0, slash + 1) + target;
+    return target;
 }
 
 class PosixProfileFiles final : public IProfileFiles {
@@ -63,17 +42,34 @@ public:
     std::string ReadString(const std::string& path, const std::string& section,
                            const std::string& key, const std::string& fallback) override {
         std::string text;
-        if (!ReadWhole(path, text)) return fallback;
+        if (!posix::ReadWholeFile(path, text)) return fallback;
         return IniText(text).Get(section, key).value_or(fallback);
     }
 
     void WriteString(const std::string& path, const std::string& section, const std::string& key,
                      const std::string& value) override {
+        const std::string target = WriteTarget(path);
         std::string text;
-        ReadWhole(path, text);
+        unsigned mode = 0644;
+        struct stat st{};
+        if (::stat(target.c_str(), &st) == 0) {
+            // An existing file is changed only when it may be written and was read whole:
+            // replacing a read-only file through the rename, or one whose text could not be
+            // read, would lose what it holds. A file without any write permission bit is
+            // read-only for everyone, its owner and root included, as the read-only attribute
+            // is on Windows.
+            if (!S_ISREG(st.st_mode)) Fail(path, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+            if ((st.st_mode & 0222) == 0) Fail(path, EACCES);
+            if (::access(target.c_str(), W_OK) != 0) Fail(path, errno);
+            errno = 0;
+            if (!posix::ReadWholeFile(target, text)) Fail(path, errno ? errno : EIO);
+            mode = st.st_mode & 07777;
+        } else if (errno != ENOENT) {
+            Fail(path, errno);
+        }
         IniText ini(text);
         ini.Set(section, key, value);
-        ReplaceAtomically(path, ini.Text());
+        posix::ReplaceFileAtomically(target, ini.Text(), mode);
     }
 };
 

@@ -34,6 +34,7 @@ public:
     };
 
     std::vector<std::string> connectionStrings, batches;
+    std::vector<std::intptr_t> loginTimeouts;  // per connect, the timeout set before it (-1: none)
     int disconnects = 0, moreResultsCalls = 0;
     std::size_t LiveHandles() const { return live_.size(); }
 
@@ -74,9 +75,15 @@ public:
         api.SQLDriverConnectW = [](SQLHDBC h, SQLHWND, SQLWCHAR* in, SQLSMALLINT inLength, SQLWCHAR*,
                                    SQLSMALLINT, SQLSMALLINT*, SQLUSMALLINT completion) -> SQLRETURN {
             F().connectionStrings.push_back(Utf8(in, inLength));
+            F().loginTimeouts.push_back(H(h)->loginTimeout);
             if (completion != SQL_DRIVER_NOPROMPT) return SQL_ERROR;  // a dialog would hang the wizard
             H(h)->diag = F().connectErrors;
             return F().connectErrors.empty() ? SQL_SUCCESS : SQL_ERROR;
+        };
+        api.SQLSetConnectAttrW = [](SQLHDBC h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER) -> SQLRETURN {
+            if (attr != SQL_ATTR_LOGIN_TIMEOUT) return SQL_ERROR;
+            H(h)->loginTimeout = reinterpret_cast<std::intptr_t>(value);
+            return SQL_SUCCESS;
         };
         api.SQLDisconnect = [](SQLHDBC) -> SQLRETURN { ++F().disconnects; return SQL_SUCCESS; };
         api.SQLExecDirectW = [](SQLHSTMT h, SQLWCHAR* sql, SQLINTEGER length) -> SQLRETURN {
@@ -110,6 +117,7 @@ private:
         std::vector<Result> results;
         std::size_t position = 0;  // next driver, or current result
         bool odbc3 = false;
+        std::intptr_t loginTimeout = -1;
     };
 
     static FakeOdbc*& Current() {
@@ -197,6 +205,8 @@ TEST_F(EngineTest, ConnectOpensFromTheFiveLines) {
               "dbFirma: Bu işlem açık veritabanında gerçekleştirilemez");
     EXPECT_EQ(session.Params()[0], "SERVER NAME=srv,1433") << "the old lines stay";
     EXPECT_EQ(fake.connectionStrings.size(), 2u);
+    // an unreachable server must not hold the window longer than a login may take
+    EXPECT_EQ(fake.loginTimeouts, (std::vector<std::intptr_t>{15, 15}));
 }
 
 TEST_F(EngineTest, DisconnectClosesOnceAndReleasesEveryComponent) {

@@ -347,10 +347,14 @@ private slots:
         // a window on the controller with test doubles behind it, for another edition
         test::FakePlatform platform;
         test::MemoryProfiles profiles;
-        test::FakeConnection connection;
+        db::Components database(std::make_unique<db::OdbcEngine>("kurdb-no-such-driver-manager"));
+        test::MemoryRegistry registry;
+        test::RecordingProcesses processes;
+        test::RecordingShellLinks links;
         qt::QtWindowServices services;
         FormModel form(WindowDef::Embedded());
-        TFFirmaDB controller(form, services, EditionFor(18), {platform, profiles, connection});
+        TFFirmaDB controller(form, services, EditionFor(18),
+                             {platform, profiles, database, registry, processes, links});
         qt::WizardWindow window(form, controller, services);
         services.SetWindow(&window);
         controller.FormCreate();

@@ -1,18 +1,25 @@
 #pragma once
 // Test doubles for the controller's seams: a platform with a chosen program path, profile files
-// in memory with fault injection, a connection state and a scripted window.
+// and a registry in memory with fault injection, recorded processes and links, and a scripted
+// window.
 #include <deque>
+#include <functional>
 #include <map>
+#include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "app/WindowServices.h"
-#include "db/ConnectionState.h"
 #include "shell/Exception.h"
 #include "shell/IniFile.h"
 #include "shell/Platform.h"
+#include "shell/Processes.h"
 #include "shell/Profile.h"
+#include "shell/Registry.h"
+#include "shell/Shortcuts.h"
+#include "shell/Text.h"
 
 namespace kurdb::test {
 
@@ -48,10 +55,96 @@ public:
     }
 };
 
-class FakeConnection : public db::IConnectionState {
+// Keys and values in memory, with the registry's rules: key names without regard to case,
+// string values and others, keys that open only for reading, values whose writes are refused.
+class MemoryRegistry : public IRegistry {
 public:
-    bool connected = false;
-    bool IsConnected() const override { return connected; }
+    struct Value {
+        bool isString = true;
+        std::string data;
+    };
+    struct Key {
+        bool writable = true;
+        std::map<std::string, Value> values;  // by upper-cased name
+    };
+
+    // Every read and write, as "R name" / "W name=value", in order.
+    mutable std::vector<std::string> calls;
+    std::set<std::string> refusedWrites;  // value names whose write fails
+
+    Key& AddKey(Hive hive, const std::string& key, bool writable = true) {
+        Key& k = keys_[Id(hive, key)];
+        k.writable = writable;
+        return k;
+    }
+    static void Set(Key& key, const std::string& name, std::string data, bool isString = true) {
+        key.values[text::AsciiUpper(name)] = {isString, std::move(data)};
+    }
+    const Key* Find(Hive hive, const std::string& key) const {
+        const auto it = keys_.find(Id(hive, key));
+        return it == keys_.end() ? nullptr : &it->second;
+    }
+
+    bool KeyOpens(Hive hive, const std::string& key, Access access) const override {
+        const Key* k = Find(hive, key);
+        return k && (access == Access::Read || k->writable);
+    }
+    std::optional<std::string> ReadString(Hive hive, const std::string& key, const std::string& name,
+                                          Access access) const override {
+        calls.push_back("R " + name);
+        if (!KeyOpens(hive, key, access)) return std::nullopt;
+        const auto& values = Find(hive, key)->values;
+        const auto it = values.find(text::AsciiUpper(name));
+        if (it == values.end()) return std::nullopt;
+        if (!it->second.isString) throw EPlatformError("Invalid data type for '" + name + "'");
+        return it->second.data.substr(0, it->second.data.find('\0'));
+    }
+    bool WriteString(Hive hive, const std::string& key, const std::string& name,
+                     const std::string& value) override {
+        if (!KeyOpens(hive, key, Access::All)) return false;
+        calls.push_back("W " + name + "=" + value);
+        if (refusedWrites.count(name)) throw EPlatformError("Failed to set data for '" + name + "'");
+        Set(keys_[Id(hive, key)], name, value);
+        return true;
+    }
+    bool CreateKey(Hive hive, const std::string& key) override {
+        keys_.try_emplace(Id(hive, key));
+        return keys_.at(Id(hive, key)).writable;
+    }
+
+private:
+    static std::string Id(Hive hive, const std::string& key) {
+        return (hive == Hive::LocalMachine ? "HKLM\\" : "HKCU\\") + text::AsciiUpper(key);
+    }
+    std::map<std::string, Key> keys_;
+};
+
+// Records what would be started; RunAndWait answers `runResult` after calling `onRun`.
+class RecordingProcesses : public IProcesses {
+public:
+    std::vector<std::string> runs;
+    std::vector<std::pair<std::string, std::string>> opened;  // file, parameters
+    std::vector<std::string> uncached;
+    int runResult = 0;
+    std::function<void(const std::string&)> onRun;
+
+    int RunAndWait(const std::string& commandLine, unsigned short show) override {
+        runs.push_back(commandLine + " |show=" + std::to_string(show));
+        if (onRun) onRun(commandLine);
+        return runResult;
+    }
+    void ShellOpen(const std::string& file, const std::string& parameters) override {
+        opened.emplace_back(file, parameters);
+    }
+    void DeleteUrlCacheEntry(const std::string& url) override { uncached.push_back(url); }
+};
+
+// Keeps the links it is asked to save, by path.
+class RecordingShellLinks : public IShellLinks {
+public:
+    std::map<std::string, ShellLinkData> saved;
+    std::string Extension() const override { return ".lnk"; }
+    void Save(const ShellLinkData& link, const std::string& linkPath) override { saved[linkPath] = link; }
 };
 
 // Records every dialog; answers confirmations from a script (missing answers are "no").

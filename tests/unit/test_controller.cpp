@@ -11,10 +11,18 @@ using namespace kurdb::test;
 
 namespace {
 
-// One wizard window without widgets: the model, the controller and its fakes.
+// A driver manager that no machine has: the engine check fails as on a machine without one.
+std::unique_ptr<db::OdbcEngine> MissingEngine() {
+    return std::make_unique<db::OdbcEngine>("kurdb-no-such-driver-manager");
+}
+
+// One wizard window without widgets: the model, the controller and its fakes, on a machine
+// without the database engine.
 struct Wizard {
     explicit Wizard(int edition = 3, std::string exe = "/opt/kurdb/kurdb")
-        : form(WindowDef::Embedded()), ctl(form, window, EditionFor(edition), {platform, profiles, connection}) {
+        : database(MissingEngine()), form(WindowDef::Embedded()),
+          ctl(form, window, EditionFor(edition),
+              {platform, profiles, database, registry, processes, links}) {
         platform.exe = std::move(exe);
     }
     void Open() {
@@ -26,7 +34,10 @@ struct Wizard {
 
     FakePlatform platform;
     MemoryProfiles profiles;
-    FakeConnection connection;
+    db::Components database;
+    MemoryRegistry registry;
+    RecordingProcesses processes;
+    RecordingShellLinks links;
     ScriptedWindow window;
     FormModel form;
     TFFirmaDB ctl;
@@ -137,45 +148,6 @@ TEST(SaveSettings, WithoutConnectionNothingIsWritten) {
     EXPECT_EQ(w.Log().back(), "Önce Server Bağlantısı yapılmalı!");
 }
 
-TEST(SaveSettings, WritesTheRememberedNameNotTheEditText) {
-    Wizard w;
-    w.Open();
-    w.connection.connected = true;
-    w.ctl.SetRememberedServerName("DB01");
-    w.form.SetText("editServer", "typed-later");
-    w.ctl.Click("BitBtn1");
-    const IniText ini(w.profiles.files.at(w.IniPath()));
-    EXPECT_EQ(ini.Get("SERVER", "ServerAdi"), "DB01");
-    EXPECT_EQ(ini.Get("SERVER", "Firmalar"), std::nullopt);
-    EXPECT_EQ(w.Log().back(), "Server Bağlantı parametresi kaydedildi");
-}
-
-TEST(SaveSettings, EditionEighteenAlsoWritesTheCompaniesDatabase) {
-    Wizard w(18);
-    w.Open();
-    w.connection.connected = true;
-    w.ctl.SetRememberedServerName("SRV");
-    w.ctl.Click("BitBtn1");
-    const IniText ini(w.profiles.files.at(w.IniPath()));
-    EXPECT_EQ(ini.Get("SERVER", "ServerAdi"), "SRV");
-    EXPECT_EQ(ini.Get("SERVER", "Firmalar"), "TARSO");
-}
-
-TEST(SaveSettings, FailedWriteShowsTheErrorAndLogsNoConfirmation) {
-    Wizard w(3, "C:\\Duranix\\KURDB.EXE");
-    w.Open();
-    w.connection.connected = true;
-    w.profiles.failWrites = true;
-    const auto logged = w.Log().size();
-    w.ctl.Click("BitBtn1");
-    ASSERT_EQ(w.window.errors.size(), 1u);
-    EXPECT_EQ(w.window.errors[0].caption, "Kurdb");
-    EXPECT_NE(w.window.errors[0].text.find("Unable to write to"), std::string::npos);
-    EXPECT_EQ(w.window.errors[0].text.back(), '.');
-    EXPECT_EQ(w.Log().size(), logged);
-    EXPECT_EQ(w.window.busy, (std::vector<bool>{true, false, true, false, true, false}));
-}
-
 TEST(Finish, EditionEighteenHidesNewCompanyAndFinishOnlyCloses) {
     Wizard w(18);
     w.Open();
@@ -227,10 +199,14 @@ TEST(SettingsFile, FoundBesideTheExecutableFromAnotherWorkingDirectory) {
     { std::ofstream("Duranix.ini", std::ios::binary) << "[SERVER]\r\nServerAdi=IN-CWD\r\n"; }
 
     auto profiles = MakeNativeProfileFiles();
-    FakeConnection connection;
+    db::Components database(MissingEngine());
+    MemoryRegistry registry;
+    RecordingProcesses processes;
+    RecordingShellLinks links;
     ScriptedWindow window;
     FormModel form(WindowDef::Embedded());
-    TFFirmaDB ctl(form, window, EditionFor(3), {*platform, *profiles, connection});
+    TFFirmaDB ctl(form, window, EditionFor(3),
+                  {*platform, *profiles, database, registry, processes, links});
     ctl.FormShow();
     EXPECT_EQ(form.Text("editServer"), "BESIDE-EXE");
 

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "shell/Exception.h"
 #include "shell/IniFile.h"
 #include "shell/Profile.h"
 
@@ -95,3 +96,58 @@ TEST_F(NativeProfile, UnwritableLocationThrowsAndLeavesNothing) {
     EXPECT_ANY_THROW(profiles->WriteString(bad, "SERVER", "ServerAdi", "x"));
     EXPECT_FALSE(fs::exists(dir / "no-such-dir"));
 }
+
+TEST_F(NativeProfile, AKeyOrSectionMissingFromAnExistingFileYieldsTheFallback) {
+    { std::ofstream(path, std::ios::binary) << "[SERVER]\r\nServerAdi=DB01\r\n[GENEL]\r\n"; }
+    EXPECT_EQ(profiles->ReadString(path, "SERVER", "Firmalar", "def"), "def");
+    EXPECT_EQ(profiles->ReadString(path, "YOK", "ServerAdi", "def"), "def");
+    EXPECT_EQ(profiles->ReadString(path, "GENEL", "ServerAdi", "def"), "def");
+}
+
+#ifndef _WIN32
+// The Linux writer must fail where the Windows profile functions fail, and never trade what the
+// file holds for the one value it writes.
+TEST_F(NativeProfile, OtherSectionsStayByteForByte) {
+    // code page 1254 bytes, LF line ends, a comment and no final line break: all written by the
+    // suite's other programs
+    const std::string before = "; ayarlar\n[GENEL]\nKullan\xDD\x63\xFD=Y\xD6NET\xDD\x43\xDD\n[SERVER]\nServerAdi=OLD\nPort=1433";
+    { std::ofstream(path, std::ios::binary) << before; }
+    profiles->WriteString(path, "SERVER", "ServerAdi", "NEW");
+    profiles->WriteString(path, "SERVER", "Firmalar", "TARSO");
+    EXPECT_EQ(Read(), "; ayarlar\n[GENEL]\nKullan\xDD\x63\xFD=Y\xD6NET\xDD\x43\xDD\n[SERVER]\nServerAdi=NEW\nPort=1433\r\n"
+                      "Firmalar=TARSO\r\n");
+}
+
+TEST_F(NativeProfile, AReadOnlyFileIsNotReplaced) {
+    const std::string before = "[GENEL]\r\nDil=TR\r\n";
+    { std::ofstream(path, std::ios::binary) << before; }
+    fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    EXPECT_THROW(profiles->WriteString(path, "SERVER", "ServerAdi", "x"), EPlatformError);
+    EXPECT_EQ(Read(), before);
+    EXPECT_EQ(fs::status(path).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+}
+
+TEST_F(NativeProfile, AFileThatCannotBeReadIsNotReplaced) {
+    fs::create_directories(path);  // what stands there is no file that can be read
+    EXPECT_THROW(profiles->WriteString(path, "SERVER", "ServerAdi", "x"), EPlatformError);
+    EXPECT_TRUE(fs::is_directory(path));
+}
+
+TEST_F(NativeProfile, ALinkIsWrittenThroughToItsTarget) {
+    const fs::path target = dir / "paylasilan.ini";
+    { std::ofstream(target, std::ios::binary) << "[GENEL]\r\nDil=TR\r\n"; }
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    fs::create_symlink("paylasilan.ini", path);
+    profiles->WriteString(path, "SERVER", "ServerAdi", "DB01");
+    EXPECT_TRUE(fs::is_symlink(path)) << "the link stays a link";
+    std::ifstream in(target, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    EXPECT_EQ(ss.str(), "[GENEL]\r\nDil=TR\r\n[SERVER]\r\nServerAdi=DB01\r\n");
+    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read)
+        << "the file keeps its mode";
+}
+#endif

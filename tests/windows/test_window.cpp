@@ -45,7 +45,7 @@ protected:
     // Creates and shows the window as the program entry does.
     void Open(int edition = 3) {
         controller = std::make_unique<TFFirmaDB>(form, services, EditionFor(edition),
-                                                 Services{platform, profiles, connection});
+                                                 Services{platform, profiles, database, registry, processes, links});
         window = std::make_unique<WizardWindow>(form, *controller, services, ::GetModuleHandleW(nullptr));
         services.SetOwner(window->Handle());
         controller->FormCreate();
@@ -85,7 +85,10 @@ protected:
 
     kurdb::test::FakePlatform platform;
     kurdb::test::MemoryProfiles profiles;
-    kurdb::test::FakeConnection connection;
+    kurdb::db::Components database{std::make_unique<kurdb::db::OdbcEngine>("kurdb-no-such-driver-manager.dll")};
+    kurdb::test::MemoryRegistry registry;
+    kurdb::test::RecordingProcesses processes;
+    kurdb::test::RecordingShellLinks links;
     WindowServices services;
     FormModel form{WindowDef::Embedded()};
     std::unique_ptr<TFFirmaDB> controller;

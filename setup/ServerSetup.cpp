@@ -1,0 +1,124 @@
+#include "setup/ServerSetup.h"
+
+#include <exception>
+
+#include "shell/Payloads.h"
+
+namespace kurdb::setup {
+
+void CorrectEngineSettings(IRegistry& registry) {
+    const std::string key(kEngineSettingsKey);
+    if (!RegKeyExists(registry, key)) return;
+    for (const EngineSetting& setting : kEngineSettings) {
+        const std::string name(setting.name);
+        if (RegReadString(registry, key, name) != setting.required)
+            RegWriteString(registry, key, name, std::string(setting.required));
+    }
+}
+
+std::string ClientLibraryPath(const IPlatform& platform) {
+    const std::string system = platform.SystemDirectory();
+    if (system.empty()) return {};
+    return NativePathRules().IncludeTrailingSeparator(system) + std::string(kClientLibraryPayload);
+}
+
+void PlaceClientLibrary(const std::string& path) {
+    if (path.empty()) return;
+    WritePayloadIfAbsent(kClientLibraryPayload, path);
+}
+
+LoginProvisioning::LoginProvisioning(db::Components& db, LogFn log, std::string applicationLogin,
+                                     std::string applicationPassword)
+    : db_(db), log_(std::move(log)), login_(std::move(applicationLogin)),
+      password_(std::move(applicationPassword)) {}
+
+void LoginProvisioning::ProvisionLogin(const std::string& loginName, std::uint8_t createFlag) {
+    // 1. Does the login exist? A count of 2 or more counts as found, like 1.
+    db_.QUserBul.SetParam("Uadi", login_);
+    db_.QUserBul.OpenRows();
+    const bool found = db_.QUserBul.FieldAsInteger("VAR") > 0;
+    db_.QUserBul.CloseRows();
+    if (found) {
+        log_("Sql Kullanıcısı Mevcut :" + loginName);
+        createFlag = 0;
+    }
+
+    // 2. The language is always Turkish; the server's own name for language 22 (QDilBul) would
+    //    not change what is sent, so it is not asked for.
+    const std::string language(kLoginLanguage);
+
+    // 3. Create, or bring an existing login to Turkish.
+    if (createFlag == 1) {
+        db_.StoredProcAdLog.SetParam("@loginame", login_);
+        db_.StoredProcAdLog.SetParam("@passwd", password_);
+        db_.StoredProcAdLog.SetParam("@defdb", "master");
+        db_.StoredProcAdLog.SetParam("@deflanguage", language);
+        db_.StoredProcAdLog.Prepare();
+        db_.StoredProcAdLog.Execute();
+        log_("Sql Kullanıcısı Açıldı :" + loginName);
+    } else {
+        db_.StoredProcDil.SetParam("@loginame", login_);
+        db_.StoredProcDil.SetParam("@language", language);
+        db_.StoredProcDil.Prepare();
+        db_.StoredProcDil.Execute();
+    }
+
+    // 4. The roles, in order.
+    for (const std::string_view role : kServerRoles) AddRoleMember(login_, std::string(role));
+}
+
+void LoginProvisioning::AddRoleMember(const std::string& loginName, const std::string& roleName) {
+    db_.StoredPrAdSvrRol.SetParam("@loginame", loginName);
+    db_.StoredPrAdSvrRol.SetParam("@rolename", roleName);
+    db_.StoredPrAdSvrRol.Prepare();
+    db_.StoredPrAdSvrRol.Execute();
+    log_(loginName + " kullanıcısına " + roleName + " rolü verildi");
+}
+
+void CreateCompaniesDatabase(db::Components& db, const CompaniesDatabase& target, const LogFn& log,
+                             const std::function<void()>& provisionLogin) {
+    const std::string& name = target.name;
+
+    // A. The database and its companies table.
+    try {
+        db.QCreateFirmaDB.SetParam("FirmaDB", name);
+        db.QCreateFirmaDB.SetLine(3, " CREATE DATABASE " + name);
+        db.QCreateFirmaDB.Execute();
+        db.QCreateFirmalar.SetLine(0, "USE " + name);
+        db.QCreateFirmalar.Execute();
+    } catch (const std::exception& e) {
+        log(std::string("Hata:") + e.what());
+    }
+
+    // B. The application login.
+    try {
+        provisionLogin();
+    } catch (const std::exception& e) {
+        log(std::string("Hata:") + e.what());
+    }
+
+    // C. One versioned table per program of the suite. Not guarded: without them the suite
+    //    cannot run, so an error ends the creation and is shown.
+    db.QCreateModulGun.SetLine(0, "USE " + name);
+    for (int slot = 0; slot < target.moduleCount; ++slot) {
+        const std::string& module = target.modules[static_cast<std::size_t>(slot)];
+        db.QCreateModulGun.SetParam("Modul", module);
+        db.QCreateModulGun.SetLine(6, "[dbo].[" + module + "]");
+        db.QCreateModulGun.SetLine(14, "[dbo].[" + module + "]");
+        db.QCreateModulGun.SetLine(16, "[PK_" + module + "]");
+        db.QCreateModulGun.Execute();
+        log(module + " tablosu oluşturuldu.");
+    }
+
+    // D. Edition 18's larger schema, in the database that C's "USE" line made current.
+    if (target.edition == 18) {
+        try {
+            db.RunScript(db.QTarso);
+            log("Tablolar oluşturuldu.");
+        } catch (const std::exception& e) {
+            log(std::string("Tablolar Hata:") + e.what());
+        }
+    }
+}
+
+}  // namespace kurdb::setup

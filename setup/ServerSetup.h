@@ -1,0 +1,98 @@
+#pragma once
+// The server steps of the first page, free of any window: the engine's registry settings, the
+// client library, the application login and the companies database. The wizard window calls
+// them from its handlers and gives them its report log.
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "db/Components.h"
+#include "shell/Platform.h"
+#include "shell/Registry.h"
+
+namespace kurdb::setup {
+
+// Appends one line to the report log.
+using LogFn = std::function<void(std::string_view)>;
+
+// The engine's shared settings, below HKEY_LOCAL_MACHINE\SOFTWARE\.
+inline constexpr std::string_view kEngineSettingsKey = "Borland\\Database Engine\\Settings\\System\\INIT";
+struct EngineSetting {
+    std::string_view name;
+    std::string_view required;
+};
+inline constexpr std::array<EngineSetting, 6> kEngineSettings{{
+    {"MAXBUFSIZE", "32768"},
+    {"MAXFILEHANDLES", "128"},
+    {"MEMSIZE", "128"},
+    {"MINBUFSIZE", "64"},
+    {"SHAREDMEMLOCATION", "0x5BDE"},
+    {"SHAREDMEMSIZE", "16384"},
+}};
+
+// When the settings key opens with full access, reads each setting in order and writes the
+// required text where the value differs from it (letter case counts). Nothing, and no report,
+// when the key is missing or does not open for writing. Registry errors ("Invalid data type",
+// "Failed to set data") pass to the caller.
+void CorrectEngineSettings(IRegistry& registry);
+
+// The client library's path: the system directory with a trailing separator + "ntwdblib.dll";
+// "" where the platform has no system directory.
+std::string ClientLibraryPath(const IPlatform& platform);
+
+// Writes the client library carried by the program to `path` unless a file is there already.
+// Nothing for an empty path or a build that carries no client library. Throws EPlatformError
+// "Cannot create file ..." when the file cannot be made.
+void PlaceClientLibrary(const std::string& path);
+
+// The fixed server roles the application login is given, in the order they are granted.
+inline constexpr std::array<std::string_view, 8> kServerRoles{
+    "sysadmin", "diskadmin", "dbcreator", "securityadmin",
+    "serveradmin", "setupadmin", "processadmin", "bulkadmin"};
+
+// The language every application login gets as its default.
+inline constexpr std::string_view kLoginLanguage = "Turkish";
+
+// The application login's existence check, creation or language update, and its roles.
+class LoginProvisioning {
+public:
+    LoginProvisioning(db::Components& db, LogFn log, std::string applicationLogin,
+                      std::string applicationPassword);
+
+    // Finds the application login (QUserBul); creates it with the application password, default
+    // database master and language Turkish when it is missing and `createFlag` is exactly 1,
+    // otherwise sets its default language to Turkish; then grants the eight roles in order.
+    // `loginName` is used only in the log lines. The first error of a statement passes to the
+    // caller; lines logged before it stay.
+    void ProvisionLogin(const std::string& loginName, std::uint8_t createFlag);
+
+    // Grants `roleName` to `loginName` and logs it.
+    void AddRoleMember(const std::string& loginName, const std::string& roleName);
+
+private:
+    db::Components& db_;
+    LogFn log_;
+    std::string login_;
+    std::string password_;
+};
+
+// What the companies database of one edition is made of.
+struct CompaniesDatabase {
+    int edition = 0;
+    std::string name;
+    int moduleCount = 0;
+    std::array<std::string, 12> modules;
+};
+
+// Creates the companies database on the open connection, each object only when missing:
+//  A. the database and its FIRMALAR table (an error logs "Hata:" + message and goes on with B);
+//  B. `provisionLogin` (an error logs "Hata:" + message and goes on with C);
+//  C. one module table per slot in order, each logged; an error passes to the caller at once;
+//  D. in edition 18 the extended schema script, on the database C left current ("Tablolar
+//     oluşturuldu.", or "Tablolar Hata:" + message).
+void CreateCompaniesDatabase(db::Components& db, const CompaniesDatabase& target, const LogFn& log,
+                             const std::function<void()>& provisionLogin);
+
+}  // namespace kurdb::setup

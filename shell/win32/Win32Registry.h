@@ -1,0 +1,28 @@
+#pragma once
+// The Windows registry through the W functions. The two hives are handed in as open keys, so
+// tests can put a private key of their own in the place of each.
+#include <windows.h>
+
+#include "shell/Registry.h"
+
+namespace kurdb::win32 {
+
+class Win32Registry final : public IRegistry {
+public:
+    // `localMachine` and `currentUser` stay owned by the caller and must outlive this object.
+    Win32Registry(HKEY localMachine, HKEY currentUser);
+
+    bool KeyOpens(Hive hive, const std::string& key, Access access) const override;
+    std::optional<std::string> ReadString(Hive hive, const std::string& key, const std::string& name,
+                                          Access access) const override;
+    bool WriteString(Hive hive, const std::string& key, const std::string& name,
+                     const std::string& value) override;
+    bool CreateKey(Hive hive, const std::string& key) override;
+
+private:
+    HKEY Root(Hive hive) const { return hive == Hive::LocalMachine ? localMachine_ : currentUser_; }
+    HKEY localMachine_;
+    HKEY currentUser_;
+};
+
+}  // namespace kurdb::win32

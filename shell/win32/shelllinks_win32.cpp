@@ -1,0 +1,82 @@
+#include <windows.h>
+#include <objbase.h>
+#include <objidl.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include "shell/Exception.h"
+#include "shell/Shortcuts.h"
+#include "shell/win32/WideString.h"
+
+namespace kurdb {
+namespace {
+
+// A COM interface pointer, released when the scope ends.
+template <typename T>
+class ComPtr {
+public:
+    ComPtr() = default;
+    ~ComPtr() {
+        if (p_) p_->Release();
+    }
+    ComPtr(const ComPtr&) = delete;
+    ComPtr& operator=(const ComPtr&) = delete;
+    T* operator->() const { return p_; }
+    T* Get() const { return p_; }
+    void** Out() { return reinterpret_cast<void**>(&p_); }
+    explicit operator bool() const { return p_ != nullptr; }
+
+private:
+    T* p_ = nullptr;
+};
+
+std::string SystemMessage(HRESULT hr) {
+    wchar_t* buf = nullptr;
+    const DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                         FORMAT_MESSAGE_IGNORE_INSERTS,
+                                     nullptr, static_cast<DWORD>(hr), 0,
+                                     reinterpret_cast<wchar_t*>(&buf), 0, nullptr);
+    std::wstring text = n && buf ? std::wstring(buf, n) : std::wstring();
+    if (buf) ::LocalFree(buf);
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
+        text.pop_back();
+    if (text.empty()) {
+        wchar_t code[32];
+        ::wsprintfW(code, L"0x%08X", static_cast<unsigned>(hr));
+        text = code;
+    }
+    return win32::Narrow(text);
+}
+
+// Shell links through IShellLinkW, so Turkish names are right whatever the system's ANSI code
+// page. COM must be initialised on the calling thread (the program entry does that).
+class ComShellLinks final : public IShellLinks {
+public:
+    std::string Extension() const override { return ".lnk"; }
+
+    void Save(const ShellLinkData& link, const std::string& linkPath) override {
+        ComPtr<IUnknown> object;
+        const HRESULT hr = ::CoCreateInstance(CLSID_ShellLink, nullptr,
+                                              CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
+                                              IID_IUnknown, object.Out());
+        if (FAILED(hr)) throw Exception(SystemMessage(hr));
+        ComPtr<IShellLinkW> shellLink;
+        ComPtr<IPersistFile> file;
+        if (FAILED(object->QueryInterface(IID_IShellLinkW, shellLink.Out())) ||
+            FAILED(object->QueryInterface(IID_IPersistFile, file.Out())))
+            throw Exception("Interface not supported");
+        // The setters' and Save's results go unchecked: a link that cannot be written is not
+        // an error of the wizard.
+        shellLink->SetPath(win32::Wide(link.target).c_str());
+        shellLink->SetArguments(win32::Wide(link.arguments).c_str());
+        shellLink->SetDescription(win32::Wide(link.description).c_str());
+        shellLink->SetWorkingDirectory(win32::Wide(link.workingDirectory).c_str());
+        file->Save(win32::Wide(linkPath).c_str(), FALSE);
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<IShellLinks> MakeNativeShellLinks() { return std::make_unique<ComShellLinks>(); }
+
+}  // namespace kurdb
