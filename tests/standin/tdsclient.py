@@ -46,7 +46,7 @@ class Client:
         chunks = [payload[i:i + size] for i in range(0, len(payload), size)] or [b""]
         for k, chunk in enumerate(chunks):
             last = k == len(chunks) - 1
-            self._send_raw(struct.pack(">BBHHBB", ptype, 1 if last else 0, len(chunk) + 8, 0, k + 1, 0) + chunk)
+            self._send_raw(struct.pack(">BBHHBB", ptype, 1 if last else 0, len(chunk) + 8, 0, (k + 1) & 0xFF, 0) + chunk)
 
     def _exact(self, n):
         while len(self.buffer) < n:

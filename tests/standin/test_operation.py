@@ -6,7 +6,9 @@ Each test starts its own server through tools/standin/control.py, the helper the
 import json
 import os
 import shutil
+import socket
 import ssl
+import struct
 import subprocess
 import sys
 import tempfile
@@ -100,6 +102,103 @@ class OperationTest(OwnServerCase):
         events = [e["event"] for e in server.transcript()]
         self.assertEqual(events.count("batch"), 2)
         self.assertIn("dropped", events)
+
+
+class CollationSettingTest(OwnServerCase):
+    def test_a_latin1_server_stores_turkish_letters_by_best_fit(self):
+        server = self.start("--collation", "Latin1_General_CI_AS")
+        r = tsql(server, "CREATE DATABASE BESTFIT\ngo\nUSE BESTFIT\nCREATE TABLE T (V varchar(20) NULL)\n"
+                         "INSERT INTO T VALUES (N'İŞĞÜÇÖ ışğüçö'), (N'Ωmega')\nSELECT V FROM T\n"
+                         "SELECT CONVERT(varchar(10), N'Şeker') AS c\ngo\n")
+        self.assertEqual(r.messages(), [], r.stderr)
+        self.assertEqual(r.rows(), [["V"], ["ISGÜÇÖ isgüçö"], ["?mega"], ["c"], ["Seker"]])
+
+    def test_latin1_orders_accented_letters_beside_their_base_letter(self):
+        server = self.start("--collation", "Latin1_General_CI_AS")
+        r = tsql(server, "CREATE DATABASE SIRA\ngo\nUSE SIRA\nCREATE TABLE T (V nvarchar(20) NULL)\n"
+                         "INSERT INTO T VALUES (N'Zed'), (N'Çam'), (N'Cat'), (N'dog'), (N'Irma'), (N'ivy')\n"
+                         "SELECT V FROM T ORDER BY V\ngo\n")
+        self.assertEqual(r.rows(), [["V"], ["Çam"], ["Cat"], ["dog"], ["Irma"], ["ivy"], ["Zed"]])
+
+
+def udp_port_free(port):
+    s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    try:
+        s.bind(("127.0.0.1", port))
+        return True
+    except OSError:
+        return False
+    finally:
+        s.close()
+
+
+class BrowserTest(OwnServerCase):
+    """The stand-in as SQL Server Browser for a named instance (SSRP, [MC-SQLR])."""
+
+    def ask(self, browser_port, request):
+        """The answers to one request. A second socket then asks for all instances, which is always answered:
+        when that answer is back the Browser has dealt with the first request (it answers one at a time, and
+        loopback keeps the order), so any answer to it is already waiting."""
+        asker, marker = (socket.socket(socket.AF_INET, socket.SOCK_DGRAM) for _ in range(2))
+        self.addCleanup(asker.close)
+        self.addCleanup(marker.close)
+        asker.sendto(request, ("127.0.0.1", browser_port))
+        marker.settimeout(sqlclients.CLIENT_TIMEOUT)
+        marker.sendto(b"\x03", ("127.0.0.1", browser_port))
+        marker.recv(65535)
+        asker.setblocking(False)
+        answers = []
+        while True:
+            try:
+                answers.append(asker.recv(65535))
+            except BlockingIOError:
+                return answers
+
+    def test_the_instance_is_answered_with_its_tcp_port_and_others_get_nothing(self):
+        ready = os.path.join(self.folder, "browser-port")
+        server = self.start("--instance", "SQLEXPRESS", "--browser-port", "0", "--browser-ready-file", ready)
+        with open(ready, encoding="ascii") as f:
+            udp = int(f.read())
+        text = "ServerName;KURDB-STANDIN;InstanceName;SQLEXPRESS;IsClustered;No;Version;16.0.1000.6;tcp;%d;;" % \
+            server.port
+        expected = b"\x05" + struct.pack("<H", len(text)) + text.encode("ascii")
+        for request in (b"\x04SQLEXPRESS\x00", b"\x04sqlexpress\x00", b"\x02", b"\x03"):
+            with self.subTest(request=request):
+                self.assertEqual(self.ask(udp, request), [expected])
+        for request in (b"\x04NOSUCH\x00", b"\x0f\x01SQLEXPRESS\x00", b"\x09"):
+            with self.subTest(request=request):
+                self.assertEqual(self.ask(udp, request), [])
+        r = tsql(server, "SELECT @@SERVICENAME AS s, CONVERT(varchar(40), SERVERPROPERTY('InstanceName')) AS i, "
+                         "@@SERVERNAME AS n\ngo\n")
+        self.assertEqual(r.rows(), [["s", "i", "n"], ["SQLEXPRESS", "SQLEXPRESS", "KURDB-STANDIN\\SQLEXPRESS"]])
+
+    def test_freetds_finds_the_instance_through_the_browser(self):
+        if not udp_port_free(1434):
+            self.skipTest("UDP port 1434 of 127.0.0.1 is taken: FreeTDS asks only there")
+        server = self.start("--instance", "KURDBTEST")
+        conf = os.path.join(self.folder, "freetds.conf")
+        with open(conf, "w", encoding="ascii") as f:
+            f.write("[byinstance]\n\thost = 127.0.0.1\n\tinstance = KURDBTEST\n\ttds version = 7.4\n"
+                    "\tencryption = require\n[unknown]\n\thost = 127.0.0.1\n\tinstance = NOSUCH\n"
+                    "\ttds version = 7.4\n")
+        env = dict(os.environ, FREETDSCONF=conf, LC_ALL="C.UTF-8")
+        for name, works in (("byinstance", True), ("unknown", False)):
+            with self.subTest(server=name):
+                proc = subprocess.run(["tsql", "-S", name, "-U", "sa", "-P", PASSWORD, "-o", "q"],
+                                      input=b"SELECT @@SERVICENAME AS s\ngo\n", capture_output=True, env=env,
+                                      timeout=sqlclients.CLIENT_TIMEOUT)
+                out = proc.stdout.decode("utf-8", "replace")
+                self.assertEqual(proc.returncode == 0 and "KURDBTEST" in out, works, out + proc.stderr.decode())
+        r = sqlclients.isql(_Target(server, "127.0.0.1\\KURDBTEST"), ["SELECT @@SERVICENAME"])
+        self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+        self.assertIn("KURDBTEST", r.stdout)
+
+
+class _Target:
+    """A server address for sqlclients.isql that names an instance instead of a port."""
+
+    def __init__(self, server, host):
+        self.host, self.port, self.user, self.password = host, 0, server.user, server.password
 
 
 class EncryptionSettingTest(OwnServerCase):

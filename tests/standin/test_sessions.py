@@ -19,9 +19,10 @@ class SessionEndTest(unittest.TestCase):
     def setUpClass(cls):
         cls.server = sqlclients.Server()
 
-    def connect(self, database=""):
+    def connect(self, database="", encryption=tdsclient.ENCRYPT_NOT_SUP):
         c = tdsclient.Client(self.server.host, self.server.port)
-        c.prelogin(tdsclient.ENCRYPT_NOT_SUP)
+        if c.prelogin(encryption) == tdsclient.ENCRYPT_ON:
+            c.start_tls()
         r = c.login(self.server.user, self.server.password, database)
         self.assertEqual(r.errors, [])
         return c
@@ -29,13 +30,15 @@ class SessionEndTest(unittest.TestCase):
     def test_a_database_can_be_dropped_right_after_its_last_user_closed_the_connection(self):
         keeper = self.connect()
         try:
-            for _ in range(ROUNDS):
-                name = sqlclients.unique_name("KSESS")
-                self.assertEqual(keeper.batch("CREATE DATABASE %s" % name).errors, [])
-                user = self.connect(name)
-                self.assertEqual(user.batch("SELECT 1 WHERE 1 = 0").errors, [])
-                user.close()
-                self.assertEqual(keeper.batch("DROP DATABASE %s" % name).errors, [])
+            for encryption in (tdsclient.ENCRYPT_NOT_SUP, tdsclient.ENCRYPT_ON):
+                with self.subTest(encryption=encryption):
+                    for _ in range(ROUNDS):
+                        name = sqlclients.unique_name("KSESS")
+                        self.assertEqual(keeper.batch("CREATE DATABASE %s" % name).errors, [])
+                        user = self.connect(name, encryption)
+                        self.assertEqual(user.batch("SELECT 1 WHERE 1 = 0").errors, [])
+                        user.close()
+                        self.assertEqual(keeper.batch("DROP DATABASE %s" % name).errors, [])
         finally:
             keeper.close()
 

@@ -152,6 +152,183 @@ class TsqlSessionTest(unittest.TestCase):
         self.assertTrue(re.search(re.escape(stranger), r.messages()[0][2]))
 
 
+class RefusalTest(unittest.TestCase):
+    """Requests SQL Server refuses, with its numbers and texts."""
+
+    @classmethod
+    def setUpClass(cls):
+        sqlclients.need("tsql")
+        cls.server = sqlclients.Server()
+
+    def test_a_login_named_like_a_server_role_already_exists(self):
+        for name in ("public", "dbcreator"):
+            with self.subTest(name=name):
+                r = tsql(self.server, "EXEC sp_addlogin %s, 'Rol#Adi2024'\ngo\nCREATE LOGIN [%s] WITH PASSWORD = "
+                                      "'Rol#Adi2024'\ngo\nSELECT count(*) AS n FROM sys.server_principals WHERE "
+                                      "name = %s\ngo\n" % (quote(name), name, quote(name)))
+                text = "The server principal '%s' already exists." % name
+                self.assertEqual(r.messages(), [(15025, 16, text), (15025, 16, text)])
+                self.assertEqual(r.rows(), [["n"], ["1"]])
+
+    def test_the_memberships_of_sa_cannot_change(self):
+        r = tsql(self.server, "EXEC sp_addsrvrolemember 'sa', 'dbcreator'\ngo\n"
+                              "EXEC sp_dropsrvrolemember 'sa', 'sysadmin'\ngo\n"
+                              "ALTER SERVER ROLE diskadmin ADD MEMBER sa\ngo\n"
+                              "SELECT IS_SRVROLEMEMBER('dbcreator', 'sa') AS dbc, IS_SRVROLEMEMBER('sysadmin', 'sa') "
+                              "AS sa\ngo\n")
+        self.assertEqual(r.messages(), [(15405, 11, "Cannot use the special principal 'sa'.")] * 3)
+        self.assertEqual(r.rows(), [["dbc", "sa"], ["0", "1"]])
+
+    def test_a_zero_length_is_invalid(self):
+        for typ in ("varchar(0)", "nvarchar(0)", "char(0)", "varbinary(0)", "decimal(0, 0)"):
+            with self.subTest(type=typ):
+                r = tsql(self.server, "DECLARE @x int\nCREATE TABLE #never (A %s NULL)\ngo\n" % typ)
+                self.assertEqual(r.messages(), [(1001, 16, "Line 2: Length or precision specification 0 is "
+                                                           "invalid.")])
+
+    def test_role_names_compare_under_the_turkish_server_collation(self):
+        r = tsql(self.server, "SELECT CONVERT(varchar(60), SERVERPROPERTY('Collation')) AS c\ngo\n")
+        if r.rows() != [["c"], ["Turkish_CI_AS"]]:
+            self.skipTest("the server collation is not Turkish_CI_AS")
+        name = sqlclients.unique_name("KROLTR")
+        r = tsql(self.server, "EXEC sp_addlogin %s, 'Rol#Adi2024'\ngo\n"
+                              "EXEC sp_addsrvrolemember %s, 'SYSADMIN'\ngo\n"
+                              "EXEC sp_addsrvrolemember %s, 'DBCREATOR'\ngo\n"
+                              "SELECT IS_SRVROLEMEMBER('DBCREATOR', %s) AS upper_i, IS_SRVROLEMEMBER('dbcreator', %s) "
+                              "AS lower_i, IS_SRVROLEMEMBER('SYSADMİN', %s) AS dotted\ngo\n"
+                              "EXEC sp_droplogin %s\ngo\n" % ((quote(name),) * 7))
+        self.assertEqual(r.messages(), [(15151, 16, "Cannot alter the server role 'SYSADMIN', because it does not "
+                                                    "exist or you do not have permission.")])
+        self.assertEqual(r.rows(), [["upper_i", "lower_i", "dotted"], ["1", "1", "0"]])
+
+
+class TurkishCollationTest(unittest.TestCase):
+    """Turkish_CI_AS orders by the Turkish alphabet: ... C Ç ... G Ğ H I İ J ... O Ö P ... S Ş T U Ü ..."""
+
+    WORDS = ["Zeynep", "ılık", "İzmir", "Irmak", "ışık", "Hakan", "Jale", "iğne", "Çağrı", "Cem", "Şule", "Sema",
+             "Ömer", "Oya", "Üzüm", "Uğur", "Gül", "Ali", "Ğ"]
+    ORDER = ["Ali", "Cem", "Çağrı", "Gül", "Ğ", "Hakan", "ılık", "Irmak", "ışık", "iğne", "İzmir", "Jale", "Oya",
+             "Ömer", "Sema", "Şule", "Uğur", "Üzüm", "Zeynep"]
+
+    @classmethod
+    def setUpClass(cls):
+        sqlclients.need("tsql")
+        cls.server = sqlclients.Server()
+        r = tsql(cls.server, "SELECT CONVERT(varchar(60), SERVERPROPERTY('Collation')) AS c\ngo\n")
+        if r.rows() != [["c"], ["Turkish_CI_AS"]]:
+            raise unittest.SkipTest("the server collation is not Turkish_CI_AS")
+
+    def test_order_by_follows_the_turkish_alphabet(self):
+        db = sqlclients.unique_name("KSIRA")
+        values = ", ".join("(N%s, %s)" % (quote(w), quote(w)) for w in self.WORDS)
+        r = tsql(self.server, "CREATE DATABASE {d}\ngo\nUSE {d}\nCREATE TABLE SIRA (N nvarchar(20) NULL, "
+                              "V varchar(20) NULL)\nINSERT INTO SIRA VALUES {v}\n"
+                              "SELECT N FROM SIRA ORDER BY N\nSELECT V FROM SIRA ORDER BY V DESC\n"
+                              "SELECT MIN(V) AS lo, MAX(N) AS hi FROM SIRA WHERE V < N'J'\n"
+                              "USE master\ngo\nDROP DATABASE {d}\ngo\n".format(d=db, v=values))
+        self.assertEqual(r.messages(), [], r.stderr)
+        rows = r.rows()
+        n = len(self.WORDS)
+        self.assertEqual([x[0] for x in rows[1:n + 1]], self.ORDER)
+        self.assertEqual([x[0] for x in rows[n + 2:2 * n + 2]], self.ORDER[::-1])
+        self.assertEqual(rows[2 * n + 2:], [["lo", "hi"], ["Ali", "İzmir"]])
+
+    def test_case_pairs_follow_turkish_rules(self):
+        r = tsql(self.server, "SELECT CASE WHEN N'IŞIK' = N'ışık' THEN 1 ELSE 0 END AS dotless, "
+                              "CASE WHEN N'İZMİR' = N'izmir' THEN 1 ELSE 0 END AS dotted, "
+                              "CASE WHEN N'IZMIR' = N'izmir' THEN 1 ELSE 0 END AS mixed, "
+                              "CASE WHEN N'çay' = N'cay' THEN 1 ELSE 0 END AS accent\ngo\n")
+        self.assertEqual(r.rows(), [["dotless", "dotted", "mixed", "accent"], ["1", "1", "0", "0"]])
+
+
+class SetOptionTest(unittest.TestCase):
+    """SET options as SQL Server applies them."""
+
+    @classmethod
+    def setUpClass(cls):
+        sqlclients.need("tsql")
+        cls.server = sqlclients.Server()
+
+    def run_ok(self, script):
+        r = tsql(self.server, script)
+        self.assertEqual(r.messages(), [], r.stderr)
+        return r.rows()
+
+    def test_noexec_compiles_without_running_until_it_is_off(self):
+        db = sqlclients.unique_name("KNOEXEC")
+        rows = self.run_ok("SET NOEXEC ON\nCREATE DATABASE %s\nSELECT 1 AS never\nSET NOEXEC OFF\n"
+                           "SELECT count(*) AS n FROM master..sysdatabases WHERE name = '%s'\ngo\n" % (db, db))
+        self.assertEqual(rows, [["n"], ["0"]])
+        r = tsql(self.server, "SET NOEXEC ON\ngo\nSELECT * FROM master..sysdatabases WHERE nosuchcolumn = 1\ngo\n"
+                              "SET NOEXEC OFF\ngo\n")
+        self.assertEqual(r.numbers(), [207])    # compiled: still checked
+
+    def test_parseonly_parses_batches_until_it_is_off(self):
+        r = tsql(self.server, "SET PARSEONLY ON\ngo\nSELECT 1 AS never\ngo\nSELECT * FROM nosuchtable\ngo\n"
+                              "SELECT 1 +\ngo\nSET PARSEONLY OFF\ngo\nSELECT 2 AS after\ngo\n")
+        self.assertEqual(r.numbers(), [102])
+        self.assertEqual(r.rows(), [["after"], ["2"]])
+
+    def test_rowcount_stops_selects_and_changes_after_n_rows(self):
+        rows = self.run_ok("SET ROWCOUNT 1\nSELECT name FROM master..sysdatabases ORDER BY dbid\n"
+                           "SELECT @@ROWCOUNT AS rc\nSET ROWCOUNT 0\n"
+                           "SELECT count(*) AS n FROM (SELECT TOP 3 name FROM master..sysdatabases) AS x\ngo\n")
+        self.assertEqual(rows, [["name"], ["master"], ["rc"], ["1"], ["n"], ["3"]])
+        db = sqlclients.unique_name("KROWC")
+        rows = self.run_ok("CREATE DATABASE {d}\ngo\nUSE {d}\nCREATE TABLE T (A int NULL)\n"
+                           "INSERT INTO T VALUES (1), (2), (3)\nSET ROWCOUNT 2\nUPDATE T SET A = A + 10\n"
+                           "SET ROWCOUNT 0\nSELECT count(*) AS big FROM T WHERE A > 10\nUSE master\ngo\n"
+                           "DROP DATABASE {d}\ngo\n".format(d=db))
+        self.assertEqual(rows, [["big"], ["2"]])
+
+    def test_xact_abort_ends_the_batch_at_a_run_time_error(self):
+        r = tsql(self.server, "SET XACT_ABORT ON\nSELECT 1/0 AS x\nSELECT 1 AS after_on\ngo\n"
+                              "SET XACT_ABORT OFF\nSELECT 1/0 AS x\nSELECT 2 AS after_off\ngo\n")
+        self.assertEqual(r.numbers(), [8134, 8134])
+        self.assertNotIn(["after_on"], r.rows())
+        self.assertIn(["after_off"], r.rows())
+
+    def test_dateformat_orders_day_and_month(self):
+        rows = self.run_ok("SET DATEFORMAT dmy\nSELECT CONVERT(char(10), CONVERT(datetime, '01/02/2024'), 120) AS a,"
+                           " CONVERT(char(10), CONVERT(datetime, '2024-02-01'), 120) AS b,"
+                           " CONVERT(char(10), CONVERT(datetime, '20240201'), 120) AS c\n"
+                           "SET DATEFORMAT mdy\nSELECT CONVERT(char(10), CONVERT(datetime, '01/02/2024'), 120) AS d\n"
+                           "go\n")
+        self.assertEqual(rows, [["a", "b", "c"], ["2024-02-01", "2024-01-02", "2024-02-01"], ["d"], ["2024-01-02"]])
+
+    def test_textsize_cuts_large_values(self):
+        rows = self.run_ok("SET TEXTSIZE 3\nSELECT CAST('abcdef' AS varchar(max)) AS t, @@TEXTSIZE AS s\n"
+                           "SET TEXTSIZE 0\nSELECT @@TEXTSIZE AS s\ngo\n")
+        self.assertEqual(rows, [["t", "s"], ["abc", "3"], ["s"], ["4096"]])
+
+    def test_the_options_clients_send_at_login_are_accepted(self):
+        # tedious's and the ODBC drivers' connection options
+        rows = self.run_ok("set textsize 2147483647\nset quoted_identifier on\nset arithabort off\n"
+                           "set numeric_roundabort off\nset ansi_warnings on\nset ansi_padding on\n"
+                           "set ansi_nulls on\nset concat_null_yields_null on\nset cursor_close_on_commit off\n"
+                           "set implicit_transactions off\nset language us_english\nset dateformat mdy\n"
+                           "set datefirst 7\nset transaction isolation level read committed\n"
+                           "SET ANSI_NULL_DFLT_ON ON\nSET LOCK_TIMEOUT 1000\nSELECT @@LOCK_TIMEOUT AS lt\ngo\n")
+        self.assertEqual(rows, [["lt"], ["1000"]])
+
+
+@unittest.skipIf(os.environ.get("KURDB_TEST_SERVER"), "the stand-in's own limits")
+class StandinRefusesUnmodelledOptionsTest(unittest.TestCase):
+    """What the stand-in does not model it refuses, with 40517, instead of ignoring it."""
+
+    def test_options_that_would_change_unmodelled_behaviour_are_refused(self):
+        server = sqlclients.Server()
+        for option in ("IMPLICIT_TRANSACTIONS ON", "ANSI_DEFAULTS ON", "ANSI_DEFAULTS OFF", "FMTONLY ON",
+                       "ANSI_NULLS OFF", "ANSI_WARNINGS OFF", "ANSI_PADDING OFF", "CURSOR_CLOSE_ON_COMMIT ON",
+                       "NUMERIC_ROUNDABORT ON", "SHOWPLAN_TEXT ON", "DEADLOCK_PRIORITY LOW",
+                       "TRANSACTION ISOLATION LEVEL SNAPSHOT"):
+            with self.subTest(option=option):
+                r = tsql(server, "SET %s\nSELECT 1 AS ran\ngo\n" % option)
+                self.assertEqual(r.numbers(), [40517])
+                self.assertIn("is not supported", r.messages()[0][2])
+                self.assertEqual(r.rows(), [["ran"], ["1"]])
+
+
 class LowPrivilegeVisibilityTest(unittest.TestCase):
     """A login without ALTER ANY LOGIN sees itself, sa and the server roles, and no other login."""
 

@@ -187,6 +187,7 @@ class Server:
         self.next_principal_id = 256
         self.dirty = False
         self.sessions = {}                # spid -> session, for "database in use"
+        self.instance = None              # name of a named instance, None for the default one
         loaded = state_file and os.path.exists(state_file) and self._load(state_file)
         if not loaded:
             for i, name_ in enumerate(SYSTEM_DATABASES, 1):

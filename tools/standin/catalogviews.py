@@ -1,6 +1,6 @@
 """System tables and catalog views, computed from the server state when a query reads them."""
 
-from . import catalog
+from . import catalog, security
 from .sqltypes import (BIT, DATETIME, INT, SMALLINT, SYSNAME, TINYINT, SqlType, char, nvarchar,
                        varbinary, varchar)
 
@@ -57,20 +57,6 @@ def sysobjects(server, db, session):
     return cols, rows
 
 
-def sees_all_logins(session):
-    """ALTER ANY LOGIN (sysadmin, securityadmin) shows every login; others see themselves and sa."""
-    return session.is_member("securityadmin")
-
-
-def visible_logins(server, session):
-    """The logins the session may see, by principal_id: every one with ALTER ANY LOGIN, else only its own
-    login and the system login sa."""
-    logins = sorted(server.logins.values(), key=lambda l: l.principal_id)
-    if sees_all_logins(session):
-        return logins
-    return [l for l in logins if l is session.login or l.name == "sa"]
-
-
 def sysdatabases(server, db, session):
     cols = [ColInfo("name", SYSNAME), ColInfo("dbid", SMALLINT), ColInfo("sid", varbinary(85)),
             ColInfo("mode", SMALLINT), ColInfo("status", INT), ColInfo("status2", INT),
@@ -103,7 +89,7 @@ def syslogins(server, db, session):
                 "sysadmin", "securityadmin", "serveradmin", "setupadmin", "processadmin", "diskadmin",
                 "dbcreator", "bulkadmin")] + [ColInfo("loginname", SYSNAME)]
     rows = []
-    for l in visible_logins(server, session):
+    for l in security.visible_logins(server, session):
         rows.append([l.sid, 9, l.created, l.modified, l.modified, 0, 0, 0, 0, 0, l.name, l.default_database,
                      None, l.default_language, 0, 1, 0, 0, 0] + _role_flags(l) + [l.name])
     return cols, rows
@@ -147,7 +133,7 @@ def server_principals(server, db, session):
     for role, pid in sorted(catalog.ROLE_IDS.items(), key=lambda kv: kv[1]):
         rows.append([role, pid, bytes([pid]), "R", "SERVER_ROLE", None, created, created, None, None, None,
                      1, 0 if role == "public" else 1])
-    for l in visible_logins(server, session):
+    for l in security.visible_logins(server, session):
         rows.append([l.name, l.principal_id, l.sid, "S", "SQL_LOGIN", 0, l.created, l.modified,
                      l.default_database, l.default_language, None, None, 0])
     rows.sort(key=lambda r: r[1])
@@ -164,7 +150,7 @@ def server_role_members(server, db, session):
     cols = [ColInfo("role_principal_id", INT, False), ColInfo("member_principal_id", INT, False)]
     rows = []
     # one's own memberships; all of them with securityadmin (or sysadmin)
-    members = visible_logins(server, session) if sees_all_logins(session) else [session.login]
+    members = security.visible_logins(server, session) if security.sees_all_logins(session) else [session.login]
     for l in members:
         for role in sorted(l.roles, key=lambda r: catalog.ROLE_IDS[r]):
             rows.append([catalog.ROLE_IDS[role], l.principal_id])

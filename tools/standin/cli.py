@@ -13,6 +13,8 @@ import threading
 
 from . import catalog, sqltypes, tls
 from .errors import MESSAGES
+from .browser import Browser
+from .builtins import PRODUCT_VERSION
 from .server import Faults, StandinServer, Transcript
 
 log = logging.getLogger("standin")
@@ -67,6 +69,13 @@ def parse_args(argv):
     p.add_argument("--tls-cert", metavar="PEM", help="certificate for TLS (default: a self-signed one made at "
                                                     "start with the openssl command)")
     p.add_argument("--tls-key", metavar="PEM", help="private key of --tls-cert")
+    p.add_argument("--instance", metavar="NAME",
+                   help="named instance: answer as SQL Server Browser (SSRP over UDP) for this instance with the "
+                        "TCP port; @@SERVICENAME and SERVERPROPERTY('InstanceName') give it")
+    p.add_argument("--browser-port", type=int, default=1434, metavar="N",
+                   help="UDP port of the Browser answers with --instance (default 1434; 0 picks a free one)")
+    p.add_argument("--browser-ready-file", metavar="F",
+                   help="with --instance: once the Browser listens, its UDP port is written to F")
     p.add_argument("-v", "--verbose", action="store_true", help="log every batch and RPC to stderr")
     args = p.parse_args(argv)
     rules = []
@@ -80,6 +89,11 @@ def parse_args(argv):
             message = template.replace("%s", rule[0])
         rules.append((rule[0], number, message))
     args.fail_rules = rules
+    if args.instance is not None and not (0 < len(args.instance.encode("ascii", "replace")) <= 16 and
+                                          args.instance.replace("_", "").replace("$", "").isalnum()):
+        p.error("--instance: 1 to 16 letters, digits, _ or $")
+    if (args.browser_port != 1434 or args.browser_ready_file) and args.instance is None:
+        p.error("--browser-port and --browser-ready-file go with --instance")
     if (args.tls_cert is None) != (args.tls_key is None):
         p.error("--tls-cert and --tls-key go together")
     if args.tls_cert and args.encryption == "off":
@@ -95,6 +109,7 @@ def main(argv=None):
                         format="standin: %(message)s", stream=sys.stderr)
     collation = sqltypes.COLLATIONS[args.collation.lower()]
     state = catalog.Server(args.sa_password, collation, args.state_file, args.server_name)
+    state.instance = args.instance
     faults = Faults(args.fail_rules, args.drop_after, args.delay_ms)
     try:
         encryption = tls.Encryption(args.encryption, args.tls_cert, args.tls_key, args.server_name)
@@ -107,6 +122,19 @@ def main(argv=None):
         encryption.close()
         log.error("cannot listen on %s:%s: %s", args.host, args.port, e)
         return 1
+    browser = None
+    if args.instance:
+        try:
+            browser = Browser(args.host, args.browser_port, args.server_name, args.instance, srv.port,
+                              PRODUCT_VERSION, args.allow_remote)
+        except OSError as e:
+            srv.stop()
+            log.error("cannot answer as SQL Server Browser on UDP %s:%s: %s", args.host, args.browser_port, e)
+            return 1
+        browser.start()
+        log.info("answering as SQL Server Browser for instance %s on UDP port %d", args.instance, browser.port)
+        if args.browser_ready_file:
+            write_atomically(args.browser_ready_file, "%d\n" % browser.port)
     stop = threading.Event()
 
     def on_signal(signum, frame):
@@ -122,6 +150,13 @@ def main(argv=None):
         while not stop.wait(0.5):
             pass
     finally:
+        if browser is not None:
+            browser.stop()
+            if args.browser_ready_file:
+                try:
+                    os.remove(args.browser_ready_file)
+                except OSError:
+                    pass
         srv.stop()
         if args.ready_file:
             try:

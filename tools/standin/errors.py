@@ -20,6 +20,7 @@ MESSAGES = {
     119: (15, "Must pass parameter number %s and subsequent parameters as '@name = value'. After the form "
               "'@name = value' has been used, all subsequent parameters must be passed in the form "
               "'@name = value'.", STATEMENT),
+    1001: (16, "Line %s: Length or precision specification %s is invalid.", COMPILE),
     131: (15, "The size (%s) given to the column '%s' exceeds the maximum allowed for any data type (8000).",
           COMPILE),
     259: (16, "Ad hoc updates to system catalogs are not allowed.", STATEMENT),
@@ -132,6 +133,7 @@ MESSAGES = {
     15033: (16, "'%s' is not a valid official language name.", STATEMENT),
     15118: (16, "Password validation failed. The password does not meet the operating system policy "
                 "requirements because it is not complex enough.", STATEMENT),
+    15405: (11, "Cannot use the special principal '%s'.", STATEMENT),
     15151: (16, "Cannot %s the %s '%s', because it does not exist or you do not have permission.", STATEMENT),
     15247: (16, "User does not have permission to perform this action.", STATEMENT),
     15401: (11, "Windows NT user or group '%s' not found. Check the name again.", STATEMENT),

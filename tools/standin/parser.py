@@ -526,6 +526,9 @@ class Parser:
                 if not self.accept_op(","):
                     break
             self.expect_op(")")
+            if (args and args[0] == 0 and type_name.lower() in
+                    ("char", "varchar", "nchar", "nvarchar", "binary", "varbinary", "decimal", "numeric")):
+                raise SqlError(1001, tok.line, 0, line=tok.line)
         typ = sqltypes.make_type(type_name, args)
         if typ is None:
             raise SqlError(2715, position, type_name, line=tok.line)

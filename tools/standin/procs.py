@@ -1,7 +1,8 @@
 """System stored procedures: logins and server roles, sp_executesql and prepared statements."""
 
-from . import catalog, sqltypes
+from . import catalog, parser as P, security, sqltypes
 from .errors import SqlError
+from .session import Scope
 from .sqltypes import SqlType
 
 REQUIRED = object()
@@ -62,59 +63,17 @@ def bind_arguments(proc, args):
 
 # -- logins and roles ---------------------------------------------------------------------------------------
 
-def _require(ex, role, error):
-    if not ex.session.is_member(role):
-        raise error
-
-
-def _policy_ok(password):
-    if len(password) < 8:
-        return False
-    kinds = [any(c.islower() for c in password), any(c.isupper() for c in password),
-             any(c.isdigit() for c in password), any(not c.isalnum() for c in password)]
-    return sum(kinds) >= 3
-
-
-def add_login(ex, name, password, defdb, language, check_policy=False):
-    server = ex.server
-    _require(ex, "securityadmin", SqlError(15247))
-    if not name or len(name) > 128 or "\\" in name:
-        raise SqlError(15007, name or "")
-    if server.login(name) is not None:
-        raise SqlError(15025, name)
-    db = server.database(defdb or "master")
-    if db is None:
-        raise SqlError(15010, defdb)
-    lang = server.language(language) if language else server.language("us_english")
-    if lang is None:
-        raise SqlError(15033, language)
-    if check_policy and not _policy_ok(password or ""):
-        raise SqlError(15118)
-    server.add_login(name, password or "", db.name, lang[1])
-
 
 def sp_addlogin(ex, scope, v, args, outputs):
-    add_login(ex, v["@loginame"], v["@passwd"], v["@defdb"], v["@deflanguage"])
+    security.add_login(ex, v["@loginame"], v["@passwd"], v["@defdb"], v["@deflanguage"])
     return 0
-
-
-def drop_login(ex, name):
-    server = ex.server
-    login = server.login(name)
-    if not ex.session.is_member("securityadmin") or login is None or login.name == "sa":
-        raise SqlError(15151, "drop", "login", name)
-    for other in server.live_sessions():
-        if other.login is login:
-            raise SqlError(15434, text="Could not drop login '%s' as the user is currently logged in." % name)
-    del server.logins[server.fold(login.name)]
-    server.dirty = True
 
 
 def sp_droplogin(ex, scope, v, args, outputs):
     name = v["@loginame"]
     if ex.server.login(name) is None:
         raise SqlError(15007, name)
-    drop_login(ex, name)
+    security.drop_login(ex, name)
     return 0
 
 
@@ -149,46 +108,13 @@ def sp_defaultdb(ex, scope, v, args, outputs):
     return 0
 
 
-def _role(ex, role, action):
-    if role is None or role.lower() not in catalog.FIXED_ROLES:
-        raise SqlError(15151, action, "server role", role or "")
-    role = role.lower()
-    if not ex.session.is_member(role):
-        raise SqlError(15151, action, "server role", role)
-    return role
-
-
-def add_role_member(ex, name, role, via_procedure=False):
-    role = _role(ex, role, "alter")
-    login = ex.server.login(name or "")
-    if login is None:
-        if via_procedure:
-            raise SqlError(15401, name)
-        raise SqlError(15151, "add member", "login", name)
-    if role not in login.roles:
-        login.roles.add(role)
-        ex.server.dirty = True
-
-
-def drop_role_member(ex, name, role):
-    role = _role(ex, role, "alter")
-    login = ex.server.login(name or "")
-    if login is None:
-        raise SqlError(15151, "drop member", "login", name)
-    if login.name == "sa" and role == "sysadmin":
-        raise SqlError(15405, text="Cannot use the special principal 'sa'.")
-    if role in login.roles:
-        login.roles.discard(role)
-        ex.server.dirty = True
-
-
 def sp_addsrvrolemember(ex, scope, v, args, outputs):
-    add_role_member(ex, v["@loginame"], v["@rolename"], via_procedure=True)
+    security.add_role_member(ex, v["@loginame"], v["@rolename"], via_procedure=True)
     return 0
 
 
 def sp_dropsrvrolemember(ex, scope, v, args, outputs):
-    drop_role_member(ex, v["@loginame"], v["@rolename"])
+    security.drop_role_member(ex, v["@loginame"], v["@rolename"])
     return 0
 
 
@@ -196,8 +122,6 @@ def sp_dropsrvrolemember(ex, scope, v, args, outputs):
 
 def _run_parameterized(ex, scope, text, declarations, args, first, outputs):
     """Runs text in a scope of its own with the declared parameters bound from args[first:]."""
-    from . import parser as P
-    from .engine import Scope
     try:
         decls = P.parse_param_declarations(declarations or "")
     except SqlError as e:
@@ -310,6 +234,10 @@ PROCEDURES = {p.name: p for p in [
 
 # RPC procedure ids of the TDS protocol.
 PROC_IDS = {10: "sp_executesql", 11: "sp_prepare", 12: "sp_execute", 13: "sp_prepexec", 15: "sp_unprepare"}
+
+
+# Procedures that run T-SQL text of the caller's: they take the server lock statement by statement.
+TEXT_RUNNERS = {"sp_executesql", "sp_prepexec", "sp_execute", "sp_prepare", "sp_unprepare"}
 
 
 def find(parts, fold):

@@ -11,6 +11,7 @@ import traceback
 
 from . import engine, parser, procs, tds, tls
 from .errors import MESSAGES, SqlError
+from .session import DONE_ERROR, DONE_MORE, Abort, Scope, Session
 
 log = logging.getLogger("standin")
 
@@ -232,7 +233,7 @@ class Connection:
                 failure.append(SqlError(18456, lg.username))
                 for e in failure:
                     w.message(e.number, 1, e.severity, e.text, 1, "", True)
-                w.done("DONE", engine.DONE_ERROR, 0, 0)
+                w.done("DONE", DONE_ERROR, 0, 0)
                 self.io.send_message(w.finish())
                 self.server.transcript.write(self.spid, "login", user=lg.username, ok=False,
                                              encryption=self.encryption,
@@ -264,16 +265,15 @@ class Connection:
         return True
 
     def _new_session(self, login, database, language):
-        session = engine.Session(self.state, login, self.spid, database, language)
+        session = Session(self.state, login, self.spid, database, language)
         session.peer_gone = self.peer_gone
         session.disconnect = self.close
         self.state.sessions[self.spid] = session
         return session
 
-    @staticmethod
-    def _can_open(login, db):
+    def _can_open(self, login, db):
         return ("sysadmin" in login.roles or db.name.lower() in ("master", "tempdb", "msdb") or
-                db.owner.lower() == login.name.lower())
+                self.state.fold(db.owner) == self.state.fold(login.name))
 
     # -- requests -----------------------------------------------------------------------------------------
 
@@ -305,7 +305,7 @@ class Connection:
             elif ptype == tds.TRANSACTION:
                 e = SqlError(40517, "transaction manager request")
                 w.message(e.number, 1, e.severity, e.text, 1, "", True)
-                w.done("DONE", engine.DONE_ERROR, 0, 0)
+                w.done("DONE", DONE_ERROR, 0, 0)
                 reply = w.finish()
                 self.server.transcript.write(self.spid, "transaction", outcome=self._outcome(w))
             else:
@@ -345,22 +345,25 @@ class Connection:
                 "rowcounts": w.counts}
 
     def _run(self, w, action, description):
-        """Runs one request under the server lock; an internal fault becomes an error the client sees."""
+        """Runs one request; an internal fault becomes an error the client sees.
+
+        The request takes the server lock only for its statements, one at a time (see the executor), so a
+        long batch does not hold up logins or the statements of other connections."""
         state = self.state
+        try:
+            action()
+        except Abort:
+            pass
+        except SqlError as e:
+            w.message(e.number, e.state, e.severity, e.text, e.line or 1, e.proc, True)
+            w.done("DONE", DONE_ERROR | DONE_MORE, 0, 0)
+        except Exception:  # a fault of the stand-in itself: report it, keep serving
+            log.error("connection %d: internal error in %s\n%s", self.spid, description,
+                      traceback.format_exc())
+            w.message(50000, 1, 16, "Internal error in the stand-in server: %s" %
+                      traceback.format_exc(limit=1).strip().splitlines()[-1], 1, "", True)
+            w.done("DONE", DONE_ERROR | DONE_MORE, 0, 0)
         with state.lock:
-            try:
-                action()
-            except engine.Abort:
-                pass
-            except SqlError as e:
-                w.message(e.number, e.state, e.severity, e.text, e.line or 1, e.proc, True)
-                w.done("DONE", engine.DONE_ERROR | engine.DONE_MORE, 0, 0)
-            except Exception:  # a fault of the stand-in itself: report it, keep serving
-                log.error("connection %d: internal error in %s\n%s", self.spid, description,
-                          traceback.format_exc())
-                w.message(50000, 1, 16, "Internal error in the stand-in server: %s" %
-                          traceback.format_exc(limit=1).strip().splitlines()[-1], 1, "", True)
-                w.done("DONE", engine.DONE_ERROR | engine.DONE_MORE, 0, 0)
             try:
                 state.save()
             except OSError as e:
@@ -372,7 +375,7 @@ class Connection:
         failure = self.server.faults.failure_for(text)
         if failure is not None:
             w.message(failure.number, 1, failure.severity, failure.text, 1, "", True)
-            w.done("DONE", engine.DONE_ERROR, 0, 0)
+            w.done("DONE", DONE_ERROR, 0, 0)
         else:
             ex = engine.Executor(self.session, w)
             self._run(w, lambda: ex.run_batch(text), "a batch")
@@ -388,7 +391,7 @@ class Connection:
             failure = self.server.faults.failure_for("\n".join(texts))
             if failure is not None:
                 w.message(failure.number, 1, failure.severity, failure.text, 1, "", True)
-                w.done("DONEPROC", engine.DONE_ERROR | engine.DONE_MORE, 0, 0)
+                w.done("DONEPROC", DONE_ERROR | DONE_MORE, 0, 0)
             else:
                 ex = engine.Executor(self.session, w)
                 self._run(w, lambda: run_rpc(ex, name, call.params), "an RPC")
@@ -400,7 +403,7 @@ class Connection:
 
 def run_rpc(ex, name, params):
     """One RPC call: the procedure's results, RETURNSTATUS, a RETURNVALUE per OUTPUT parameter, DONEPROC."""
-    scope = engine.Scope(0)
+    scope = Scope(0)
     try:
         parts = parser.parse_name(name.strip())
     except SqlError:
@@ -410,12 +413,12 @@ def run_rpc(ex, name, params):
         status, outputs = ex.call_procedure(parts, args, scope, 1, rpc=True)
     except SqlError as e:
         ex.emit_error(e, scope)
-        ex.sink.done("DONEPROC", engine.DONE_ERROR | engine.DONE_MORE, 0, 0)
+        ex.sink.done("DONEPROC", DONE_ERROR | DONE_MORE, 0, 0)
         return
-    except engine.Abort:
-        ex.sink.done("DONEPROC", engine.DONE_ERROR | engine.DONE_MORE, 0, 0)
+    except Abort:
+        ex.sink.done("DONEPROC", DONE_ERROR | DONE_MORE, 0, 0)
         return
     for k, value in outputs:
         n, _, typ, _ = params[k]
         ex.sink.return_value(k, n, typ, value)
-    ex.sink.done("DONEPROC", engine.DONE_MORE, 0, 0)
+    ex.sink.done("DONEPROC", DONE_MORE, 0, 0)

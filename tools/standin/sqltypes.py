@@ -9,6 +9,8 @@ collation, like SQL Server does; they are turned into str when an expression rea
 import datetime
 import decimal
 import re
+import threading
+import unicodedata
 
 from .errors import SqlError
 
@@ -31,8 +33,23 @@ class Collation:
                       ((self.lcid >> 16) & 0x0F) | (self.flags << 4), 0, self.sort_id])
 
     def encode(self, text):
-        """Text to bytes of the code page; characters the code page lacks become '?', as on SQL Server."""
-        return text.encode(self.codepage, errors="replace")
+        """Text to bytes of the code page. A character the code page lacks is stored as Windows' best fit
+        does it: the letter without its accent or dot (İ -> I, Ş -> S, ı -> i), else '?'."""
+        try:
+            return text.encode(self.codepage)
+        except UnicodeEncodeError:
+            return "".join(_best_fit(c, self.codepage) for c in text).encode(self.codepage, errors="replace")
+
+    def sort_key(self, text):
+        """Key that orders and compares text as the collation does: case-insensitive, accent-sensitive;
+        under Turkish rules the letters come in the Turkish alphabet's order (... C Ç D ... G Ğ H I İ J ...
+        O Ö P ... S Ş T U Ü V ...), I and ı being one letter and İ and i another."""
+        primary, secondary = [], []
+        for c in text:
+            p, a = _weights(c, self.turkish)
+            primary.append(p)
+            secondary.append(a)
+        return tuple(primary), tuple(secondary)
 
     def decode(self, data):
         return data.decode(self.codepage, errors="replace")
@@ -63,6 +80,49 @@ def codepage_of_wire_collation(raw):
         return "cp1252"   # the SQL_* collations that clients send are Latin1 ones
     lcid = raw[0] | (raw[1] << 8) | ((raw[2] & 0x0F) << 16)
     return _LCID_CODEPAGES.get(lcid, "cp1252")
+
+
+_TURKISH_LETTERS = "abcçdefgğhıijklmnoöpqrsştuüvwxyz"
+_OTHER_LETTERS = "abcdefghijklmnopqrstuvwxyz"
+_BEST_FIT_EXTRA = {"ı": "i", "ø": "o", "Ø": "O", "đ": "d", "Đ": "D", "ł": "l", "Ł": "L", "ß": "ss"}
+
+
+def _best_fit(c, codepage):
+    try:
+        c.encode(codepage)
+        return c
+    except UnicodeEncodeError:
+        pass
+    if c in _BEST_FIT_EXTRA:
+        return _BEST_FIT_EXTRA[c]
+    base = "".join(ch for ch in unicodedata.normalize("NFD", c) if not unicodedata.combining(ch))
+    try:
+        base.encode(codepage)
+        return base or "?"
+    except UnicodeEncodeError:
+        return "?"
+
+
+def _weights(c, turkish):
+    """(primary, accent) weights of one character: punctuation and blanks before digits before letters."""
+    lower = fold(c, turkish)
+    letters = _TURKISH_LETTERS if turkish else _OTHER_LETTERS
+    k = letters.find(lower) if len(lower) == 1 else -1
+    if k >= 0:
+        return 1000 + k * 10, 0
+    decomposed = unicodedata.normalize("NFD", lower)
+    base = decomposed[0] if decomposed else lower
+    accent = sum(ord(ch) for ch in decomposed[1:])
+    if turkish and base == "i" and accent:
+        base = "i"                  # î: the dotted i with a circumflex
+    k = letters.find(base)
+    if k >= 0:
+        return 1000 + k * 10, accent
+    if base.isdigit():
+        return 500 + int(unicodedata.digit(base, 0)), accent
+    if base.isalpha():
+        return 2000 + ord(base), accent      # letters of other scripts after the Latin ones
+    return ord(base) % 500, accent
 
 
 def fold(text, turkish=True):
@@ -259,19 +319,35 @@ _DATE_PATTERNS = [
 ]
 
 
-def parse_datetime(text, dateformat="mdy"):
+_SESSION = threading.local()
+
+
+def set_dateformat(order):
+    """The DATEFORMAT of the session this thread serves (SET DATEFORMAT, SET LANGUAGE, the login's language)."""
+    _SESSION.dateformat = order
+
+
+def parse_datetime(text, dateformat=None):
+    """A string as datetime. yyyymmdd is always year, month, day; in the other numeric forms month and day
+    come in the order of DATEFORMAT, also after a leading year (so '2024-02-01' is 2 January under dmy,
+    as for SQL Server's datetime)."""
+    if dateformat is None:
+        dateformat = getattr(_SESSION, "dateformat", "mdy")
+    month_first = dateformat.replace("y", "") == "md"
     text = text.strip()
-    for pattern, order in _DATE_PATTERNS:
+    for k, (pattern, order) in enumerate(_DATE_PATTERNS):
         m = pattern.match(text)
         if not m:
             continue
         g = m.groups()
-        if order == "ymd":
+        if k == 0 or (order == "ymd" and month_first):
             y, mo, d = int(g[0]), int(g[1]), int(g[2])
-        elif dateformat == "dmy":
-            d, mo, y = int(g[0]), int(g[1]), int(g[2])
-        else:
+        elif order == "ymd":
+            y, d, mo = int(g[0]), int(g[1]), int(g[2])
+        elif month_first:
             mo, d, y = int(g[0]), int(g[1]), int(g[2])
+        else:
+            d, mo, y = int(g[0]), int(g[1]), int(g[2])
         hh, mm, ss = int(g[3] or 0), int(g[4] or 0), int(g[5] or 0)
         frac = g[6] or "0"
         micro = int((frac + "000000")[:6])

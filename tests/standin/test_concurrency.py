@@ -1,0 +1,61 @@
+"""Connections work side by side: a long batch on one connection does not hold up a login and statements
+on others. The long batch is long by its amount of work, and the check is on order, not on time: the batch
+counts, in its last statement, the rows other connections inserted once they had seen it start.
+"""
+
+import os
+import sys
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import sqlclients  # noqa: E402
+import tdsclient  # noqa: E402
+from sqlclients import tsql  # noqa: E402
+
+STATEMENTS = 20000   # a batch of about 1.6 MB that keeps the server busy for a few seconds
+POLLS = 100000       # bound of the wait for the long batch to start running
+
+
+class SideBySideTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        sqlclients.need("tsql")
+        cls.server = sqlclients.Server()
+
+    def connect(self, database):
+        c = tdsclient.Client(self.server.host, self.server.port)
+        self.addCleanup(c.close)
+        c.prelogin(tdsclient.ENCRYPT_NOT_SUP)
+        self.assertEqual(c.login(self.server.user, self.server.password, database).errors, [])
+        return c
+
+    def test_a_login_and_statements_run_while_a_long_batch_is_at_work(self):
+        db = sqlclients.unique_name("KYANYANA")
+        r = tsql(self.server, "CREATE DATABASE {d}\ngo\nCREATE TABLE {d}.dbo.T (A int NULL)\ngo\n".format(d=db))
+        self.assertEqual(r.messages(), [], r.stderr)
+        self.addCleanup(tsql, self.server, "DROP DATABASE %s\ngo\n" % db)
+        long_one, watcher = self.connect(db), self.connect(db)
+        # The long batch marks its start with a row 0, works, and at its end counts the rows that other
+        # connections added meanwhile. Under one lock for whole batches they could add none.
+        text = ("SET NOCOUNT ON\nDECLARE @n int\nINSERT INTO T VALUES (0)\n" +
+                "SELECT @n = count(*) FROM T WHERE A > 0\n" * STATEMENTS +
+                "SELECT @n = count(*) FROM T WHERE A > 0\nPRINT 'added meanwhile: ' + CONVERT(varchar(10), @n)\n")
+        long_one.send(tdsclient.SQL_BATCH, tdsclient.ALL_HEADERS + text.encode("utf-16-le"))
+        for _ in range(POLLS):
+            reply = watcher.batch("IF EXISTS (SELECT * FROM T WHERE A = 0) BEGIN INSERT INTO T VALUES (1) "
+                                  "PRINT 'started' END")
+            self.assertEqual(reply.errors, [])
+            if (0, "started") in reply.infos:
+                break
+        else:
+            self.fail("the long batch did not start")
+        # a new connection: its login and its insert also come before the long batch ends
+        r = tsql(self.server, "INSERT INTO %s.dbo.T VALUES (2)\ngo\n" % db)
+        self.assertEqual(r.messages(), [], r.stderr)
+        reply = long_one.read_reply()
+        self.assertEqual(reply.errors, [])
+        self.assertEqual(reply.infos, [(0, "added meanwhile: 2")])
+
+
+if __name__ == "__main__":
+    sqlclients.main()

@@ -1,0 +1,158 @@
+"""Logins and server roles: who may do what, who sees which principals."""
+
+from . import catalog
+from .errors import SqlError
+
+
+def sees_all_logins(session):
+    """ALTER ANY LOGIN (sysadmin, securityadmin) shows every login; others see themselves and sa."""
+    return session.is_member("securityadmin")
+
+
+def visible_logins(server, session):
+    """The logins the session may see, by principal_id: every one with ALTER ANY LOGIN, else only its own
+    login and the system login sa."""
+    logins = sorted(server.logins.values(), key=lambda l: l.principal_id)
+    if sees_all_logins(session):
+        return logins
+    return [l for l in logins if l is session.login or l.name == "sa"]
+
+
+def _require(ex, role, error):
+    if not ex.session.is_member(role):
+        raise error
+
+
+def _policy_ok(password):
+    if len(password) < 8:
+        return False
+    kinds = [any(c.islower() for c in password), any(c.isupper() for c in password),
+             any(c.isdigit() for c in password), any(not c.isalnum() for c in password)]
+    return sum(kinds) >= 3
+
+
+def add_login(ex, name, password, defdb, language, check_policy=False):
+    server = ex.server
+    _require(ex, "securityadmin", SqlError(15247))
+    if not name or len(name) > 128 or "\\" in name:
+        raise SqlError(15007, name or "")
+    if server.login(name) is not None or any(server.fold(r) == server.fold(name) for r in catalog.ROLE_IDS):
+        raise SqlError(15025, name)       # server roles are server principals too, public included
+    db = server.database(defdb or "master")
+    if db is None:
+        raise SqlError(15010, defdb)
+    lang = server.language(language) if language else server.language("us_english")
+    if lang is None:
+        raise SqlError(15033, language)
+    if check_policy and not _policy_ok(password or ""):
+        raise SqlError(15118)
+    server.add_login(name, password or "", db.name, lang[1])
+
+
+def drop_login(ex, name):
+    server = ex.server
+    login = server.login(name)
+    if not ex.session.is_member("securityadmin") or login is None or login.name == "sa":
+        raise SqlError(15151, "drop", "login", name)
+    for other in server.live_sessions():
+        if other.login is login:
+            raise SqlError(15434, text="Could not drop login '%s' as the user is currently logged in." % name)
+    del server.logins[server.fold(login.name)]
+    server.dirty = True
+
+
+def fixed_role(server, name):
+    """The fixed server role of that name compared under the server collation, or None (under
+    Turkish_CI_AS 'SYSADMIN' is not 'sysadmin': its I is the capital of dotless ı)."""
+    key = server.fold(name or "")
+    for role in catalog.FIXED_ROLES:
+        if server.fold(role) == key:
+            return role
+    return None
+
+
+def _role(ex, role, action):
+    found = fixed_role(ex.server, role)
+    if found is None:
+        raise SqlError(15151, action, "server role", role or "")
+    role = found
+    if not ex.session.is_member(role):
+        raise SqlError(15151, action, "server role", role)
+    return role
+
+
+def add_role_member(ex, name, role, via_procedure=False):
+    role = _role(ex, role, "alter")
+    login = ex.server.login(name or "")
+    if login is None:
+        if via_procedure:
+            raise SqlError(15401, name)
+        raise SqlError(15151, "add member", "login", name)
+    if login.name == "sa":
+        raise SqlError(15405, login.name)   # sa's memberships never change
+    if role not in login.roles:
+        login.roles.add(role)
+        ex.server.dirty = True
+
+
+def drop_role_member(ex, name, role):
+    role = _role(ex, role, "alter")
+    login = ex.server.login(name or "")
+    if login is None:
+        raise SqlError(15151, "drop member", "login", name)
+    if login.name == "sa":
+        raise SqlError(15405, login.name)
+    if role in login.roles:
+        login.roles.discard(role)
+        ex.server.dirty = True
+
+
+class Security:
+    """Login and role statements of the executor."""
+
+    def check_access(self, db):
+        s = self.session
+        if "sysadmin" in s.login.roles or db.name.lower() in ("master", "tempdb", "msdb"):
+            return
+        if self.server.fold(db.owner) == self.server.fold(s.login.name):
+            return
+        raise SqlError(916, s.login.name, db.name)
+
+    def do_CreateLogin(self, stmt, scope):
+        opts = stmt.options
+        add_login(self, stmt.name, opts.get("PASSWORD", ""), opts.get("DEFAULT_DATABASE", "master"),
+                        opts.get("DEFAULT_LANGUAGE"), check_policy=opts.get("CHECK_POLICY", True))
+        self.done(scope)
+
+    def do_AlterLogin(self, stmt, scope):
+        login = self.server.login(stmt.name)
+        if not self.session.is_member("securityadmin") or login is None:
+            if login is not None and self.server.fold(login.name) == self.server.fold(self.session.login.name) \
+                    and set(stmt.options) <= {"PASSWORD", "DEFAULT_LANGUAGE", "DEFAULT_DATABASE"}:
+                pass
+            else:
+                raise SqlError(15151, "alter", "login", stmt.name)
+        for key, value in stmt.options.items():
+            if key == "PASSWORD":
+                login.set_password(value)
+            elif key == "DEFAULT_DATABASE":
+                if self.server.database(value) is None:
+                    raise SqlError(15010, value)
+                login.default_database = self.server.database(value).name
+            elif key == "DEFAULT_LANGUAGE":
+                lang = self.server.language(value)
+                if lang is None:
+                    raise SqlError(15033, value)
+                login.default_language = lang[1]
+            elif key == "NAME":
+                raise SqlError(40517, "ALTER LOGIN WITH NAME")
+        login.modified = catalog.now()
+        self.server.dirty = True
+        self.done(scope)
+
+    def do_AlterServerRole(self, stmt, scope):
+        if stmt.add:
+            add_role_member(self, stmt.member, stmt.role)
+        else:
+            drop_role_member(self, stmt.member, stmt.role)
+        self.done(scope)
