@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
+#include <cstdio>
 #include <system_error>
 
 #include "shell/Exception.h"
@@ -52,13 +52,19 @@ void CreateFileWith(const std::string& path, std::string_view bytes) {
     auto fail = [&](int err) {
         throw EPlatformError("Cannot create file \"" + path + "\". " + std::strerror(err));
     };
+    // C streams, not iostreams: the locale machinery of <fstream> alone would add a third to
+    // the size of the Windows program.
     errno = 0;
-    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+#ifdef _WIN32
+    std::FILE* out = ::_wfopen(p.c_str(), L"wb");
+#else
+    std::FILE* out = std::fopen(p.c_str(), "wb");
+#endif
     if (!out) fail(errno ? errno : EACCES);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) {
-        const int err = errno ? errno : EIO;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+    const int writeErr = errno;
+    if (std::fclose(out) != 0 || !written) {
+        const int err = writeErr ? writeErr : (errno ? errno : EIO);
         std::error_code ec;
         fs::remove(p, ec);
         fail(err);

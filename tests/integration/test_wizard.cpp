@@ -417,5 +417,21 @@ TEST_F(WizardOnServer, SavingNeedsAnOpenConnectionAndWritesTheRememberedName) {
     EXPECT_EQ(w.Log().back(), "Server Bağlantı parametresi kaydedildi");
 }
 
+TEST_F(WizardOnServer, ACreateFlagOtherThanOneOnlyUpdatesEvenAMissingLogin) {
+    Wizard& w = Open(3);
+    w.database.dbFirma.Connect(server_.server, server_.user, server_.password);
+    w.form.SetLines("Memo1", {});
+    try {
+        w.ctl.ProvisionLogin("DURANIX", 2);
+        FAIL() << "the language of a missing login was set";
+    } catch (const db::EDBEngineError& e) {
+        const auto& r = e.Records();
+        EXPECT_TRUE(std::any_of(r.begin(), r.end(), [](const db::DiagRecord& d) { return d.nativeError == 15007; }))
+            << e.Message();
+    }
+    EXPECT_TRUE(w.Log().empty()) << "no login line, and no role granted after the failure";
+    EXPECT_EQ(Scalar("select count(*) as V from master..syslogins where name = 'DURANIX'"), "0");
+}
+
 }  // namespace
 }  // namespace kurdb
