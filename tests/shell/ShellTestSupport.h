@@ -60,6 +60,8 @@ public:
     void PutDword(Hive hive, const std::string& key, const std::string& name, std::uint32_t value);
     void PutExpandString(Hive hive, const std::string& key, const std::string& name,
                          const std::string& value);
+    // Lets the key (Linux: its whole hive) be opened for reading only.
+    void MakeReadOnly(Hive hive, const std::string& key);
 
 private:
     struct Impl;

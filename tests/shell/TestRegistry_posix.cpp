@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <stdexcept>
 
@@ -46,6 +48,10 @@ void TestRegistry::PutExpandString(Hive hive, const std::string& key, const std:
     }
     line += "00,00";
     impl_->PutLine(hive, key, line);
+}
+
+void TestRegistry::MakeReadOnly(Hive hive, const std::string& /*key: a file per hive*/) {
+    ::chmod(impl_->registry.HivePath(hive).c_str(), 0444);
 }
 
 }  // namespace kurdb::test

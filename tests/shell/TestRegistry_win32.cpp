@@ -1,7 +1,10 @@
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <atomic>
 #include <stdexcept>
+#include <vector>
 
 #include "ShellTestSupport.h"
 #include "shell/win32/WideString.h"
@@ -14,6 +17,7 @@ struct TestRegistry::Impl {
     HKEY lm = nullptr;
     HKEY cu = nullptr;
     std::unique_ptr<win32::Win32Registry> registry;
+    std::vector<std::pair<HKEY, std::wstring>> readOnly;
 
     Impl() {
         static std::atomic<int> counter{0};
@@ -28,6 +32,18 @@ struct TestRegistry::Impl {
     }
     ~Impl() {
         registry.reset();
+        // Writable again, or the tree could not be deleted.
+        PSECURITY_DESCRIPTOR sd = nullptr;
+        if (::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;KA;;;WD)", SDDL_REVISION_1, &sd, nullptr)) {
+            for (const auto& [root, key] : readOnly) {
+                HKEY k = nullptr;
+                if (::RegOpenKeyExW(root, key.c_str(), 0, WRITE_DAC, &k) == ERROR_SUCCESS) {
+                    ::RegSetKeySecurity(k, DACL_SECURITY_INFORMATION, sd);
+                    ::RegCloseKey(k);
+                }
+            }
+            ::LocalFree(sd);
+        }
         ::RegCloseKey(lm);
         ::RegCloseKey(cu);
         ::RegDeleteTreeW(HKEY_CURRENT_USER, base.c_str());
@@ -58,6 +74,22 @@ void TestRegistry::PutExpandString(Hive hive, const std::string& key, const std:
                                    const std::string& value) {
     const std::wstring w = win32::Wide(value);
     impl_->Put(hive, key, name, REG_EXPAND_SZ, w.c_str(), static_cast<DWORD>((w.size() + 1) * sizeof(wchar_t)));
+}
+
+void TestRegistry::MakeReadOnly(Hive hive, const std::string& key) {
+    HKEY k = nullptr;
+    const HKEY root = hive == Hive::LocalMachine ? impl_->lm : impl_->cu;
+    if (::RegOpenKeyExW(root, win32::Wide(key).c_str(), 0, KEY_ALL_ACCESS, &k) != ERROR_SUCCESS)
+        throw std::runtime_error("cannot open " + key);
+    // Everyone may read, nobody may write; no inherited entries.
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;KR;;;WD)", SDDL_REVISION_1, &sd, nullptr))
+        throw std::runtime_error("cannot build the security descriptor");
+    const LONG rc = ::RegSetKeySecurity(k, DACL_SECURITY_INFORMATION, sd);
+    ::LocalFree(sd);
+    ::RegCloseKey(k);
+    if (rc != ERROR_SUCCESS) throw std::runtime_error("cannot protect " + key);
+    impl_->readOnly.emplace_back(root, win32::Wide(key));
 }
 
 }  // namespace kurdb::test

@@ -10,6 +10,7 @@ Paths:
                       an If-Modified-Since at or after that time
   /newer/NAME         the same bytes, Last-Modified now
   /flaky/KEY/N/NAME   drops the first N connections for KEY without an answer, then as /files
+  /stall/NAME         headers and the first bytes of /files, then nothing for a minute
   /count/PATH         how many requests PATH has had, as text
   anything else       404
 """
@@ -67,6 +68,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_body(MODIFIED)
         elif parts[0] == "newer" and len(parts) == 2:
             self.send_body(email.utils.formatdate(time.time(), usegmt=True))
+        elif parts[0] == "stall" and len(parts) == 2:
+            self.send_response(200)
+            self.send_header("Content-Length", str(len(BODY)))
+            self.end_headers()
+            self.wfile.write(BODY[:100])
+            self.wfile.flush()
+            time.sleep(60)
+            self.close_connection = True
         elif parts[0] == "flaky" and len(parts) == 4 and parts[2].isdigit():
             seen = dropped.get(parts[1], 0)
             if seen < int(parts[2]):
@@ -89,6 +98,7 @@ def start(state):
         except FileNotFoundError:
             pass
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+    server.daemon_threads = True  # a stalled answer does not hold the server's end
     if os.fork():
         # The parent returns once the child has written the port: the server is listening.
         deadline = time.monotonic() + 30

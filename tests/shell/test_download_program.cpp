@@ -163,6 +163,14 @@ TEST_F(DownloadProgramTest, DroppedConnectionsAreTriedAgainUpToTheLimit) {
     EXPECT_FALSE(files::IsFile(dir.Join("two.exe")) && files::FileSize(dir.Join("two.exe")) != 0u);
 }
 
+TEST_F(DownloadProgramTest, ReadTimeoutEndsAStalledTransfer) {
+    // One try, one second without data: the program gives up long before the server goes on.
+    const std::string line = std::string(DownloadProgram()) + " " + host + "/stall/x.exe -O \"" +
+                             dir.Join("stalled.exe") + "\" -t1 -T1 -Y off";
+    EXPECT_NE(ExitStatus(line), 0);
+    EXPECT_NE(files::FileSize(dir.Join("stalled.exe")).value_or(0), Body().size());
+}
+
 TEST_F(DownloadProgramTest, MissingFileAndUnreachableServerFailTheProgramButNotTheDownload) {
     const std::string target = dir.Join("bde.exe");
     EXPECT_EQ(ExitStatus(DownloadCommandLine(DownloadProgram(), host + "/yok/bde.exe", target)), 8);

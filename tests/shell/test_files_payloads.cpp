@@ -7,6 +7,7 @@
 #include "shell/Exception.h"
 #include "shell/Files.h"
 #include "shell/Payloads.h"
+#include "shell/Platform.h"
 
 using namespace kurdb;
 using kurdb::test::ReadFile;
@@ -93,3 +94,18 @@ TEST(Payloads, WrittenOnceAndNeverOverwritten) {
     EXPECT_THROW(WritePayloadIfAbsent(kDownloaderPayload, dir.Join("yok/WGET.EXE")), EPlatformError);
 }
 #endif
+
+TEST(Files, ForceDirectoriesMakesEveryMissingParentAndReportsNothing) {
+    TempDir dir;
+    const char sep = NativePathRules().Separator();
+    const std::string deep = dir.Path() + sep + "Karvelisto" + sep + "Duranix Dorva" + sep;
+    files::ForceDirectories(deep);
+    EXPECT_TRUE(files::IsDirectory(dir.Join("Karvelisto")));
+    EXPECT_TRUE(files::IsDirectory(deep));
+    files::ForceDirectories(deep);  // already there
+    // A file in the way: no folder, no error.
+    WriteFile(dir.Join("dosya"), "x");
+    files::ForceDirectories(dir.Join("dosya") + sep + "alt");
+    EXPECT_FALSE(files::Exists(dir.Join("dosya") + sep + "alt"));
+    EXPECT_TRUE(files::IsFile(dir.Join("dosya")));
+}

@@ -67,6 +67,19 @@ TEST(RegistryHelpers, WritesReadBackAndKeepOtherValues) {
     EXPECT_EQ(RegReadString(reg, kInit, "MEMSIZE"), "128");
 }
 
+TEST(RegistryHelpers, KeyThatDoesNotOpenForWritingCountsAsAbsent) {
+    TestRegistry t;
+    IRegistry& reg = t.Get();
+    ASSERT_TRUE(reg.CreateKey(Hive::LocalMachine, kInitPath));
+    RegWriteString(reg, kInit, "MEMSIZE", "64");
+    t.MakeReadOnly(Hive::LocalMachine, kInitPath);
+    EXPECT_FALSE(RegKeyExists(reg, kInit));
+    EXPECT_TRUE(reg.KeyOpens(Hive::LocalMachine, kInitPath, Access::Read));
+    EXPECT_EQ(RegReadString(reg, kInit, "MEMSIZE"), "64");
+    RegWriteString(reg, kInit, "MEMSIZE", "128");  // does not open: nothing, no error
+    EXPECT_EQ(RegReadString(reg, kInit, "MEMSIZE"), "64");
+}
+
 TEST(RegistryHelpers, KeyAndValueNamesIgnoreLetterCase) {
     TestRegistry t;
     IRegistry& reg = t.Get();

@@ -94,7 +94,8 @@ TEST(SecondPageOnWindows, LinksOnTheDesktopAndInTheGroupAndASilentUpdaterStart) 
         ctl.FormCreate();
         form.SetActivePage("cxPage", 1);
 
-        // GUNCELDORVA is nowhere: the shell's "open" must neither ask nor report.
+        // GUNCELDORVA is nowhere: the shell's "open" must neither ask nor report (a dialog
+        // would hold the call).
         ctl.Click("Button1");
         EXPECT_TRUE(window.errors.empty());
         EXPECT_EQ(form.ActivePage("cxPage"), 2);
@@ -108,15 +109,6 @@ TEST(SecondPageOnWindows, LinksOnTheDesktopAndInTheGroupAndASilentUpdaterStart) 
         const auto reports = TargetAndDescription(group + "Liste Raporlar.lnk");
         EXPECT_EQ(reports.first, dir.Join("Duranix\\ZELVIA.exe"));
         EXPECT_EQ(reports.second, "Liste Raporlar");
-        std::size_t count = 0;
-        for (const auto& e : std::filesystem::directory_iterator(U8Path(group)))
-            count += e.path().extension() == ".lnk";
-        EXPECT_EQ(count, 4u);
-
-        // "Son" with "Yeni Firma Aç": the company-opening program is not there either.
-        form.SetChecked("cbFirmaAc", true);
-        ctl.Click("BitBtn2");
-        EXPECT_TRUE(window.errors.empty());
     }
     ::CoUninitialize();
 }

@@ -128,13 +128,6 @@ TEST(SecondPage, ProgramGroupNames) {
               "/a/Karvelisto/Duranix Şabcdefghijklmnopqrstuvwxyzabcd/");
 }
 
-TEST(SecondPage, EditionSeventeensBrandKeepsItsFirstLetter) {
-    SecondPage p(17);
-    p.ctl.Click("Button1");
-    EXPECT_TRUE(fs::is_directory(p.programs.path / "Karvelisto" / "Duranix Do dorivoda"));
-    EXPECT_EQ(p.processes.opened.at(0).first, "RADAZEVUZOR");
-}
-
 TEST(SecondPage, WithoutShortcutsOnlyTheUpdaterAndThePage) {
     SecondPage p;
     p.form.SetChecked("cbKisayol", false);

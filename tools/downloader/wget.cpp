@@ -167,6 +167,16 @@ struct Target {
     bool secure = false;
 };
 
+// The connect, send and read timeouts of a handle. Set on the request handle as well: Wine's
+// WinINet takes a request's read timeout from the request only.
+void SetTimeouts(HINTERNET handle, const Options& o) {
+    if (!o.timeoutSeconds) return;
+    DWORD ms = o.timeoutSeconds * 1000;
+    for (const DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT,
+                               INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT})
+        ::InternetSetOptionW(handle, option, &ms, sizeof ms);
+}
+
 Attempt FetchOnce(HINTERNET session, const Target& t, const std::wstring& file, const Options& o) {
     Handle connection(::InternetConnectW(session, t.host.c_str(), t.port, nullptr, nullptr,
                                          INTERNET_SERVICE_HTTP, 0, 0));
@@ -183,6 +193,7 @@ Attempt FetchOnce(HINTERNET session, const Target& t, const std::wstring& file, 
         Say(L"failed: %ls.\n", LastErrorText(::GetLastError()).c_str());
         return Attempt::Retry;
     }
+    SetTimeouts(request.Get(), o);
     std::wstring headers;
     FILETIME local{};
     const bool haveLocal = o.timestamping && FileTime(file, local);
@@ -330,12 +341,7 @@ int Fetch(const std::wstring& given, const Options& o) {
         Say(L"%ls\n", LastErrorText(::GetLastError()).c_str());
         return kGeneric;
     }
-    if (o.timeoutSeconds) {
-        DWORD ms = o.timeoutSeconds * 1000;
-        for (const DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT,
-                                   INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT})
-            ::InternetSetOptionW(session.Get(), option, &ms, sizeof ms);
-    }
+    SetTimeouts(session.Get(), o);
     for (unsigned attempt = 1;; ++attempt) {
         SYSTEMTIME now;
         ::GetLocalTime(&now);
