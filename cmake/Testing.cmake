@@ -41,16 +41,16 @@ function(kurdb_add_gtest name)
     set(tests ${name})
   else()
     gtest_discover_tests(${name} TEST_PREFIX "${name}." DISCOVERY_TIMEOUT 60
-      PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS "${ARG_LABELS}"
-                 FIXTURES_REQUIRED "${ARG_FIXTURES}" RESOURCE_LOCK "${ARG_RESOURCE_LOCK}")
-    if(ARG_ENVIRONMENT)
+      PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS "${ARG_LABELS}" RESOURCE_LOCK "${ARG_RESOURCE_LOCK}")
+    if(ARG_ENVIRONMENT OR ARG_FIXTURES)
       # gtest_discover_tests hands every list element of a property on as an argument of its
-      # own, which cuts an environment of several variables apart. Set it after discovery from
-      # an include file that CTest reads after the discovery's own.
+      # own, which cuts an environment of several variables (or several fixtures) apart. Set
+      # them after discovery from an include file that CTest reads after the discovery's own.
       set(env_file ${CMAKE_CURRENT_BINARY_DIR}/${name}_environment.cmake)
       file(WRITE ${env_file}
         "foreach(t IN LISTS ${name}_TESTS)\n"
-        "  set_tests_properties(\"\${t}\" PROPERTIES ENVIRONMENT \"${ARG_ENVIRONMENT}\")\n"
+        "  set_tests_properties(\"\${t}\" PROPERTIES ENVIRONMENT \"${ARG_ENVIRONMENT}\"\n"
+        "                       FIXTURES_REQUIRED \"${ARG_FIXTURES}\")\n"
         "endforeach()\n")
       set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${env_file})
     endif()

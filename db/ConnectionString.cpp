@@ -39,6 +39,10 @@ bool IsLocal(std::string_view host) {
 
 }  // namespace
 
+std::string FreeTdsHost(std::string_view typedHost) {
+    return IsLocal(typedHost) ? "127.0.0.1" : std::string(typedHost);
+}
+
 bool IsFreeTdsDriver(std::string_view driver) { return text::EqualsNoCase(driver, "FreeTDS"); }
 
 ServerName ParseServerName(std::string_view typed) {
@@ -64,7 +68,7 @@ std::string BuildConnectionString(std::string_view driver, std::string_view serv
     std::string out = "DRIVER=" + MicrosoftValue(driver) + ";";
     if (IsFreeTdsDriver(driver)) {
         const ServerName name = ParseServerName(server);
-        std::string host = IsLocal(name.host) ? "127.0.0.1" : name.host;
+        std::string host = FreeTdsHost(name.host);
         if (name.port.empty() && !name.instance.empty()) host += "\\" + name.instance;
         out += "Server=" + FreeTdsValue(host) + ";";
         if (!name.port.empty()) out += "Port=" + name.port + ";";

@@ -17,6 +17,9 @@ struct ServerName {
 };
 ServerName ParseServerName(std::string_view typed);
 
+// The host FreeTDS is given for a typed host: "(local)", "." and "" are this machine, 127.0.0.1.
+std::string FreeTdsHost(std::string_view typedHost);
+
 // "DRIVER={...};Server=...;UID=...;PWD=...;" plus the driver's encryption keywords.
 //
 // Microsoft drivers ("ODBC Driver 17/18 for SQL Server", "SQL Server Native Client 11.0",

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "db/ConnectionString.h"
+#include "shell/ServerBrowser.h"
 #include "shell/Text.h"
 
 namespace kurdb::db {
@@ -144,6 +145,22 @@ std::string DatabaseSession::ParamValue(std::string_view key) const {
     return {};
 }
 
+std::string DatabaseSession::ReachableServer(const std::string& driver, const std::string& server) {
+    if (!IsFreeTdsDriver(driver)) return server;  // Microsoft's drivers ask the Browser themselves
+    const ServerName name = ParseServerName(server);
+    if (name.instance.empty() || !name.port.empty()) return server;  // a port wins: no question
+    // FreeTDS would ask too, but waits longer than a login may take and then names neither the
+    // instance nor the server.
+    const auto port = FindInstancePort(FreeTdsHost(name.host), name.instance);
+    if (!port) {
+        std::string text(texts::kInstanceNotFound);
+        text.replace(text.find("%s"), 2, name.instance);
+        text.replace(text.find("%s"), 2, name.host.empty() ? "(local)" : name.host);
+        throw EDBEngineError(text);
+    }
+    return name.host + "," + std::to_string(*port);
+}
+
 void DatabaseSession::Connect(const std::string& server, const std::string& user,
                               const std::string& password) {
     if (IsConnected()) throw EDatabaseError(name_, texts::kDatabaseOpen);
@@ -154,7 +171,8 @@ void DatabaseSession::Connect(const std::string& server, const std::string& user
     SQLHENV env = engine_.Environment();
     const std::string driver = engine_.SqlServerDriver();
     std::u16string connection = text::Utf8ToUtf16(BuildConnectionString(
-        driver, ParamValue("SERVER NAME"), ParamValue("USER NAME"), ParamValue("PASSWORD")));
+        driver, ReachableServer(driver, ParamValue("SERVER NAME")), ParamValue("USER NAME"),
+        ParamValue("PASSWORD")));
     if (connection.size() >= static_cast<std::size_t>(std::numeric_limits<SQLSMALLINT>::max()))
         throw EDBEngineError("Bağlantı bilgileri çok uzun");
 

@@ -60,6 +60,10 @@ public:
 
 private:
     std::string ParamValue(std::string_view key) const;
+    // The server name the driver is given: with FreeTDS, "host\instance" without a port becomes
+    // "host,port" from the SQL Server Browser's answer. Throws EDBEngineError naming the
+    // instance and the server when no Browser answers for it.
+    static std::string ReachableServer(const std::string& driver, const std::string& server);
 
     std::string name_;
     std::string connectionName_;

@@ -82,6 +82,11 @@ inline constexpr std::string_view kFieldNotFound = "Field '%s' not found";
 inline constexpr std::string_view kDatabaseOpen = "Bu işlem açık veritabanında gerçekleştirilemez";
 // A statement run while its connection is closed, or on a component bound to no connection.
 inline constexpr std::string_view kNotConnected = "Veritabanı bağlantısı açık değil";
+// A named instance whose port no SQL Server Browser gave; first the instance, then the server.
+inline constexpr std::string_view kInstanceNotFound =
+    "'%s' SQL Server örneği '%s' sunucusunda bulunamadı: SQL Server Browser (UDP 1434) bu örneğin "
+    "portunu bildirmedi.\r\nÖrnek adını, sunucunun açık ve erişilebilir olduğunu, SQL Server Browser "
+    "hizmetinin çalıştığını denetleyin ya da portu sunucu adının sonuna yazın (sunucu\\örnek,port).";
 }  // namespace texts
 
 // `pattern` with its "%s" replaced by `name`.

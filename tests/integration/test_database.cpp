@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 
 #include "TestServer.h"
 #include "app/ErrorBox.h"
@@ -112,6 +113,63 @@ TEST_F(Connection, WrongPasswordShowsTheServersMessage) {
     }
     EXPECT_FALSE(c.dbFirma.IsConnected());
     EXPECT_EQ(c.dbFirma.Params()[2], "PASSWORD=" + server_.password + "-yanlis");
+}
+
+// Named instances: "host\instance" is reached through the SQL Server Browser's answer.
+class NamedInstance : public testing::Test {
+protected:
+    void SetUp() override {
+        instance_ = test::FindTestInstance();
+        if (instance_.skip) GTEST_SKIP() << instance_.missing;
+        ASSERT_TRUE(instance_.missing.empty()) << instance_.missing;
+    }
+    std::string InstanceName() {
+        SqlTemplate t("QTest", &c.dbFirma, {"select SERVERPROPERTY('InstanceName') as V"},
+                      {{"V", ColumnDef::Type::String, 255}});
+        t.OpenRows();
+        return t.FieldAsString("V");
+    }
+    std::string ConnectError(const std::string& server) {
+        try {
+            c.dbFirma.Connect(server, instance_.user, instance_.password);
+        } catch (const EDBEngineError& e) {
+            return e.Message();
+        }
+        c.dbFirma.Disconnect();
+        return "(connected)";
+    }
+    test::TestInstance instance_;
+    Components c;
+};
+
+TEST_F(NamedInstance, IsFoundByItsNameInAnyLetterCase) {
+    c.dbFirma.Connect(instance_.host + "\\" + instance_.instance, instance_.user, instance_.password);
+    EXPECT_TRUE(text::EqualsNoCase(InstanceName(), instance_.instance));
+    EXPECT_EQ(c.dbFirma.Params()[0], "SERVER NAME=" + instance_.host + "\\" + instance_.instance)
+        << "the parameter line keeps the name as typed";
+    c.dbFirma.Disconnect();
+    std::string lower = instance_.instance;
+    for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    c.dbFirma.Connect(instance_.host + "\\" + lower, instance_.user, instance_.password);
+    EXPECT_TRUE(text::EqualsNoCase(InstanceName(), instance_.instance));
+}
+
+TEST_F(NamedInstance, AGivenPortWinsAndTheBrowserIsNotAsked) {
+    if (instance_.port.empty()) GTEST_SKIP() << "the port of a real server's instance is not known here";
+    // the Browser knows no instance of that name: only the port can have found the server
+    c.dbFirma.Connect(instance_.host + "\\YOKBOYLE," + instance_.port, instance_.user, instance_.password);
+    EXPECT_TRUE(text::EqualsNoCase(InstanceName(), instance_.instance));
+}
+
+TEST_F(NamedInstance, AnUnknownInstanceOrASilentBrowserNamesTheInstanceAndTheServer) {
+    const std::string unknown = ConnectError(instance_.host + "\\YOKBOYLE");
+    EXPECT_NE(unknown.find("'YOKBOYLE'"), std::string::npos) << unknown;
+    EXPECT_NE(unknown.find("'" + instance_.host + "'"), std::string::npos) << unknown;
+    // an address of this machine where no Browser listens
+    const std::string silent = ConnectError("127.255.255.254\\" + instance_.instance);
+    EXPECT_NE(silent.find("'" + instance_.instance + "'"), std::string::npos) << silent;
+    EXPECT_NE(silent.find("'127.255.255.254'"), std::string::npos) << silent;
+    EXPECT_FALSE(c.dbFirma.IsConnected());
 }
 
 TEST_F(Procedures, ALoginWithAnEmptyPasswordIsMadeAndUsed) {

@@ -6,11 +6,18 @@
 start runs the server on a free loopback port (unless the options say otherwise) and returns once it
 listens: DIR/ready then holds the port, DIR/pid the process id, DIR/server.log its log and
 DIR/transcript.jsonl its transcript. stop ends that process with SIGTERM and waits for it.
+
+`--host free-loopback` picks an address of 127.0.0.0/8 other than 127.0.0.1 on which the Browser's
+UDP port (--browser-port, 1434 by default with --instance) and a TCP port are free, and writes it to
+DIR/host: clients find a named instance only on UDP 1434, so stand-ins that answer for one run
+side by side on addresses of their own.
 """
 
 import argparse
 import os
+import random
 import signal
+import socket
 import subprocess
 import sys
 import time
@@ -46,19 +53,50 @@ def _is_standin(pid):
         return os.name == "nt" or sys.platform == "darwin"
 
 
+def _free_loopback(udp_port):
+    """An address 127.0.0.N (N 2 to 254) where UDP `udp_port` and some TCP port can be bound."""
+    candidates = list(range(2, 255))
+    random.shuffle(candidates)
+    for n in candidates:
+        host = "127.0.0.%d" % n
+        try:
+            with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as u, \
+                    socket.socket(socket.AF_INET, socket.SOCK_STREAM) as t:
+                u.bind((host, udp_port))
+                t.bind((host, 0))
+            return host
+        except OSError:
+            continue
+    raise RuntimeError("no loopback address with UDP port %d free" % udp_port)
+
+
+def _option(args, name, default=None):
+    """The value of the last `name` option in args."""
+    value = default
+    for i, a in enumerate(args[:-1]):
+        if a == name:
+            value = args[i + 1]
+    return value
+
+
 def start(folder, server_args):
     os.makedirs(folder, exist_ok=True)
     ready = os.path.join(folder, "ready")
     pid_file = os.path.join(folder, "pid")
     if os.path.exists(pid_file):
         stop(folder)
-    for name in ("ready", "transcript.jsonl"):
+    for name in ("ready", "transcript.jsonl", "host"):
         try:
             os.remove(os.path.join(folder, name))
         except OSError:
             pass
     if "--port" not in server_args:
         server_args = ["--port", "0"] + server_args
+    if _option(server_args, "--host") == "free-loopback":
+        host = _free_loopback(int(_option(server_args, "--browser-port", "1434")))
+        server_args = [host if a == "free-loopback" else a for a in server_args]
+        with open(os.path.join(folder, "host"), "w", encoding="ascii") as f:
+            f.write(host + "\n")
     cmd = [sys.executable, HERE, "--ready-file", ready,
            "--transcript", os.path.join(folder, "transcript.jsonl")] + server_args
     log = open(os.path.join(folder, "server.log"), "ab")
