@@ -100,5 +100,37 @@ class TediousTest(unittest.TestCase):
                 self.assertEqual([e["number"] for e in out["batches"][1]["errors"]], [8134])
 
 
+class TediousAnswersTest(unittest.TestCase):
+    """The answers a Node client gets: what a login without server roles sees, SET ROWCOUNT, a refusal."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.server = sqlclients.Server()
+        cls.low, cls.other = sqlclients.unique_name("KTEDLOW"), sqlclients.unique_name("KTEDOTHER")
+        r = tsql(cls.server, "EXEC sp_addlogin %s, 'Tedious#2024'\ngo\nEXEC sp_addlogin %s, 'Tedious#2024'\ngo\n"
+                 % (quote(cls.low), quote(cls.other)))
+        assert r.messages() == [], r.stderr
+
+    @classmethod
+    def tearDownClass(cls):
+        tsql(cls.server, "EXEC sp_droplogin %s\ngo\nEXEC sp_droplogin %s\ngo\n" % (quote(cls.low), quote(cls.other)))
+
+    def test_a_login_without_server_roles_sees_itself_and_sa(self):
+        out = tedious(self.server, [
+            "SELECT name FROM sys.server_principals WHERE type = 'S' ORDER BY principal_id",
+            "SELECT count(*) AS n FROM master..syslogins WHERE name = '%s'" % self.other,
+            "SELECT IS_SRVROLEMEMBER('dbcreator', '%s') AS m" % self.other],
+            user=self.low, password="Tedious#2024")
+        self.assertEqual(out["login"], {"ok": True})
+        self.assertEqual([b["rows"] for b in out["batches"]], [[["sa"], [self.low]], [[0]], [[None]]])
+
+    def test_rowcount_and_a_refusal(self):
+        out = tedious(self.server, ["SET ROWCOUNT 2 SELECT name FROM master..sysdatabases ORDER BY dbid",
+                                    "SET ROWCOUNT 0 EXEC sp_addlogin 'public', 'Tedious#2024'"])
+        self.assertEqual(out["batches"][0]["rows"], [["master"], ["tempdb"]])
+        self.assertEqual(out["batches"][1]["errors"],
+                         [{"number": 15025, "message": "The server principal 'public' already exists."}])
+
+
 if __name__ == "__main__":
     sqlclients.main()
