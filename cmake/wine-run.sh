@@ -11,7 +11,9 @@ prog="$1"; shift
 build_dir="${KURDB_WINE_TEMPLATE_DIR:-${TMPDIR:-/tmp}/kurdb-wine-$(id -u)}"
 template="$build_dir/template"
 export WINEDEBUG="${WINEDEBUG:--all}"
-export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+# KURDB_WINE_DLL_ORDER adds load orders of a test's own (a CMake test environment cannot hold the
+# ";" between them).
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}${KURDB_WINE_DLL_ORDER:+;$KURDB_WINE_DLL_ORDER}"
 mkdir -p "$build_dir"
 (
   flock 9

@@ -16,7 +16,8 @@ std::string DefaultDriverManagerLibrary();
 // odbc_loader_win32.cpp and odbc_loader_posix.cpp.
 class SharedLibrary {
 public:
-    // Loads `name` (a bare name goes through the platform's search rules). Throws
+    // Loads `name`. A bare name is looked up the platform's safe way: on Windows in the system
+    // directory only, never beside the program; elsewhere through the loader's paths. Throws
     // EDBEngineError naming the library and the system's reason when it cannot be loaded.
     static std::unique_ptr<SharedLibrary> Load(const std::string& name);
 

@@ -1,5 +1,6 @@
-// The driver manager through LoadLibraryW: odbc32.dll (under Wine, its odbc32.dll, which forwards
-// to the host's unixODBC).
+// The driver manager through LoadLibraryExW: odbc32.dll from the system directory only (under Wine,
+// its odbc32.dll, which forwards to the host's unixODBC). A file of that name beside the program is
+// never loaded.
 #include <windows.h>
 
 #include <string>
@@ -7,6 +8,7 @@
 #include "db/Errors.h"
 #include "db/OdbcLoader.h"
 #include "shell/Text.h"
+#include "shell/win32/SystemLibrary.h"
 
 namespace kurdb::db {
 namespace {
@@ -45,7 +47,10 @@ std::string DefaultDriverManagerLibrary() { return "odbc32.dll"; }
 std::unique_ptr<SharedLibrary> SharedLibrary::Load(const std::string& name) {
     const std::u16string wide = text::Utf8ToUtf16(name);
     const std::wstring wname(wide.begin(), wide.end());
-    HMODULE module = ::LoadLibraryW(wname.c_str());
+    // A bare name is a DLL of Windows: from the system directory only. A path names its file.
+    const bool bare = wname.find_first_of(L"\\/:") == std::wstring::npos;
+    HMODULE module = bare ? win32::LoadSystemLibrary(wname.c_str())
+                          : ::LoadLibraryExW(wname.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     if (!module) {
         const DWORD code = ::GetLastError();
         throw EDBEngineError("ODBC sürücü yöneticisi yüklenemedi (" + name + "): " +

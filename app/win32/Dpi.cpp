@@ -1,5 +1,7 @@
 #include "app/win32/Dpi.h"
 
+#include "shell/win32/SystemLibrary.h"
+
 namespace kurdb::win32 {
 namespace {
 
@@ -8,39 +10,41 @@ const HANDLE kPerMonitorAwareV2 = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(
 const HANDLE kPerMonitorAware = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-3));
 constexpr int kProcessPerMonitorDpiAware = 2;  // PROCESS_DPI_AWARENESS of shcore.dll
 
-template <typename F>
-F Lookup(const wchar_t* module, const char* name) {
-    HMODULE h = ::GetModuleHandleW(module);
-    if (!h) h = ::LoadLibraryW(module);
-    if (!h) return nullptr;
-    return reinterpret_cast<F>(reinterpret_cast<void*>(::GetProcAddress(h, name)));
-}
+// Every DPI function the window uses, by module: newer than Windows 7, so looked up at run time;
+// a missing one is nullptr and the caller falls back to the older way.
+//   X(module, name, return type, parameters)
+#define KURDB_DPI_ENTRY_POINTS(X)                                                  \
+    X(user32, GetDpiForWindow, UINT, (HWND))                                       \
+    X(user32, GetDpiForSystem, UINT, ())                                           \
+    X(user32, GetSystemMetricsForDpi, int, (int, UINT))                            \
+    X(user32, SystemParametersInfoForDpi, BOOL, (UINT, UINT, PVOID, UINT, UINT))   \
+    X(user32, AdjustWindowRectExForDpi, BOOL, (LPRECT, DWORD, BOOL, DWORD, UINT)) \
+    X(user32, SetProcessDpiAwarenessContext, BOOL, (HANDLE))                       \
+    X(user32, SetProcessDPIAware, BOOL, ())                                        \
+    X(shcore, SetProcessDpiAwareness, HRESULT, (int))
 
-struct User32Dpi {
-    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-    using GetDpiForSystemFn = UINT(WINAPI*)();
-    using GetSystemMetricsForDpiFn = int(WINAPI*)(int, UINT);
-    using SystemParametersInfoForDpiFn = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT);
-    using AdjustWindowRectExForDpiFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
-    using SetProcessDpiAwarenessContextFn = BOOL(WINAPI*)(HANDLE);
-    using SetProcessDPIAwareFn = BOOL(WINAPI*)();
-
-    GetDpiForWindowFn getDpiForWindow = Lookup<GetDpiForWindowFn>(L"user32.dll", "GetDpiForWindow");
-    GetDpiForSystemFn getDpiForSystem = Lookup<GetDpiForSystemFn>(L"user32.dll", "GetDpiForSystem");
-    GetSystemMetricsForDpiFn getSystemMetricsForDpi =
-        Lookup<GetSystemMetricsForDpiFn>(L"user32.dll", "GetSystemMetricsForDpi");
-    SystemParametersInfoForDpiFn systemParametersInfoForDpi =
-        Lookup<SystemParametersInfoForDpiFn>(L"user32.dll", "SystemParametersInfoForDpi");
-    AdjustWindowRectExForDpiFn adjustWindowRectExForDpi =
-        Lookup<AdjustWindowRectExForDpiFn>(L"user32.dll", "AdjustWindowRectExForDpi");
-    SetProcessDpiAwarenessContextFn setProcessDpiAwarenessContext =
-        Lookup<SetProcessDpiAwarenessContextFn>(L"user32.dll", "SetProcessDpiAwarenessContext");
-    SetProcessDPIAwareFn setProcessDpiAware =
-        Lookup<SetProcessDPIAwareFn>(L"user32.dll", "SetProcessDPIAware");
+struct DpiApi {
+#define KURDB_DPI_MEMBER(module, name, ret, params) ret(WINAPI* name) params = nullptr;
+    KURDB_DPI_ENTRY_POINTS(KURDB_DPI_MEMBER)
+#undef KURDB_DPI_MEMBER
 };
 
-const User32Dpi& Api() {
-    static const User32Dpi api;
+// Both modules come from the system directory only and stay loaded for the process's lifetime.
+DpiApi ResolveDpiApi() {
+    const HMODULE user32 = LoadSystemLibrary(L"user32.dll");
+    const HMODULE shcore = LoadSystemLibrary(L"shcore.dll");
+    DpiApi api;
+#define KURDB_DPI_RESOLVE(module, name, ret, params)                                   \
+    if (module)                                                                        \
+        api.name = reinterpret_cast<ret(WINAPI*) params>(                              \
+            reinterpret_cast<void*>(::GetProcAddress(module, #name)));
+    KURDB_DPI_ENTRY_POINTS(KURDB_DPI_RESOLVE)
+#undef KURDB_DPI_RESOLVE
+    return api;
+}
+
+const DpiApi& Api() {
+    static const DpiApi api = ResolveDpiApi();
     return api;
 }
 
@@ -56,46 +60,45 @@ int ScreenDpi() {
 
 void EnsureDpiAwareness() {
     // Each call fails harmlessly (access denied) when the manifest already set the awareness.
-    const User32Dpi& api = Api();
-    if (api.setProcessDpiAwarenessContext) {
-        if (!api.setProcessDpiAwarenessContext(kPerMonitorAwareV2))
-            api.setProcessDpiAwarenessContext(kPerMonitorAware);
+    const DpiApi& api = Api();
+    if (api.SetProcessDpiAwarenessContext) {
+        if (!api.SetProcessDpiAwarenessContext(kPerMonitorAwareV2))
+            api.SetProcessDpiAwarenessContext(kPerMonitorAware);
         return;
     }
-    using SetProcessDpiAwarenessFn = HRESULT(WINAPI*)(int);
-    if (auto setAwareness = Lookup<SetProcessDpiAwarenessFn>(L"shcore.dll", "SetProcessDpiAwareness")) {
-        setAwareness(kProcessPerMonitorDpiAware);
+    if (api.SetProcessDpiAwareness) {
+        api.SetProcessDpiAwareness(kProcessPerMonitorDpiAware);
         return;
     }
-    if (api.setProcessDpiAware) api.setProcessDpiAware();
+    if (api.SetProcessDPIAware) api.SetProcessDPIAware();
 }
 
 int DpiForWindow(HWND hwnd) {
-    if (hwnd && Api().getDpiForWindow) {
-        const UINT dpi = Api().getDpiForWindow(hwnd);
+    if (hwnd && Api().GetDpiForWindow) {
+        const UINT dpi = Api().GetDpiForWindow(hwnd);
         if (dpi > 0) return static_cast<int>(dpi);
     }
     return SystemDpi();
 }
 
 int SystemDpi() {
-    if (Api().getDpiForSystem) {
-        const UINT dpi = Api().getDpiForSystem();
+    if (Api().GetDpiForSystem) {
+        const UINT dpi = Api().GetDpiForSystem();
         if (dpi > 0) return static_cast<int>(dpi);
     }
     return ScreenDpi();
 }
 
 int SystemMetricForDpi(int index, int dpi) {
-    if (Api().getSystemMetricsForDpi) return Api().getSystemMetricsForDpi(index, static_cast<UINT>(dpi));
+    if (Api().GetSystemMetricsForDpi) return Api().GetSystemMetricsForDpi(index, static_cast<UINT>(dpi));
     return ::MulDiv(::GetSystemMetrics(index), dpi, ScreenDpi());
 }
 
 LOGFONTW MessageFontForDpi(int dpi) {
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof metrics;
-    if (Api().systemParametersInfoForDpi &&
-        Api().systemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0,
+    if (Api().SystemParametersInfoForDpi &&
+        Api().SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0,
                                          static_cast<UINT>(dpi)))
         return metrics.lfMessageFont;
     if (::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
@@ -111,8 +114,8 @@ LOGFONTW MessageFontForDpi(int dpi) {
 }
 
 void AdjustWindowRectForDpi(RECT& rect, DWORD style, DWORD exStyle, int dpi) {
-    if (Api().adjustWindowRectExForDpi) {
-        Api().adjustWindowRectExForDpi(&rect, style, FALSE, exStyle, static_cast<UINT>(dpi));
+    if (Api().AdjustWindowRectExForDpi) {
+        Api().AdjustWindowRectExForDpi(&rect, style, FALSE, exStyle, static_cast<UINT>(dpi));
         return;
     }
     ::AdjustWindowRectEx(&rect, style, FALSE, exStyle);

@@ -13,6 +13,7 @@
 #include "app/win32/WizardWindow.h"
 #include "shell/Exception.h"
 #include "shell/Platform.h"
+#include "shell/win32/SystemLibrary.h"
 #include "shell/win32/WideString.h"
 
 namespace {
@@ -73,6 +74,8 @@ int Run(HINSTANCE instance, int showCommand) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+    // Before anything loads a DLL: a DLL beside the program in a downloads folder is never loaded.
+    kurdb::win32::RestrictDllSearchToSystem();
     try {
         return Run(instance, showCommand);
     } catch (const std::exception& e) {
