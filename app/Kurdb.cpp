@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "app/ErrorBox.h"
+#include "resources/ControlNames.h"
 #include "setup/ServerSetup.h"
 #include "shell/Downloader.h"
 #include "shell/Exception.h"
@@ -11,8 +12,6 @@
 namespace kurdb {
 namespace {
 
-constexpr const char* kPages = "cxPage";
-constexpr const char* kLog = "Memo1";
 constexpr const char* kSettingsFile = "Duranix.ini";
 constexpr const char* kSection = "SERVER";
 
@@ -36,14 +35,14 @@ TFFirmaDB::TFFirmaDB(FormModel& form, IWindowServices& window, const CurrentEdit
                      Services services)
     : form_(form), window_(window), edition_(edition), services_(services) {
     handlers_ = {
-        {"cbTerminal", &TFFirmaDB::cbTerminalClick},
-        {"btnConnect", &TFFirmaDB::btnConnectClick},
-        {"Btn43", &TFFirmaDB::Btn43Click},
-        {"BitBtn1", &TFFirmaDB::BitBtn1Click},
-        {"BitBtn2", &TFFirmaDB::BitBtn2Click},
-        {"Button1", &TFFirmaDB::Button1Click},
-        {"BitBtn3", &TFFirmaDB::BitBtn3Click},
-        {"BitBtn4", &TFFirmaDB::BitBtn4Click},
+        {controls::cbTerminal, &TFFirmaDB::cbTerminalClick},
+        {controls::btnConnect, &TFFirmaDB::btnConnectClick},
+        {controls::Btn43, &TFFirmaDB::Btn43Click},
+        {controls::BitBtn1, &TFFirmaDB::BitBtn1Click},
+        {controls::BitBtn2, &TFFirmaDB::BitBtn2Click},
+        {controls::Button1, &TFFirmaDB::Button1Click},
+        {controls::BitBtn3, &TFFirmaDB::BitBtn3Click},
+        {controls::BitBtn4, &TFFirmaDB::BitBtn4Click},
     };
 }
 
@@ -73,18 +72,18 @@ std::string TFFirmaDB::SettingsPath() const {
 
 void TFFirmaDB::FormCreate() {
     RunTopLevel([this] {
-        if (edition_.number == 18) form_.SetVisible("cbFirmaAc", false);
-        form_.SetActivePage(kPages, 0);
+        if (edition_.number == 18) form_.SetVisible(controls::cbFirmaAc, false);
+        form_.SetActivePage(controls::cxPage, 0);
     });
 }
 
 void TFFirmaDB::FormShow() {
     RunTopLevel([this] {
-        form_.SetText("RxLabel1", "DURANIX " + edition_.brandName + " VERİTABANI KURULUMU");
+        form_.SetText(controls::RxLabel1, "DURANIX " + edition_.brandName + " VERİTABANI KURULUMU");
         ReadServerNameAtShow();
-        form_.SetText("editUser", kLoginName);
+        form_.SetText(controls::editUser, kLoginName);
         if (!rememberedServer_.empty())
-            form_.SetText("editServer", rememberedServer_);
+            form_.SetText(controls::editServer, rememberedServer_);
         else
             LogLine("Server Bağlantı Parametresi mevcut değil!");
     });
@@ -107,9 +106,9 @@ void TFFirmaDB::Fire(std::string_view control) {
 }
 
 void TFFirmaDB::cbTerminalClick() {
-    const int item = form_.ItemIndex("cbTerminal");
-    form_.SetText("editUser", item == kTerminal ? kLoginName : "sa");
-    form_.SetChecked("cbFirmalar", item == kMainMachine);
+    const int item = form_.ItemIndex(controls::cbTerminal);
+    form_.SetText(controls::editUser, item == kTerminal ? kLoginName : "sa");
+    form_.SetChecked(controls::cbFirmalar, item == kMainMachine);
 }
 
 void TFFirmaDB::BitBtn1Click() {
@@ -142,8 +141,8 @@ void TFFirmaDB::btnConnectClick() {
     }
     if (!engineFound) {
         LogLine("BDE Kurulu değil!");
-        if (form_.Tag("btnConnect") == 1) OfferEngineInstaller();
-        form_.SetTag("btnConnect", 1);
+        if (form_.Tag(controls::btnConnect) == 1) OfferEngineInstaller();
+        form_.SetTag(controls::btnConnect, 1);
         return;
     }
 
@@ -152,17 +151,17 @@ void TFFirmaDB::btnConnectClick() {
     setup::PlaceClientLibrary(clientLibrary);
 
     // 7-10. Connect with the texts as typed, remember the server, save it on request.
-    db.dbFirma.Connect(form_.Text("editServer"), form_.Text("editUser"), form_.Text("editPass"));
-    rememberedServer_ = form_.Text("editServer");
+    db.dbFirma.Connect(form_.Text(controls::editServer), form_.Text(controls::editUser), form_.Text(controls::editPass));
+    rememberedServer_ = form_.Text(controls::editServer);
     LogLine("Server a bağlantı kuruldu.");
-    if (form_.Checked("cbKaydet")) Fire("BitBtn1");
+    if (form_.Checked(controls::cbKaydet)) Fire(controls::BitBtn1);
 
     // 11. The companies database, created on request; the creation connects again itself.
     db.QFirmaDB.SetParam("FirmaDB", companies);
     db.QFirmaDB.OpenRows();
     if (db.QFirmaDB.FieldIsNull("name")) {
         LogLine("Firmalar (" + companies + ") Veritabanı mevcut değil !!!");
-        if (form_.Checked("cbFirmalar")) {
+        if (form_.Checked(controls::cbFirmalar)) {
             if (createRounds_ >= kMaxCreateRounds) {
                 LogLine("Firmalar (" + companies + ") Veritabanı oluşturulamadı !!!");
                 throw Exception("Firmalar (" + companies +
@@ -173,7 +172,7 @@ void TFFirmaDB::btnConnectClick() {
                 int& rounds;
                 ~RoundEnd() { --rounds; }
             } roundEnd{createRounds_};
-            Fire("Btn43");
+            Fire(controls::Btn43);
         }
     } else {
         LogLine("Firmalar (" + companies + ") Veritabanı mevcut.");
@@ -203,7 +202,7 @@ void TFFirmaDB::OfferEngineInstaller() {
 
 void TFFirmaDB::Btn43Click() {
     if (services_.database.dbFirma.IsConnected()) CreateCompaniesDatabase();
-    Fire("btnConnect");
+    Fire(controls::btnConnect);
 }
 
 void TFFirmaDB::CreateCompaniesDatabase() {
@@ -231,7 +230,7 @@ setup::LoginProvisioning TFFirmaDB::Logins() {
 }
 
 void TFFirmaDB::BitBtn2Click() {
-    if (form_.Checked("cbFirmaAc")) Fire("BitBtn3");
+    if (form_.Checked(controls::cbFirmaAc)) Fire(controls::BitBtn3);
     window_.CloseWindow();
 }
 
@@ -240,10 +239,10 @@ void TFFirmaDB::LogLine(std::string_view text) {
     for (;;) {
         std::size_t end = text.find_first_of("\r\n", start);
         if (end == std::string_view::npos) {
-            form_.AppendLine(kLog, std::string(text.substr(start)));
+            form_.AppendLine(controls::Memo1, std::string(text.substr(start)));
             return;
         }
-        form_.AppendLine(kLog, std::string(text.substr(start, end - start)));
+        form_.AppendLine(controls::Memo1, std::string(text.substr(start, end - start)));
         if (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ++end;
         start = end + 1;
         if (start == text.size()) return;  // a final line break opens no empty line
@@ -251,9 +250,9 @@ void TFFirmaDB::LogLine(std::string_view text) {
 }
 
 void TFFirmaDB::AdvancePage() {
-    const int pageCount = static_cast<int>(form_.Definition().PagesOf(kPages).size());
-    const int next = form_.ActivePage(kPages) + 1;
-    if (next < pageCount) form_.SetActivePage(kPages, next);
+    const int pageCount = static_cast<int>(form_.Definition().PagesOf(controls::cxPage).size());
+    const int next = form_.ActivePage(controls::cxPage) + 1;
+    if (next < pageCount) form_.SetActivePage(controls::cxPage, next);
 }
 
 }  // namespace kurdb

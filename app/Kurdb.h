@@ -96,7 +96,7 @@ private:
     Services services_;
     std::string rememberedServer_;
     int createRounds_ = 0;  // companies database creations under way in this press
-    std::map<std::string, Handler, std::less<>> handlers_;
+    std::map<std::string_view, Handler, std::less<>> handlers_;  // keyed by the controls' constants
 };
 
 }  // namespace kurdb

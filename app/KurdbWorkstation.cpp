@@ -2,6 +2,7 @@
 // the updater and the company-opening program.
 #include "app/Kurdb.h"
 #include "app/Workstation.h"
+#include "resources/ControlNames.h"
 #include "shell/Files.h"
 #include "shell/Shortcuts.h"
 
@@ -53,7 +54,7 @@ void TFFirmaDB::GetProgramsFolder(std::string& folder) {
 }
 
 void TFFirmaDB::Button1Click() {
-    if (form_.Checked("cbKisayol")) {
+    if (form_.Checked(controls::cbKisayol)) {
         const PathRules rules = NativePathRules();
         const std::string programDir = rules.IncludeTrailingSeparator(ProgramDirectory(services_.platform));
         std::string linkPath;
@@ -79,13 +80,13 @@ void TFFirmaDB::Button1Click() {
         }
         LogLine("Kısayollar oluşturuldu.");
     }
-    if (form_.Checked("cbGuncel")) Fire("BitBtn4");
+    if (form_.Checked(controls::cbGuncel)) Fire(controls::BitBtn4);
     AdvancePage();
 }
 
 void TFFirmaDB::BitBtn4Click() {
     services_.processes.ShellOpen(edition_.modules[kUpdaterModule],
-                                  form_.ItemIndex("cbTerminal") == kTerminal ? "1" : "");
+                                  form_.ItemIndex(controls::cbTerminal) == kTerminal ? "1" : "");
 }
 
 void TFFirmaDB::BitBtn3Click() { services_.processes.ShellOpen(edition_.modules[kCompanyOpeningModule], ""); }

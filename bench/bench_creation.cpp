@@ -17,6 +17,7 @@
 #include "app/Kurdb.h"
 #include "db/ConnectionString.h"
 #include "shell/Text.h"
+#include "resources/ControlNames.h"
 
 using namespace kurdb;
 using Clock = std::chrono::steady_clock;
@@ -42,14 +43,14 @@ int Wizard(const std::string& server, const std::string& user, const std::string
     db::Components components;
     FormModel form(WindowDef::Embedded());
     TFFirmaDB ctl(form, window, edition, {platform, profiles, components, registry, processes, links});
-    form.SetItemIndex("cbTerminal", 0);
-    ctl.Click("cbTerminal");
-    form.SetText("editServer", server);
-    form.SetText("editUser", user);
-    form.SetText("editPass", password);
-    ctl.Click("btnConnect");
+    form.SetItemIndex(controls::cbTerminal, 0);
+    ctl.Click(controls::cbTerminal);
+    form.SetText(controls::editServer, server);
+    form.SetText(controls::editUser, user);
+    form.SetText(controls::editPass, password);
+    ctl.Click(controls::btnConnect);
     const double ms = Ms(start);
-    if (!window.errors.empty() || form.ActivePage("cxPage") != 2) {
+    if (!window.errors.empty() || form.ActivePage(controls::cxPage) != 2) {
         std::cerr << "the creation did not land on Bitir: "
                   << (window.errors.empty() ? "" : window.errors[0].text) << "\n";
         return 1;

@@ -1,31 +1,42 @@
 # Embeds resource files into the program as byte arrays, the same way on every platform.
 #
-#   kurdb_embed_resources(<target> BASE <dir> FILES <relative paths>...)
+#   kurdb_embed_resources(<target> BASE <dir> FILES <relative paths>... [CONTROLS <window definition>])
 #
 # creates a static library <target> with one function,
 #   std::string_view kurdb::resources::Find(std::string_view name)
 # where name is the file's path relative to BASE ("window.def", "sql/QFirmaDB.sql").
-# The generated source is rebuilt whenever one of the files changes.
+# CONTROLS names the window definition among FILES: the same step writes the header
+# "resources/ControlNames.h" with one constant kurdb::controls::<name> per control it defines,
+# so that code names a control through the compiler, never by a string it types.
+# The generated files are rebuilt whenever one of the files changes.
 
 set(_KURDB_EMBED_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/EmbedGenerate.cmake)
 
 function(kurdb_embed_resources target)
-  cmake_parse_arguments(ARG "" "BASE" "FILES" ${ARGN})
+  cmake_parse_arguments(ARG "" "BASE;CONTROLS" "FILES" ${ARGN})
   set(out ${CMAKE_CURRENT_BINARY_DIR}/${target}_data.cpp)
+  set(generated_dir ${CMAKE_CURRENT_BINARY_DIR}/${target}_include)
   set(abs_files)
   foreach(f IN LISTS ARG_FILES)
     list(APPEND abs_files ${ARG_BASE}/${f})
   endforeach()
   string(REPLACE ";" "|" files_arg "${ARG_FILES}")
+  set(outputs ${out})
+  set(controls_args)
+  if(ARG_CONTROLS)
+    set(controls_header ${generated_dir}/resources/ControlNames.h)
+    list(APPEND outputs ${controls_header})
+    set(controls_args -DCONTROLS=${ARG_BASE}/${ARG_CONTROLS} -DCONTROLS_OUT=${controls_header})
+  endif()
   add_custom_command(
-    OUTPUT ${out}
-    COMMAND ${CMAKE_COMMAND} -DBASE=${ARG_BASE} "-DFILES=${files_arg}" -DOUT=${out}
+    OUTPUT ${outputs}
+    COMMAND ${CMAKE_COMMAND} -DBASE=${ARG_BASE} "-DFILES=${files_arg}" -DOUT=${out} ${controls_args}
             -P ${_KURDB_EMBED_SCRIPT}
     DEPENDS ${abs_files} ${_KURDB_EMBED_SCRIPT}
     COMMENT "Embedding resources into ${target}"
     VERBATIM)
-  add_library(${target} STATIC ${out})
-  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+  add_library(${target} STATIC ${outputs})
+  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR} ${generated_dir})
 endfunction()
 
 #   kurdb_embed_payloads(<target> [<name> <file>]...)

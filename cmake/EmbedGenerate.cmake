@@ -3,6 +3,8 @@
 #   NAMES  "|"-separated names the program looks the files up by (default: FILES)
 #   MODE   "resources" (default): kurdb::resources::Find, which throws for a name not embedded;
 #          "payloads": the table kurdb::payloads::Entries(), which may be empty
+#   CONTROLS, CONTROLS_OUT  (resources) the window definition and the header of control-name
+#          constants to write from it: one kurdb::controls::<name> per control line
 string(REPLACE "|" ";" files "${FILES}")
 if(DEFINED NAMES AND NOT NAMES STREQUAL "")
   string(REPLACE "|" ";" names "${NAMES}")
@@ -56,3 +58,21 @@ endif()
 file(WRITE ${OUT}.tmp "${body}")
 file(COPY_FILE ${OUT}.tmp ${OUT} ONLY_IF_DIFFERENT)
 file(REMOVE ${OUT}.tmp)
+
+if(CONTROLS)
+  # A control line is "kind name key=value ..."; "#" starts a comment line.
+  file(STRINGS "${CONTROLS}" def_lines ENCODING UTF-8)
+  set(header "#pragma once\n// Generated at build time from resources/window.def. Do not edit.\n")
+  string(APPEND header "// One constant per control of the window, named as the control: a misspelt name does\n")
+  string(APPEND header "// not compile, and a renamed control shows every use.\n")
+  string(APPEND header "\nnamespace kurdb::controls {\n\n")
+  foreach(line IN LISTS def_lines)
+    if(line MATCHES "^([a-z]+)[ \t]+([A-Za-z_][A-Za-z0-9_]*)")
+      string(APPEND header "inline constexpr char ${CMAKE_MATCH_2}[] = \"${CMAKE_MATCH_2}\";  // ${CMAKE_MATCH_1}\n")
+    endif()
+  endforeach()
+  string(APPEND header "\n}  // namespace kurdb::controls\n")
+  file(WRITE ${CONTROLS_OUT}.tmp "${header}")
+  file(COPY_FILE ${CONTROLS_OUT}.tmp ${CONTROLS_OUT} ONLY_IF_DIFFERENT)
+  file(REMOVE ${CONTROLS_OUT}.tmp)
+endif()

@@ -8,6 +8,7 @@
 #include "FakeServices.h"
 #include "app/Catalogue.h"
 #include "app/qt/Wizard.h"
+#include "resources/ControlNames.h"
 
 using namespace kurdb;
 
@@ -92,10 +93,10 @@ struct BoxAnswerer {
 
 // The page-1 controls as designed: left, top, width, height relative to the page.
 const std::pair<const char*, QRect> kPageOne[] = {
-    {"cbTerminal", {107, 9, 286, 44}},   {"Label4", {72, 68, 78, 16}},     {"Label5", {71, 98, 86, 16}},
-    {"Label6", {71, 119, 33, 16}},       {"editServer", {160, 64, 177, 24}}, {"editUser", {160, 96, 177, 24}},
-    {"editPass", {160, 128, 177, 24}},   {"cbKaydet", {161, 167, 281, 17}}, {"cbFirmalar", {160, 193, 281, 17}},
-    {"btnConnect", {375, 227, 127, 27}}, {"Label3", {429, 257, 73, 16}},
+    {controls::cbTerminal, {107, 9, 286, 44}},   {controls::Label4, {72, 68, 78, 16}},     {controls::Label5, {71, 98, 86, 16}},
+    {controls::Label6, {71, 119, 33, 16}},       {controls::editServer, {160, 64, 177, 24}}, {controls::editUser, {160, 96, 177, 24}},
+    {controls::editPass, {160, 128, 177, 24}},   {controls::cbKaydet, {161, 167, 281, 17}}, {controls::cbFirmalar, {160, 193, 281, 17}},
+    {controls::btnConnect, {375, 227, 127, 27}}, {controls::Label3, {429, 257, 73, 16}},
 };
 
 }  // namespace
@@ -107,9 +108,9 @@ private:
     std::unique_ptr<qt::Wizard> wizard_;
     QWidget& Window() { return wizard_->Window(); }
     FormModel& Form() { return wizard_->Parts().Form(); }
-    QTabWidget* Pages() { return Find<QTabWidget>(Window(), "cxPage"); }
-    QLineEdit* User() { return Find<QLineEdit>(Window(), "editUser"); }
-    QCheckBox* Companies() { return Find<QCheckBox>(Window(), "cbFirmalar"); }
+    QTabWidget* Pages() { return Find<QTabWidget>(Window(), controls::cxPage); }
+    QLineEdit* User() { return Find<QLineEdit>(Window(), controls::editUser); }
+    QCheckBox* Companies() { return Find<QCheckBox>(Window(), controls::cbFirmalar); }
 
 private slots:
     void initTestCase() {
@@ -132,15 +133,15 @@ private slots:
 
     void windowFollowsDefinition() {
         // started with no settings file beside the program
-        QTRY_COMPARE(Find<QPlainTextEdit>(Window(), "Memo1")->toPlainText(), S(kNoSettingsLine));
-        QCOMPARE(Form().Lines("Memo1"), std::vector<std::string>{kNoSettingsLine});
-        QVERIFY(Find<QLineEdit>(Window(), "editServer")->text().isEmpty());
+        QTRY_COMPARE(Find<QPlainTextEdit>(Window(), controls::Memo1)->toPlainText(), S(kNoSettingsLine));
+        QCOMPARE(Form().Lines(controls::Memo1), std::vector<std::string>{kNoSettingsLine});
+        QVERIFY(Find<QLineEdit>(Window(), controls::editServer)->text().isEmpty());
         QCOMPARE(User()->text(), S("DURANIX"));
-        QVERIFY(Find(Window(), "cbFirmaAc")->isVisibleTo(Pages()->widget(2)));
+        QVERIFY(Find(Window(), controls::cbFirmaAc)->isVisibleTo(Pages()->widget(2)));
 
         QCOMPARE(Window().windowTitle(), S("DURANIX Veritabanı Kurulumu"));
         QTRY_COMPARE(Window().frameGeometry().size(), QSize(554, 374));
-        auto* title = Find<QLabel>(Window(), "RxLabel1");
+        auto* title = Find<QLabel>(Window(), controls::RxLabel1);
         QCOMPARE(title->text(), S("DURANIX DORVA VERİTABANI KURULUMU"));
         QCOMPARE(title->geometry(), QRect(0, 3, 538, 24));
 
@@ -154,7 +155,7 @@ private slots:
         for (const auto& [name, geometry] : kPageOne) {
             QWidget* w = Find(Window(), name);
             QVERIFY2(w, name);
-            QCOMPARE(w->parentWidget()->objectName(), S("cxTabSheet1"));
+            QCOMPARE(w->parentWidget()->objectName(), S(controls::cxTabSheet1));
             if (qobject_cast<QLabel*>(w)) {
                 // labels fit themselves to their text from the designed place, never smaller
                 QCOMPARE(w->pos(), geometry.topLeft());
@@ -167,12 +168,12 @@ private slots:
         QCOMPARE(Window().font().pixelSize(), 11);
         QCOMPARE(User()->font().pixelSize(), 13);
         QVERIFY(User()->font().bold() && !Window().font().bold());
-        QCOMPARE(Find(Window(), "cbGuncel")->font().pixelSize(), 16);
+        QCOMPARE(Find(Window(), controls::cbGuncel)->font().pixelSize(), 16);
         QCOMPARE(title->font().pixelSize(), 19);
         QVERIFY(title->font().bold());
 
         // the radio items side by side inside their box, clear of its caption
-        auto* place = Find<QGroupBox>(Window(), "cbTerminal");
+        auto* place = Find<QGroupBox>(Window(), controls::cbTerminal);
         auto* main = Find<QRadioButton>(Window(), "cbTerminal_0");
         auto* terminal = Find<QRadioButton>(Window(), "cbTerminal_1");
         QCOMPARE(place->title(), S(" Kurulum Yeri "));
@@ -182,8 +183,8 @@ private slots:
         QVERIFY(place->rect().contains(main->geometry()) && place->rect().contains(terminal->geometry()));
         QVERIFY(main->y() >= place->contentsRect().top());
         QVERIFY(terminal->isChecked() && !main->isChecked());
-        QCOMPARE(Find<QPushButton>(Window(), "BitBtn2")->text(), S("&Son"));
-        QVERIFY(!Find(Window(), "BitBtn1"));  // invisible buttons have no widget
+        QCOMPARE(Find<QPushButton>(Window(), controls::BitBtn2)->text(), S("&Son"));
+        QVERIFY(!Find(Window(), controls::BitBtn1));  // invisible buttons have no widget
     }
 
     // Whatever face stands in for the design's, captions are not cut and nothing overlaps.
@@ -221,58 +222,58 @@ private slots:
         QTRY_COMPARE(User()->text(), S("sa"));
         QVERIFY(Companies()->isChecked());
         QVERIFY(main->isChecked() && !terminal->isChecked());
-        QCOMPARE(Form().ItemIndex("cbTerminal"), 0);
+        QCOMPARE(Form().ItemIndex(controls::cbTerminal), 0);
 
         // arrow keys walk the items in order, selecting as they go, and wrap at the ends
         QTest::keyClick(main, Qt::Key_Right);
         QTRY_VERIFY(terminal->hasFocus() && terminal->isChecked());
         QTRY_COMPARE(User()->text(), S("DURANIX"));
         QVERIFY(!Companies()->isChecked());
-        QCOMPARE(Form().ItemIndex("cbTerminal"), 1);
+        QCOMPARE(Form().ItemIndex(controls::cbTerminal), 1);
         QTest::keyClick(terminal, Qt::Key_Right);
         QTRY_VERIFY(main->hasFocus() && main->isChecked());
         QCOMPARE(User()->text(), S("sa"));
     }
 
     void userInputReachesModel() {
-        auto* server = Find<QLineEdit>(Window(), "editServer");
+        auto* server = Find<QLineEdit>(Window(), controls::editServer);
         server->setFocus();
         Type(server, S("ŞUBE\\SQL"));
-        QCOMPARE(Form().Text("editServer"), std::string("ŞUBE\\SQL"));
-        ClickIndicator(Find<QCheckBox>(Window(), "cbKaydet"));
-        QTRY_VERIFY(!Form().Checked("cbKaydet"));
+        QCOMPARE(Form().Text(controls::editServer), std::string("ŞUBE\\SQL"));
+        ClickIndicator(Find<QCheckBox>(Window(), controls::cbKaydet));
+        QTRY_VERIFY(!Form().Checked(controls::cbKaydet));
 
         QTabBar* bar = Pages()->tabBar();
         QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->tabRect(3).center());
-        QTRY_COMPARE(Form().ActivePage("cxPage"), 3);
-        auto* memo = Find<QPlainTextEdit>(Window(), "Memo1");
+        QTRY_COMPARE(Form().ActivePage(controls::cxPage), 3);
+        auto* memo = Find<QPlainTextEdit>(Window(), controls::Memo1);
         memo->setFocus();
         memo->moveCursor(QTextCursor::End);
         QTest::keyClick(memo, Qt::Key_Return);
         Type(memo, S("kendi notum"));
-        QCOMPARE(Form().Lines("Memo1"), (std::vector<std::string>{kNoSettingsLine, "kendi notum"}));
+        QCOMPARE(Form().Lines(controls::Memo1), (std::vector<std::string>{kNoSettingsLine, "kendi notum"}));
     }
 
     void modelChangesReachWidgets() {
-        auto* memo = Find<QPlainTextEdit>(Window(), "Memo1");
+        auto* memo = Find<QPlainTextEdit>(Window(), controls::Memo1);
         wizard_->Parts().Controller().LogLine("Hata: birinci\r\nikinci");
         QTRY_COMPARE(memo->toPlainText(), S(kNoSettingsLine) + S("\nHata: birinci\nikinci"));
-        Form().SetLines("Memo1", {"tek"});
+        Form().SetLines(controls::Memo1, {"tek"});
         QTRY_COMPARE(memo->toPlainText(), S("tek"));
-        Form().SetVisible("cbFirmaAc", false);
-        QTRY_VERIFY(Find(Window(), "cbFirmaAc")->isHidden());
-        Form().SetActivePage("cxPage", 3);
+        Form().SetVisible(controls::cbFirmaAc, false);
+        QTRY_VERIFY(Find(Window(), controls::cbFirmaAc)->isHidden());
+        Form().SetActivePage(controls::cxPage, 3);
         QTRY_COMPARE(Pages()->currentIndex(), 3);
-        Form().SetItemIndex("cbTerminal", 0);
+        Form().SetItemIndex(controls::cbTerminal, 0);
         QTRY_VERIFY(Find<QRadioButton>(Window(), "cbTerminal_0")->isChecked());
         // a change made by the program is not a user's click: the handler does not run
         QCOMPARE(User()->text(), S("DURANIX"));
     }
 
     void pageOneTabOrder() {
-        const QStringList cycle{"editServer", "editUser",   "editPass", "btnConnect",
-                                "cbFirmalar", "cbKaydet", "cbTerminal", "cxPage"};
-        Find(Window(), "editServer")->setFocus(Qt::TabFocusReason);
+        const QStringList cycle{controls::editServer, controls::editUser,   controls::editPass, controls::btnConnect,
+                                controls::cbFirmalar, controls::cbKaydet, controls::cbTerminal, controls::cxPage};
+        Find(Window(), controls::editServer)->setFocus(Qt::TabFocusReason);
         QTRY_COMPARE(FocusedControl(), cycle.front());
         // twice round, to see the cycle close and only one radio item stop
         QStringList forward;
@@ -291,15 +292,15 @@ private slots:
     }
 
     void ctrlTabChangesPage() {
-        Find(Window(), "editServer")->setFocus(Qt::TabFocusReason);
-        QTRY_COMPARE(FocusedControl(), S("editServer"));
+        Find(Window(), controls::editServer)->setFocus(Qt::TabFocusReason);
+        QTRY_COMPARE(FocusedControl(), S(controls::editServer));
         QList<int> seen;
         for (int i = 0; i < 4; ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
-            seen << Form().ActivePage("cxPage");
+            seen << Form().ActivePage(controls::cxPage);
         }
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
-        seen << Form().ActivePage("cxPage");
+        seen << Form().ActivePage(controls::cxPage);
         QCOMPARE(seen, (QList<int>{1, 2, 3, 0, 3}));
         QCOMPARE(Pages()->currentIndex(), 3);
     }
@@ -307,7 +308,7 @@ private slots:
     void accessKeyFinishesOnItsPageOnly() {
         QTest::keyClick(&Window(), Qt::Key_S, Qt::AltModifier);
         QVERIFY(Window().isVisible());  // "&Son" is on a page that is not shown
-        Form().SetActivePage("cxPage", 2);
+        Form().SetActivePage(controls::cxPage, 2);
         QTRY_COMPARE(Pages()->currentIndex(), 2);
         QTest::keyClick(&Window(), Qt::Key_S, Qt::AltModifier);
         QTRY_VERIFY(!Window().isVisible());
@@ -360,8 +361,8 @@ private slots:
         controller.FormCreate();
         window.show();
         controller.FormShow();
-        QTRY_VERIFY(Find(window, "cbFirmaAc")->isHidden());
-        QVERIFY(!Find(window, "BitBtn2")->isHidden());
+        QTRY_VERIFY(Find(window, controls::cbFirmaAc)->isHidden());
+        QVERIFY(!Find(window, controls::BitBtn2)->isHidden());
     }
 };
 

@@ -21,6 +21,7 @@
 #include "app/Kurdb.h"
 #include "setup/ServerSetup.h"
 #include "shell/Text.h"
+#include "resources/ControlNames.h"
 
 namespace kurdb {
 namespace {
@@ -102,8 +103,8 @@ protected:
         FormModel form{WindowDef::Embedded()};
         TFFirmaDB ctl;
 
-        const Lines& Log() const { return form.Lines("Memo1"); }
-        int Page() const { return form.ActivePage("cxPage"); }
+        const Lines& Log() const { return form.Lines(controls::Memo1); }
+        int Page() const { return form.ActivePage(controls::cxPage); }
     };
 
     Wizard& Open(int number, const std::string& companies = {}) {
@@ -116,11 +117,11 @@ protected:
 
     // Types the server and the user as an installer would on the server machine.
     void TypeMainMachine(Wizard& w, const std::string& user, const std::string& password) {
-        w.form.SetItemIndex("cbTerminal", 0);
-        w.ctl.Click("cbTerminal");
-        w.form.SetText("editServer", server_.server);
-        w.form.SetText("editUser", user);
-        w.form.SetText("editPass", password);
+        w.form.SetItemIndex(controls::cbTerminal, 0);
+        w.ctl.Click(controls::cbTerminal);
+        w.form.SetText(controls::editServer, server_.server);
+        w.form.SetText(controls::editUser, user);
+        w.form.SetText(controls::editPass, password);
     }
 
     Lines ConnectLines(const std::string& version) const {
@@ -197,7 +198,7 @@ TEST_F(WizardOnServer, AFirstRunCreatesEverythingAndLandsOnBitir) {
     Wizard& w = Open(3);
     const std::string name = w.edition.companiesDatabase;
     TypeMainMachine(w, server_.user, server_.password);
-    w.ctl.Click("btnConnect");
+    w.ctl.Click(controls::btnConnect);
     ASSERT_TRUE(w.window.errors.empty()) << w.window.errors[0].text;
 
     const Lines connect = ConnectLines(Version(w));
@@ -239,11 +240,11 @@ TEST_F(WizardOnServer, AFirstRunCreatesEverythingAndLandsOnBitir) {
 TEST_F(WizardOnServer, ASecondPressFindsTheDatabaseAndStopsOnGuncelle) {
     Wizard& w = Open(3);
     TypeMainMachine(w, server_.user, server_.password);
-    w.ctl.Click("btnConnect");
+    w.ctl.Click(controls::btnConnect);
     ASSERT_EQ(w.Page(), 2);
-    w.form.SetActivePage("cxPage", 0);
-    w.form.SetLines("Memo1", {});
-    w.ctl.Click("btnConnect");
+    w.form.SetActivePage(controls::cxPage, 0);
+    w.form.SetLines(controls::Memo1, {});
+    w.ctl.Click(controls::btnConnect);
     EXPECT_EQ(w.Log(), ConnectLines(Version(w)) + Lines{"Firmalar (" + w.edition.companiesDatabase + ") Veritabanı mevcut."});
     EXPECT_EQ(w.Page(), 1);
 }
@@ -251,17 +252,17 @@ TEST_F(WizardOnServer, ASecondPressFindsTheDatabaseAndStopsOnGuncelle) {
 TEST_F(WizardOnServer, CreationOverAnExistingDatabaseMakesNothingNewButLogsEveryStep) {
     Wizard& w = Open(3);
     TypeMainMachine(w, server_.user, server_.password);
-    w.ctl.Click("btnConnect");
+    w.ctl.Click(controls::btnConnect);
     ASSERT_EQ(w.Page(), 2);
     // an existing login keeps its password but gets Turkish as its language again
     Run("EXEC sp_defaultlanguage 'DURANIX', 'us_english'");
     const std::string tablesBefore =
         Scalar("select count(*) as V from " + w.edition.companiesDatabase + "..sysobjects");
 
-    w.form.SetActivePage("cxPage", 0);
-    w.form.SetLines("Memo1", {});
+    w.form.SetActivePage(controls::cxPage, 0);
+    w.form.SetLines(controls::Memo1, {});
     w.database.dbFirma.Connect(server_.server, server_.user, server_.password);
-    w.ctl.Click("Btn43");
+    w.ctl.Click(controls::Btn43);
     ASSERT_TRUE(w.window.errors.empty()) << w.window.errors[0].text;
     EXPECT_EQ(w.Log(), LoginLines("Sql Kullanıcısı Mevcut :DURANIX") + ModuleLines(w.edition) +
                            ConnectLines(Version(w)) +
@@ -275,7 +276,7 @@ TEST_F(WizardOnServer, CreationOverAnExistingDatabaseMakesNothingNewButLogsEvery
 TEST_F(WizardOnServer, EditionEighteenMakesOneModuleTableAndTheSchema) {
     Wizard& w = Open(18);
     TypeMainMachine(w, server_.user, server_.password);
-    w.ctl.Click("btnConnect");
+    w.ctl.Click(controls::btnConnect);
     ASSERT_TRUE(w.window.errors.empty()) << w.window.errors[0].text;
     const std::string name = w.edition.companiesDatabase;
     const Lines connect = ConnectLines(Version(w));
@@ -305,7 +306,7 @@ TEST_F(WizardOnServer, ARejectedSchemaBatchIsLoggedAndTheConnectionStepStillRuns
     Wizard& w = Open(18, name);
     TypeMainMachine(w, server_.user, server_.password);
     w.database.dbFirma.Connect(server_.server, server_.user, server_.password);
-    w.ctl.Click("Btn43");
+    w.ctl.Click(controls::Btn43);
     ASSERT_TRUE(w.window.errors.empty()) << w.window.errors[0].text;
     const Lines& log = w.Log();
     const auto failed = std::find_if(log.begin(), log.end(), [](const std::string& l) { return l.rfind("Tablolar Hata:", 0) == 0; });
@@ -329,7 +330,7 @@ TEST_F(WizardOnServer, ALoginWithoutServerRightsGetsHataLinesAndTheErrorBox) {
     logins_.push_back(login);
     Wizard& w = Open(3);
     TypeMainMachine(w, login, "Kurdb#Dusuk1");
-    w.ctl.Click("btnConnect");
+    w.ctl.Click(controls::btnConnect);
 
     const Lines& log = w.Log();
     const Lines hata = [&] {
@@ -357,7 +358,7 @@ TEST_F(WizardOnServer, ALoginWithoutServerRightsGetsHataLinesAndTheErrorBox) {
 TEST_F(WizardOnServer, AWrongPasswordShowsTheServersMessageAndStays) {
     Wizard& w = Open(3);
     TypeMainMachine(w, server_.user, server_.password + "-yanlis");
-    w.ctl.Click("btnConnect");
+    w.ctl.Click(controls::btnConnect);
     ASSERT_EQ(w.window.errors.size(), 1u);
     EXPECT_NE(w.window.errors[0].text.find("Login failed for user '" + server_.user + "'."), std::string::npos)
         << w.window.errors[0].text;
@@ -366,8 +367,8 @@ TEST_F(WizardOnServer, AWrongPasswordShowsTheServersMessageAndStays) {
     EXPECT_EQ(w.ctl.RememberedServerName(), "");
     EXPECT_FALSE(fs::exists(dir_ / "Duranix.ini"));
     // pressing again starts from the first step
-    w.form.SetText("editPass", server_.password);
-    w.ctl.Click("btnConnect");
+    w.form.SetText(controls::editPass, server_.password);
+    w.ctl.Click(controls::btnConnect);
     EXPECT_EQ(w.window.errors.size(), 1u);
     EXPECT_EQ(w.Page(), 2);
 }
@@ -375,9 +376,9 @@ TEST_F(WizardOnServer, AWrongPasswordShowsTheServersMessageAndStays) {
 TEST_F(WizardOnServer, WithoutTheCompaniesBoxNothingIsCreated) {
     Wizard& w = Open(3);
     TypeMainMachine(w, server_.user, server_.password);
-    w.form.SetChecked("cbFirmalar", false);
-    w.form.SetChecked("cbKaydet", false);
-    w.ctl.Click("btnConnect");
+    w.form.SetChecked(controls::cbFirmalar, false);
+    w.form.SetChecked(controls::cbKaydet, false);
+    w.ctl.Click(controls::btnConnect);
     EXPECT_EQ(w.Log(), (Lines{"Server Bağlantı Parametresi mevcut değil!", "BDE Versiyon: " + Version(w),
                               "Server a bağlantı kuruldu.",
                               "Firmalar (" + w.edition.companiesDatabase + ") Veritabanı mevcut değil !!!"}));
@@ -394,7 +395,7 @@ TEST_F(WizardOnServer, ADatabaseTheServerNeverShowsEndsAfterABoundedNumberOfRoun
     databases_.push_back(plain);
     Wizard& w = Open(3, "[" + plain + "]");
     TypeMainMachine(w, server_.user, server_.password);
-    w.ctl.Click("btnConnect");
+    w.ctl.Click(controls::btnConnect);
     ASSERT_EQ(w.window.errors.size(), 1u) << "the rounds end with an error, not a loop";
     const Lines& log = w.Log();
     EXPECT_EQ(std::count(log.begin(), log.end(), "Firmalar ([" + plain + "]) Veritabanı mevcut değil !!!"), 3);
@@ -405,12 +406,12 @@ TEST_F(WizardOnServer, ADatabaseTheServerNeverShowsEndsAfterABoundedNumberOfRoun
 TEST_F(WizardOnServer, SavingNeedsAnOpenConnectionAndWritesTheRememberedName) {
     Wizard& w = Open(18);
     w.ctl.SetRememberedServerName("DB01");
-    w.ctl.Click("BitBtn1");
+    w.ctl.Click(controls::BitBtn1);
     EXPECT_FALSE(fs::exists(dir_ / "Duranix.ini"));
     EXPECT_EQ(w.Log().back(), "Önce Server Bağlantısı yapılmalı!");
     w.database.dbFirma.Connect(server_.server, server_.user, server_.password);
-    w.form.SetText("editServer", "typed-later");
-    w.ctl.Click("BitBtn1");
+    w.form.SetText(controls::editServer, "typed-later");
+    w.ctl.Click(controls::BitBtn1);
     const IniText ini(ReadFile(dir_ / "Duranix.ini"));
     EXPECT_EQ(ini.Get("SERVER", "ServerAdi"), "DB01");
     EXPECT_EQ(ini.Get("SERVER", "Firmalar"), w.edition.companiesDatabase);
@@ -420,7 +421,7 @@ TEST_F(WizardOnServer, SavingNeedsAnOpenConnectionAndWritesTheRememberedName) {
 TEST_F(WizardOnServer, ACreateFlagOtherThanOneOnlyUpdatesEvenAMissingLogin) {
     Wizard& w = Open(3);
     w.database.dbFirma.Connect(server_.server, server_.user, server_.password);
-    w.form.SetLines("Memo1", {});
+    w.form.SetLines(controls::Memo1, {});
     try {
         w.ctl.ProvisionLogin("DURANIX", 2);
         FAIL() << "the language of a missing login was set";

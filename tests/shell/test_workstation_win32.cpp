@@ -14,6 +14,7 @@
 #include "shell/Processes.h"
 #include "shell/Shortcuts.h"
 #include "shell/win32/WideString.h"
+#include "resources/ControlNames.h"
 
 using namespace kurdb;
 using kurdb::test::TempDir;
@@ -92,14 +93,14 @@ TEST(SecondPageOnWindows, LinksOnTheDesktopAndInTheGroupAndASilentUpdaterStart) 
         FormModel form(WindowDef::Embedded());
         TFFirmaDB ctl(form, window, EditionFor(3), {platform, profiles, database, reg.Get(), *processes, *links});
         ctl.FormCreate();
-        form.SetActivePage("cxPage", 1);
+        form.SetActivePage(controls::cxPage, 1);
 
         // GUNCELDORVA is nowhere: the shell's "open" must neither ask nor report (a dialog
         // would hold the call).
-        ctl.Click("Button1");
+        ctl.Click(controls::Button1);
         EXPECT_TRUE(window.errors.empty());
-        EXPECT_EQ(form.ActivePage("cxPage"), 2);
-        EXPECT_EQ(form.Lines("Memo1"), (std::vector<std::string>{"Kısayollar oluşturuldu."}));
+        EXPECT_EQ(form.ActivePage(controls::cxPage), 2);
+        EXPECT_EQ(form.Lines(controls::Memo1), (std::vector<std::string>{"Kısayollar oluşturuldu."}));
 
         const auto desktop = TargetAndDescription(dir.Join("Masaüstü\\Duranix Satış.lnk"));
         EXPECT_EQ(desktop.first, dir.Join("Duranix\\VANTRIS.exe"));

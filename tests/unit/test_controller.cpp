@@ -5,6 +5,7 @@
 
 #include "FakeServices.h"
 #include "app/Kurdb.h"
+#include "resources/ControlNames.h"
 
 using namespace kurdb;
 using namespace kurdb::test;
@@ -29,7 +30,7 @@ struct Wizard {
         ctl.FormCreate();
         ctl.FormShow();
     }
-    const std::vector<std::string>& Log() const { return form.Lines("Memo1"); }
+    const std::vector<std::string>& Log() const { return form.Lines(controls::Memo1); }
     std::string IniPath() const { return ctl.SettingsPath(); }
 
     FakePlatform platform;
@@ -51,20 +52,20 @@ TEST(WindowDefinition, ControlsDefaultsAndTabOrder) {
     EXPECT_EQ(def.Form().width, 554);
     EXPECT_EQ(def.Form().height, 374);
     std::vector<std::string> pages;
-    for (const ControlDef* p : def.PagesOf("cxPage")) pages.push_back(p->caption);
+    for (const ControlDef* p : def.PagesOf(controls::cxPage)) pages.push_back(p->caption);
     EXPECT_EQ(pages, (std::vector<std::string>{"Bağlan", "Güncelle", "Bitir", "Rapor"}));
     std::vector<std::string> order;
-    for (const ControlDef* c : def.TabOrderOf("cxTabSheet1")) order.push_back(c->name);
-    EXPECT_EQ(order, (std::vector<std::string>{"editServer", "editUser", "editPass", "btnConnect",
-                                               "cbFirmalar", "cbKaydet", "cbTerminal"}));
-    EXPECT_TRUE(def.Find("editPass").password);
-    EXPECT_EQ(def.Find("cbTerminal").items, (std::vector<std::string>{"Ana Makine", "Terminal"}));
-    EXPECT_EQ(def.Find("cbTerminal").caption, " Kurulum Yeri ");
-    EXPECT_EQ(def.Find("Label4").caption, "Server Adı ");
-    EXPECT_EQ(def.Find("cbGuncel").font.pixelHeight, 16);
-    EXPECT_EQ(def.Find("editServer").font.pixelHeight, 13);
-    EXPECT_EQ(def.Find("BitBtn1").kind, ControlKind::Action);
-    EXPECT_EQ(AccessKeyOf(def.Find("BitBtn2").caption), 'S');
+    for (const ControlDef* c : def.TabOrderOf(controls::cxTabSheet1)) order.push_back(c->name);
+    EXPECT_EQ(order, (std::vector<std::string>{controls::editServer, controls::editUser, controls::editPass, controls::btnConnect,
+                                               controls::cbFirmalar, controls::cbKaydet, controls::cbTerminal}));
+    EXPECT_TRUE(def.Find(controls::editPass).password);
+    EXPECT_EQ(def.Find(controls::cbTerminal).items, (std::vector<std::string>{"Ana Makine", "Terminal"}));
+    EXPECT_EQ(def.Find(controls::cbTerminal).caption, " Kurulum Yeri ");
+    EXPECT_EQ(def.Find(controls::Label4).caption, "Server Adı ");
+    EXPECT_EQ(def.Find(controls::cbGuncel).font.pixelHeight, 16);
+    EXPECT_EQ(def.Find(controls::editServer).font.pixelHeight, 13);
+    EXPECT_EQ(def.Find(controls::BitBtn1).kind, ControlKind::Action);
+    EXPECT_EQ(AccessKeyOf(def.Find(controls::BitBtn2).caption), 'S');
     EXPECT_EQ(StripAccessKey("&Son"), "Son");
 }
 
@@ -84,11 +85,11 @@ TEST(WindowDefinition, MalformedDefinitionsAreRejectedWithTheirLine) {
 TEST(FormShow, WithoutSettingsFileLogsTheMissingServerName) {
     Wizard w;
     w.Open();
-    EXPECT_EQ(w.form.Text("RxLabel1"), "DURANIX DORVA VERİTABANI KURULUMU");
-    EXPECT_EQ(w.form.Text("editServer"), "");
-    EXPECT_EQ(w.form.Text("editUser"), "DURANIX");
+    EXPECT_EQ(w.form.Text(controls::RxLabel1), "DURANIX DORVA VERİTABANI KURULUMU");
+    EXPECT_EQ(w.form.Text(controls::editServer), "");
+    EXPECT_EQ(w.form.Text(controls::editUser), "DURANIX");
     EXPECT_EQ(w.Log(), std::vector<std::string>{"Server Bağlantı Parametresi mevcut değil!"});
-    EXPECT_EQ(w.form.ActivePage("cxPage"), 0);
+    EXPECT_EQ(w.form.ActivePage(controls::cxPage), 0);
     EXPECT_TRUE(w.window.errors.empty());
 }
 
@@ -103,7 +104,7 @@ TEST(FormShow, ServerNameComesFromTheFileBesideTheProgram) {
     w.profiles.files["Duranix.ini"] = "[SERVER]\r\nServerAdi=from-working-dir\r\n";
     w.Open();
     EXPECT_EQ(w.IniPath(), ini);
-    EXPECT_EQ(w.form.Text("editServer"), "DB01\\SQL2019");
+    EXPECT_EQ(w.form.Text(controls::editServer), "DB01\\SQL2019");
     EXPECT_EQ(w.ctl.RememberedServerName(), "DB01\\SQL2019");
     EXPECT_TRUE(w.Log().empty());
 }
@@ -112,38 +113,38 @@ TEST(FormShow, EmptyServerNameInTheFileCountsAsNone) {
     Wizard w;
     w.profiles.files[w.IniPath()] = "[SERVER]\r\nServerAdi=\r\n";
     w.Open();
-    EXPECT_EQ(w.form.Text("editServer"), "");
+    EXPECT_EQ(w.form.Text(controls::editServer), "");
     EXPECT_EQ(w.Log(), std::vector<std::string>{"Server Bağlantı Parametresi mevcut değil!"});
 }
 
 TEST(FormShow, TitleFollowsTheEdition) {
     Wizard w(17);
     w.Open();
-    EXPECT_EQ(w.form.Text("RxLabel1"), "DURANIX DO DORIVODA VERİTABANI KURULUMU");
+    EXPECT_EQ(w.form.Text(controls::RxLabel1), "DURANIX DO DORIVODA VERİTABANI KURULUMU");
 }
 
 TEST(InstallPlace, RadioGroupSwitchesUserAndCompaniesBox) {
     Wizard w;
     w.Open();
-    EXPECT_EQ(w.form.ItemIndex("cbTerminal"), 1);
-    EXPECT_FALSE(w.form.Checked("cbFirmalar"));
+    EXPECT_EQ(w.form.ItemIndex(controls::cbTerminal), 1);
+    EXPECT_FALSE(w.form.Checked(controls::cbFirmalar));
 
-    w.form.SetItemIndex("cbTerminal", 0);
-    w.ctl.Click("cbTerminal");
-    EXPECT_EQ(w.form.Text("editUser"), "sa");
-    EXPECT_TRUE(w.form.Checked("cbFirmalar"));
+    w.form.SetItemIndex(controls::cbTerminal, 0);
+    w.ctl.Click(controls::cbTerminal);
+    EXPECT_EQ(w.form.Text(controls::editUser), "sa");
+    EXPECT_TRUE(w.form.Checked(controls::cbFirmalar));
 
-    w.form.SetItemIndex("cbTerminal", 1);
-    w.ctl.Click("cbTerminal");
-    EXPECT_EQ(w.form.Text("editUser"), "DURANIX");
-    EXPECT_FALSE(w.form.Checked("cbFirmalar"));
+    w.form.SetItemIndex(controls::cbTerminal, 1);
+    w.ctl.Click(controls::cbTerminal);
+    EXPECT_EQ(w.form.Text(controls::editUser), "DURANIX");
+    EXPECT_FALSE(w.form.Checked(controls::cbFirmalar));
 }
 
 TEST(SaveSettings, WithoutConnectionNothingIsWritten) {
     Wizard w;
     w.Open();
     w.ctl.SetRememberedServerName("DB01");
-    w.ctl.Click("BitBtn1");
+    w.ctl.Click(controls::BitBtn1);
     EXPECT_EQ(w.profiles.writes, 0);
     EXPECT_EQ(w.Log().back(), "Önce Server Bağlantısı yapılmalı!");
 }
@@ -151,8 +152,8 @@ TEST(SaveSettings, WithoutConnectionNothingIsWritten) {
 TEST(Finish, EditionEighteenHidesNewCompanyAndFinishOnlyCloses) {
     Wizard w(18);
     w.Open();
-    EXPECT_FALSE(w.form.Visible("cbFirmaAc"));
-    w.ctl.Click("BitBtn2");
+    EXPECT_FALSE(w.form.Visible(controls::cbFirmaAc));
+    w.ctl.Click(controls::BitBtn2);
     EXPECT_EQ(w.window.closes, 1);
     EXPECT_TRUE(w.window.errors.empty());
 }
@@ -160,9 +161,9 @@ TEST(Finish, EditionEighteenHidesNewCompanyAndFinishOnlyCloses) {
 TEST(Finish, EditionThreeShowsNewCompanyAndUncheckedFinishCloses) {
     Wizard w(3);
     w.Open();
-    EXPECT_TRUE(w.form.Visible("cbFirmaAc"));
-    EXPECT_FALSE(w.form.Checked("cbFirmaAc"));
-    w.ctl.Click("BitBtn2");
+    EXPECT_TRUE(w.form.Visible(controls::cbFirmaAc));
+    EXPECT_FALSE(w.form.Checked(controls::cbFirmaAc));
+    w.ctl.Click(controls::BitBtn2);
     EXPECT_EQ(w.window.closes, 1);
 }
 
@@ -179,10 +180,10 @@ TEST(PageFlow, AdvanceMovesOnePageAndStopsAtTheLast) {
     Wizard w;
     w.Open();
     w.ctl.AdvancePage();
-    EXPECT_EQ(w.form.ActivePage("cxPage"), 1);
-    w.form.SetActivePage("cxPage", 3);  // the user picked "Rapor" by its tab
+    EXPECT_EQ(w.form.ActivePage(controls::cxPage), 1);
+    w.form.SetActivePage(controls::cxPage, 3);  // the user picked "Rapor" by its tab
     w.ctl.AdvancePage();
-    EXPECT_EQ(w.form.ActivePage("cxPage"), 3);
+    EXPECT_EQ(w.form.ActivePage(controls::cxPage), 3);
 }
 
 // The settings file beside the real test program, found whatever the working directory.
@@ -208,7 +209,7 @@ TEST(SettingsFile, FoundBesideTheExecutableFromAnotherWorkingDirectory) {
     TFFirmaDB ctl(form, window, EditionFor(3),
                   {*platform, *profiles, database, registry, processes, links});
     ctl.FormShow();
-    EXPECT_EQ(form.Text("editServer"), "BESIDE-EXE");
+    EXPECT_EQ(form.Text(controls::editServer), "BESIDE-EXE");
 
     fs::remove(elsewhere / "Duranix.ini");
     fs::current_path(oldCwd);

@@ -9,6 +9,7 @@
 #include "app/Kurdb.h"
 #include "setup/ServerSetup.h"
 #include "shell/Downloader.h"
+#include "resources/ControlNames.h"
 
 using namespace kurdb;
 using namespace kurdb::test;
@@ -28,12 +29,12 @@ protected:
         installer = (dir / "bde.exe").string();
         ctl.FormCreate();
         ctl.FormShow();
-        form.SetLines("Memo1", {});
+        form.SetLines(controls::Memo1, {});
     }
     void TearDown() override { fs::remove_all(dir); }
 
-    void Press() { ctl.Click("btnConnect"); }
-    const std::vector<std::string>& Log() const { return form.Lines("Memo1"); }
+    void Press() { ctl.Click(controls::btnConnect); }
+    const std::vector<std::string>& Log() const { return form.Lines(controls::Memo1); }
     void PutInstaller(const std::string& bytes) { std::ofstream(installer, std::ios::binary) << bytes; }
 
     fs::path dir;
@@ -50,15 +51,15 @@ protected:
 };
 
 TEST_F(NoEngine, TheFirstPressOnlyLogsAndArmsTheOffer) {
-    EXPECT_EQ(form.Tag("btnConnect"), 0);
+    EXPECT_EQ(form.Tag(controls::btnConnect), 0);
     Press();
     EXPECT_EQ(Log(), std::vector<std::string>{"BDE Kurulu değil!"});
     EXPECT_TRUE(window.questions.empty());
     EXPECT_TRUE(window.errors.empty());
     EXPECT_TRUE(processes.runs.empty());
     EXPECT_TRUE(registry.calls.empty()) << "no settings without the engine";
-    EXPECT_EQ(form.ActivePage("cxPage"), 0);
-    EXPECT_EQ(form.Tag("btnConnect"), 1);
+    EXPECT_EQ(form.ActivePage(controls::cxPage), 0);
+    EXPECT_EQ(form.Tag(controls::btnConnect), 1);
     EXPECT_EQ(profiles.writes, 0);
 }
 
@@ -69,8 +70,8 @@ TEST_F(NoEngine, SecondPressAsksToDownloadAndNoEndsIt) {
     EXPECT_EQ(window.questions, std::vector<std::string>{"BDE Kurulumu indirilsin mi?"});
     EXPECT_TRUE(processes.runs.empty());
     EXPECT_EQ(Log(), (std::vector<std::string>{"BDE Kurulu değil!", "BDE Kurulu değil!"}));
-    EXPECT_EQ(form.Tag("btnConnect"), 1) << "the offer stays armed";
-    EXPECT_EQ(form.ActivePage("cxPage"), 0);
+    EXPECT_EQ(form.Tag(controls::btnConnect), 1) << "the offer stays armed";
+    EXPECT_EQ(form.ActivePage(controls::cxPage), 0);
 }
 
 TEST_F(NoEngine, YesDownloadsThenRunsTheInstallerAndWaits) {
@@ -95,7 +96,7 @@ TEST_F(NoEngine, YesDownloadsThenRunsTheInstallerAndWaits) {
     EXPECT_EQ(EngineInstallerUrl().find("://"), std::string::npos) << "no scheme";
     EXPECT_EQ(processes.uncached, std::vector<std::string>{EngineInstallerUrl()});
     EXPECT_EQ(processes.runs[1], installer + " |show=5") << "the full path, unquoted, is the line";
-    EXPECT_EQ(form.ActivePage("cxPage"), 0);
+    EXPECT_EQ(form.ActivePage(controls::cxPage), 0);
     EXPECT_TRUE(window.errors.empty());
 }
 

@@ -9,6 +9,7 @@
 #include "FakeServices.h"
 #include "app/Kurdb.h"
 #include "app/Workstation.h"
+#include "resources/ControlNames.h"
 
 using namespace kurdb;
 using namespace kurdb::test;
@@ -50,14 +51,14 @@ struct SecondPage {
         MemoryRegistry::Set(folders, "Programs", programs.Str());
         registry.AddKey(Hive::CurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer");
         ctl.FormCreate();
-        form.SetActivePage("cxPage", kGuncelle);
+        form.SetActivePage(controls::cxPage, kGuncelle);
     }
     std::vector<std::string> Paths() const {
         std::vector<std::string> out;
         for (const auto& [path, link] : links.saved) out.push_back(path);
         return out;
     }
-    const std::vector<std::string>& Log() const { return form.Lines("Memo1"); }
+    const std::vector<std::string>& Log() const { return form.Lines(controls::Memo1); }
 
     const char sep = NativePathRules().Separator();
     const std::string dir = sep == '\\' ? "C:\\Duranix\\" : "/opt/duranix/";
@@ -78,7 +79,7 @@ struct SecondPage {
 
 TEST(SecondPage, EditionThreeLinksGroupUpdaterAndNextPage) {
     SecondPage p;
-    p.ctl.Click("Button1");
+    p.ctl.Click(controls::Button1);
     const char s = p.sep;
     const std::string group = p.programs.Str() + s + "Karvelisto" + s + "Duranix Dorva" + s;
     EXPECT_TRUE(fs::is_directory(p.programs.path / "Karvelisto" / "Duranix Dorva"));
@@ -100,13 +101,13 @@ TEST(SecondPage, EditionThreeLinksGroupUpdaterAndNextPage) {
     EXPECT_EQ(p.Log(), (std::vector<std::string>{"Kısayollar oluşturuldu."}));
     // "Terminal" is selected at start: the updater gets "1".
     EXPECT_EQ(p.processes.opened, (std::vector<std::pair<std::string, std::string>>{{"GUNCELDORVA", "1"}}));
-    EXPECT_EQ(p.form.ActivePage("cxPage"), kGuncelle + 1);
+    EXPECT_EQ(p.form.ActivePage(controls::cxPage), kGuncelle + 1);
     EXPECT_TRUE(p.window.errors.empty());
 }
 
 TEST(SecondPage, EditionEighteenHasOneLinkOfEachKindInTarso) {
     SecondPage p(18);
-    p.ctl.Click("Button1");
+    p.ctl.Click(controls::Button1);
     const char s = p.sep;
     EXPECT_EQ(p.Paths(), (std::vector<std::string>{p.desk + s + "Duranix Satış.lnk",
                                                     p.programs.Str() + s + "Karvelisto" + s + "Tarso" + s + "Satış.lnk"}));
@@ -130,28 +131,28 @@ TEST(SecondPage, ProgramGroupNames) {
 
 TEST(SecondPage, WithoutShortcutsOnlyTheUpdaterAndThePage) {
     SecondPage p;
-    p.form.SetChecked("cbKisayol", false);
-    p.form.SetItemIndex("cbTerminal", 0);  // "Ana Makine"
-    p.ctl.Click("Button1");
+    p.form.SetChecked(controls::cbKisayol, false);
+    p.form.SetItemIndex(controls::cbTerminal, 0);  // "Ana Makine"
+    p.ctl.Click(controls::Button1);
     EXPECT_TRUE(p.links.saved.empty());
     EXPECT_TRUE(p.Log().empty());
     EXPECT_FALSE(fs::exists(p.programs.path / "Karvelisto"));
     EXPECT_EQ(p.processes.opened, (std::vector<std::pair<std::string, std::string>>{{"GUNCELDORVA", ""}}));
-    EXPECT_EQ(p.form.ActivePage("cxPage"), kGuncelle + 1);
+    EXPECT_EQ(p.form.ActivePage(controls::cxPage), kGuncelle + 1);
 
     SecondPage q;
-    q.form.SetChecked("cbGuncel", false);
-    q.ctl.Click("Button1");
+    q.form.SetChecked(controls::cbGuncel, false);
+    q.ctl.Click(controls::Button1);
     EXPECT_TRUE(q.processes.opened.empty());
     EXPECT_EQ(q.links.saved.size(), 6u);
-    EXPECT_EQ(q.form.ActivePage("cxPage"), kGuncelle + 1);
+    EXPECT_EQ(q.form.ActivePage(controls::cxPage), kGuncelle + 1);
 }
 
 TEST(SecondPage, MissingShellFoldersSkipTheirLinks) {
     SecondPage p;
     MemoryRegistry::Key& folders = p.registry.AddKey(Hive::CurrentUser, kShellFolders);
     folders.values.erase("PROGRAMS");
-    p.ctl.Click("Button1");
+    p.ctl.Click(controls::Button1);
     // No group relative to the current folder: only the desktop links.
     EXPECT_EQ(p.Paths(), (std::vector<std::string>{p.desk + p.sep + "Duranix Satış.lnk",
                                                     p.desk + p.sep + "Duranix Servis.lnk"}));
@@ -160,25 +161,25 @@ TEST(SecondPage, MissingShellFoldersSkipTheirLinks) {
 
     SecondPage q;
     q.registry.AddKey(Hive::CurrentUser, kShellFolders).values.erase("DESKTOP");
-    q.ctl.Click("Button1");
+    q.ctl.Click(controls::Button1);
     EXPECT_EQ(q.links.saved.size(), 4u);
-    EXPECT_EQ(q.form.ActivePage("cxPage"), kGuncelle + 1);
+    EXPECT_EQ(q.form.ActivePage(controls::cxPage), kGuncelle + 1);
 }
 
 TEST(SecondPage, NonStringFolderValueStopsThePressInTheErrorBox) {
     SecondPage p;
     MemoryRegistry::Set(p.registry.AddKey(Hive::CurrentUser, kShellFolders), "Programs", "x", false);
-    p.ctl.Click("Button1");
+    p.ctl.Click(controls::Button1);
     ASSERT_EQ(p.window.errors.size(), 1u);
     EXPECT_EQ(p.window.errors[0].text, "Invalid data type for 'Programs'");
     EXPECT_EQ(p.links.saved.size(), 2u);  // the desktop links made before stay
     EXPECT_TRUE(p.Log().empty());
     EXPECT_TRUE(p.processes.opened.empty());
-    EXPECT_EQ(p.form.ActivePage("cxPage"), kGuncelle);
+    EXPECT_EQ(p.form.ActivePage(controls::cxPage), kGuncelle);
 
     SecondPage q;
     MemoryRegistry::Set(q.registry.AddKey(Hive::CurrentUser, kShellFolders), "Desktop", "x", false);
-    q.ctl.Click("Button1");
+    q.ctl.Click(controls::Button1);
     ASSERT_EQ(q.window.errors.size(), 1u);
     EXPECT_EQ(q.window.errors[0].text, "Invalid data type for 'Desktop'");
     EXPECT_TRUE(q.links.saved.empty());
@@ -186,11 +187,11 @@ TEST(SecondPage, NonStringFolderValueStopsThePressInTheErrorBox) {
 
 TEST(SecondPage, FinishStartsTheCompanyOpeningProgramWhenAsked) {
     SecondPage p;
-    p.ctl.Click("BitBtn2");
+    p.ctl.Click(controls::BitBtn2);
     EXPECT_TRUE(p.processes.opened.empty());
     EXPECT_EQ(p.window.closes, 1);
-    p.form.SetChecked("cbFirmaAc", true);
-    p.ctl.Click("BitBtn2");
+    p.form.SetChecked(controls::cbFirmaAc, true);
+    p.ctl.Click(controls::BitBtn2);
     EXPECT_EQ(p.processes.opened, (std::vector<std::pair<std::string, std::string>>{{"SIRKACDV", ""}}));
     EXPECT_EQ(p.window.closes, 2);
 }

@@ -15,6 +15,7 @@
 #include "app/WindowDef.h"
 #include "app/win32/ControlIds.h"
 #include "app/win32/WizardWindow.h"
+#include "resources/ControlNames.h"
 
 using namespace kurdb;
 using namespace kurdb::win32;
@@ -147,11 +148,11 @@ TEST(KurdbExe, StartsWithoutSettingsFileAndLogsIt) {
     const auto text = [window](const char* name) {
         return TextOf(FindById(window, ControlId(WindowDef::Embedded(), name)));
     };
-    EXPECT_TRUE(pump.Until([&] { return !text("Memo1").empty(); }));
-    EXPECT_EQ(text("Memo1"), L"Server Ba\u011flant\u0131 Parametresi mevcut de\u011fil!");
+    EXPECT_TRUE(pump.Until([&] { return !text(controls::Memo1).empty(); }));
+    EXPECT_EQ(text(controls::Memo1), L"Server Ba\u011flant\u0131 Parametresi mevcut de\u011fil!");
     EXPECT_EQ(TextOf(window), L"DURANIX Veritaban\u0131 Kurulumu");
-    EXPECT_EQ(text("RxLabel1"), L"DURANIX DORVA VER\u0130TABANI KURULUMU");
-    EXPECT_EQ(text("editUser"), L"DURANIX");
+    EXPECT_EQ(text(controls::RxLabel1), L"DURANIX DORVA VER\u0130TABANI KURULUMU");
+    EXPECT_EQ(text(controls::editUser), L"DURANIX");
     // the close box ends the program
     ::PostMessageW(window, WM_CLOSE, 0, 0);
     DWORD code = STILL_ACTIVE;

@@ -19,6 +19,7 @@
 #include "app/win32/Dpi.h"
 #include "app/win32/WindowServices.h"
 #include "app/win32/WizardWindow.h"
+#include "resources/ControlNames.h"
 
 using namespace kurdb;
 using namespace kurdb::win32;
@@ -57,7 +58,7 @@ protected:
 
     HWND Ctl(const char* name) const { return FindById(window->Handle(), ControlId(form.Definition(), name)); }
     HWND Radio(int item) const {
-        return FindById(window->Handle(), RadioItemId(form.Definition(), "cbTerminal", item));
+        return FindById(window->Handle(), RadioItemId(form.Definition(), controls::cbTerminal, item));
     }
     bool IsChecked(HWND button) const { return ::SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
     int Scaled(int pixels) const { return Scale(pixels, window->Dpi()); }
@@ -161,8 +162,8 @@ TEST_F(WizardWindowTest, WindowFollowsTheDefinition) {
     ::GetWindowRect(hwnd, &r);
     EXPECT_EQ(r.right - r.left, Scaled(554));
     EXPECT_EQ(r.bottom - r.top, Scaled(374));
-    EXPECT_EQ(TextOf(Ctl("RxLabel1")), L"DURANIX DORVA VER\u0130TABANI KURULUMU");
-    HWND tabs = Ctl("cxPage");
+    EXPECT_EQ(TextOf(Ctl(controls::RxLabel1)), L"DURANIX DORVA VER\u0130TABANI KURULUMU");
+    HWND tabs = Ctl(controls::cxPage);
     ASSERT_EQ(::SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0), 4);
     const wchar_t* captions[] = {L"Ba\u011flan", L"G\u00fcncelle", L"Bitir", L"Rapor"};
     for (WPARAM i = 0; i < 4; ++i) {
@@ -178,7 +179,7 @@ TEST_F(WizardWindowTest, WindowFollowsTheDefinition) {
 
     // page 1 as designed; labels are left out, as they size themselves to their text
     int placed = 0;
-    for (const ControlDef* def : form.Definition().ChildrenOf("cxTabSheet1")) {
+    for (const ControlDef* def : form.Definition().ChildrenOf(controls::cxTabSheet1)) {
         if (def->kind == ControlKind::Label || def->kind == ControlKind::Action) continue;
         HWND control = Ctl(def->name.c_str());
         ASSERT_NE(control, nullptr) << def->name;
@@ -191,105 +192,105 @@ TEST_F(WizardWindowTest, WindowFollowsTheDefinition) {
     }
     EXPECT_EQ(placed, 7);
     // the radio items side by side inside their box
-    const RECT box = RectInParent(Ctl("cbTerminal")), first = RectInParent(Radio(0)), second = RectInParent(Radio(1));
+    const RECT box = RectInParent(Ctl(controls::cbTerminal)), first = RectInParent(Radio(0)), second = RectInParent(Radio(1));
     EXPECT_EQ(first.top, second.top);
     EXPECT_LE(first.right, second.left);
     EXPECT_TRUE(first.left > box.left && second.right < box.right && first.top > box.top && first.bottom <= box.bottom);
     EXPECT_EQ(TextOf(Radio(0)), L"Ana Makine");
     EXPECT_TRUE(IsChecked(Radio(1)) && !IsChecked(Radio(0)));
-    EXPECT_EQ(TextOf(Ctl("BitBtn2")), L"&Son");
-    EXPECT_EQ(Ctl("BitBtn1"), nullptr) << "invisible buttons get no window";
+    EXPECT_EQ(TextOf(Ctl(controls::BitBtn2)), L"&Son");
+    EXPECT_EQ(Ctl(controls::BitBtn1), nullptr) << "invisible buttons get no window";
 
     // fonts: a page-1 control's, a bigger page-2 caption's, the title's and the form's
-    const LOGFONTW edit = FontOf(Ctl("editUser"));
+    const LOGFONTW edit = FontOf(Ctl(controls::editUser));
     EXPECT_EQ(edit.lfHeight, -Scaled(13));
     EXPECT_EQ(edit.lfWeight, FW_BOLD);
     EXPECT_EQ(edit.lfCharSet, TURKISH_CHARSET);
     EXPECT_STREQ(edit.lfFaceName, L"MS Sans Serif");
-    EXPECT_EQ(FontOf(Ctl("cbGuncel")).lfHeight, -Scaled(16));
-    EXPECT_EQ(FontOf(Ctl("RxLabel1")).lfHeight, -Scaled(19));
+    EXPECT_EQ(FontOf(Ctl(controls::cbGuncel)).lfHeight, -Scaled(16));
+    EXPECT_EQ(FontOf(Ctl(controls::RxLabel1)).lfHeight, -Scaled(19));
     EXPECT_EQ(FontOf(tabs).lfHeight, -Scaled(11));
     EXPECT_EQ(FontOf(tabs).lfWeight, FW_NORMAL);
 }
 
 TEST_F(WizardWindowTest, RadioGroupSetsLoginAndCompaniesBox) {
     Open();
-    EXPECT_EQ(TextOf(Ctl("editUser")), L"DURANIX");
+    EXPECT_EQ(TextOf(Ctl(controls::editUser)), L"DURANIX");
     ::SendMessageW(Radio(0), BM_CLICK, 0, 0);  // "Ana Makine"
-    EXPECT_TRUE(pump.Until([&] { return TextOf(Ctl("editUser")) == L"sa" && IsChecked(Ctl("cbFirmalar")); }));
-    EXPECT_EQ(form.ItemIndex("cbTerminal"), 0);
+    EXPECT_TRUE(pump.Until([&] { return TextOf(Ctl(controls::editUser)) == L"sa" && IsChecked(Ctl(controls::cbFirmalar)); }));
+    EXPECT_EQ(form.ItemIndex(controls::cbTerminal), 0);
     EXPECT_FALSE(IsChecked(Radio(1)));
     // the arrow keys move within the group and select as they go
     ::SetFocus(Radio(0));
     PressKey(VK_RIGHT);
-    EXPECT_TRUE(pump.Until([&] { return form.ItemIndex("cbTerminal") == 1; }));
+    EXPECT_TRUE(pump.Until([&] { return form.ItemIndex(controls::cbTerminal) == 1; }));
     EXPECT_EQ(::GetFocus(), Radio(1));
-    EXPECT_EQ(TextOf(Ctl("editUser")), L"DURANIX");
-    EXPECT_FALSE(IsChecked(Ctl("cbFirmalar")));
+    EXPECT_EQ(TextOf(Ctl(controls::editUser)), L"DURANIX");
+    EXPECT_FALSE(IsChecked(Ctl(controls::cbFirmalar)));
 }
 
 TEST_F(WizardWindowTest, ModelChangesReachTheWidgets) {
     Open();
-    EXPECT_EQ(TextOf(Ctl("Memo1")), kNoSettingsLine) << "no Duranix.ini beside the program";
-    EXPECT_EQ(TextOf(Ctl("editServer")), L"");
+    EXPECT_EQ(TextOf(Ctl(controls::Memo1)), kNoSettingsLine) << "no Duranix.ini beside the program";
+    EXPECT_EQ(TextOf(Ctl(controls::editServer)), L"");
     controller->LogLine("Birinci\r\n\u0130kinci");
-    EXPECT_EQ(TextOf(Ctl("Memo1")), std::wstring(kNoSettingsLine) + L"\r\nBirinci\r\n\u0130kinci");
-    form.SetLines("Memo1", {"yeni"});
-    EXPECT_EQ(TextOf(Ctl("Memo1")), L"yeni");
-    form.SetActivePage("cxPage", 1);
-    EXPECT_EQ(::SendMessageW(Ctl("cxPage"), TCM_GETCURSEL, 0, 0), 1);
-    EXPECT_TRUE(::IsWindowVisible(Ctl("Button1")));
-    EXPECT_FALSE(::IsWindowVisible(Ctl("cxTabSheet1")));
+    EXPECT_EQ(TextOf(Ctl(controls::Memo1)), std::wstring(kNoSettingsLine) + L"\r\nBirinci\r\n\u0130kinci");
+    form.SetLines(controls::Memo1, {"yeni"});
+    EXPECT_EQ(TextOf(Ctl(controls::Memo1)), L"yeni");
+    form.SetActivePage(controls::cxPage, 1);
+    EXPECT_EQ(::SendMessageW(Ctl(controls::cxPage), TCM_GETCURSEL, 0, 0), 1);
+    EXPECT_TRUE(::IsWindowVisible(Ctl(controls::Button1)));
+    EXPECT_FALSE(::IsWindowVisible(Ctl(controls::cxTabSheet1)));
 }
 
 TEST_F(WizardWindowTest, UserInputReachesTheModel) {
     Open();
-    ::SetFocus(Ctl("editServer"));
+    ::SetFocus(Ctl(controls::editServer));
     for (wchar_t c : std::wstring(L"SRV\u015e")) PostKey(WM_CHAR, c);
-    EXPECT_TRUE(pump.Until([&] { return form.Text("editServer") == "SRV\u015e"; })) << form.Text("editServer");
-    ::SendMessageW(Ctl("cbKaydet"), BM_CLICK, 0, 0);
-    EXPECT_TRUE(pump.Until([&] { return !form.Checked("cbKaydet"); }));
+    EXPECT_TRUE(pump.Until([&] { return form.Text(controls::editServer) == "SRV\u015e"; })) << form.Text(controls::editServer);
+    ::SendMessageW(Ctl(controls::cbKaydet), BM_CLICK, 0, 0);
+    EXPECT_TRUE(pump.Until([&] { return !form.Checked(controls::cbKaydet); }));
     // a tab chosen by the tab control's own notification, as a mouse click takes it
-    ::SendMessageW(Ctl("cxPage"), TCM_SETCURFOCUS, 3, 0);
-    EXPECT_TRUE(pump.Until([&] { return form.ActivePage("cxPage") == 3; }));
-    EXPECT_TRUE(::IsWindowVisible(Ctl("cxTabSheet4")));
+    ::SendMessageW(Ctl(controls::cxPage), TCM_SETCURFOCUS, 3, 0);
+    EXPECT_TRUE(pump.Until([&] { return form.ActivePage(controls::cxPage) == 3; }));
+    EXPECT_TRUE(::IsWindowVisible(Ctl(controls::cxTabSheet4)));
     // the log is editable: a line typed at its end becomes a new model line
-    HWND memo = Ctl("Memo1");
+    HWND memo = Ctl(controls::Memo1);
     ::SetFocus(memo);
     const auto end = static_cast<WPARAM>(::GetWindowTextLengthW(memo));
     ::SendMessageW(memo, EM_SETSEL, end, static_cast<LPARAM>(end));
     for (wchar_t c : std::wstring(L"\rnot")) PostKey(WM_CHAR, c);
     const std::vector<std::string> want = {"Server Ba\u011flant\u0131 Parametresi mevcut de\u011fil!", "not"};
-    EXPECT_TRUE(pump.Until([&] { return form.Lines("Memo1") == want; }));
+    EXPECT_TRUE(pump.Until([&] { return form.Lines(controls::Memo1) == want; }));
 }
 
 TEST_F(WizardWindowTest, TabFollowsThePageOneTabOrder) {
     Open();
-    const std::vector<HWND> cycle = {Ctl("editUser"),   Ctl("editPass"), Ctl("btnConnect"), Ctl("cbFirmalar"),
-                                     Ctl("cbKaydet"),   Radio(1),        Ctl("cxPage"),     Ctl("editServer")};
-    ::SetFocus(Ctl("editServer"));
+    const std::vector<HWND> cycle = {Ctl(controls::editUser),   Ctl(controls::editPass), Ctl(controls::btnConnect), Ctl(controls::cbFirmalar),
+                                     Ctl(controls::cbKaydet),   Radio(1),        Ctl(controls::cxPage),     Ctl(controls::editServer)};
+    ::SetFocus(Ctl(controls::editServer));
     for (HWND next : cycle)
         EXPECT_TRUE(PressTab(false, false, [&] { return ::GetFocus() == next; }))
             << "focus on id " << ::GetDlgCtrlID(::GetFocus()) << ", expected " << ::GetDlgCtrlID(next);
-    EXPECT_TRUE(PressTab(false, true, [&] { return ::GetFocus() == Ctl("cxPage"); })) << "Shift+Tab walks back";
+    EXPECT_TRUE(PressTab(false, true, [&] { return ::GetFocus() == Ctl(controls::cxPage); })) << "Shift+Tab walks back";
 }
 
 TEST_F(WizardWindowTest, CtrlTabChangesThePage) {
     Open();
-    ::SetFocus(Ctl("editServer"));
-    EXPECT_TRUE(PressTab(true, false, [&] { return form.ActivePage("cxPage") == 1; }));
-    EXPECT_TRUE(::IsWindowVisible(Ctl("cxTabSheet2")));
-    EXPECT_TRUE(::IsChild(Ctl("cxTabSheet2"), ::GetFocus())) << "the focus left the hidden page";
-    EXPECT_TRUE(PressTab(true, true, [&] { return form.ActivePage("cxPage") == 0; }));
-    EXPECT_TRUE(PressTab(true, true, [&] { return form.ActivePage("cxPage") == 3; })) << "wraps round";
-    EXPECT_EQ(::SendMessageW(Ctl("cxPage"), TCM_GETCURSEL, 0, 0), 3);
+    ::SetFocus(Ctl(controls::editServer));
+    EXPECT_TRUE(PressTab(true, false, [&] { return form.ActivePage(controls::cxPage) == 1; }));
+    EXPECT_TRUE(::IsWindowVisible(Ctl(controls::cxTabSheet2)));
+    EXPECT_TRUE(::IsChild(Ctl(controls::cxTabSheet2), ::GetFocus())) << "the focus left the hidden page";
+    EXPECT_TRUE(PressTab(true, true, [&] { return form.ActivePage(controls::cxPage) == 0; }));
+    EXPECT_TRUE(PressTab(true, true, [&] { return form.ActivePage(controls::cxPage) == 3; })) << "wraps round";
+    EXPECT_EQ(::SendMessageW(Ctl(controls::cxPage), TCM_GETCURSEL, 0, 0), 3);
 }
 
 TEST_F(WizardWindowTest, AltSPressesSonAndClosesTheWindow) {
     Open();
-    form.SetActivePage("cxPage", 2);
+    form.SetActivePage(controls::cxPage, 2);
     HWND hwnd = window->Handle();
-    ::SetFocus(Ctl("cbFirmaAc"));
+    ::SetFocus(Ctl(controls::cbFirmaAc));
     PostKey(WM_SYSCHAR, 's', static_cast<LPARAM>(0x20000001));  // Alt+S
     EXPECT_TRUE(pump.Until([&] { return !::IsWindow(hwnd); }));
     EXPECT_EQ(pump.quits, 1) << "closing the window ends the message loop";
@@ -297,11 +298,11 @@ TEST_F(WizardWindowTest, AltSPressesSonAndClosesTheWindow) {
 
 TEST_F(WizardWindowTest, EditionEighteenHidesNewCompanyBox) {
     Open(18);
-    form.SetActivePage("cxPage", 2);
-    EXPECT_FALSE(::IsWindowVisible(Ctl("cbFirmaAc")));
-    EXPECT_TRUE(::IsWindowVisible(Ctl("BitBtn2")));
-    form.SetVisible("cbFirmaAc", true);
-    EXPECT_TRUE(::IsWindowVisible(Ctl("cbFirmaAc")));
+    form.SetActivePage(controls::cxPage, 2);
+    EXPECT_FALSE(::IsWindowVisible(Ctl(controls::cbFirmaAc)));
+    EXPECT_TRUE(::IsWindowVisible(Ctl(controls::BitBtn2)));
+    form.SetVisible(controls::cbFirmaAc, true);
+    EXPECT_TRUE(::IsWindowVisible(Ctl(controls::cbFirmaAc)));
 }
 
 TEST_F(WizardWindowTest, ConfirmEnterAnswersYesOnEvet) {
