@@ -64,12 +64,10 @@ struct DialogState {
 };
 
 SIZE TextExtent(HWND hwnd, HFONT font, const std::wstring& text, int maxWidth, UINT format) {
-    HDC dc = ::GetDC(hwnd);
-    HGDIOBJ old = ::SelectObject(dc, font);
+    const ScopedGetDC dc(hwnd);
+    const ScopedSelectObject selected(dc.Get(), font);
     RECT r{0, 0, maxWidth, 0};
-    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, format | DT_CALCRECT);
-    ::SelectObject(dc, old);
-    ::ReleaseDC(hwnd, dc);
+    ::DrawTextW(dc.Get(), text.c_str(), static_cast<int>(text.size()), &r, format | DT_CALCRECT);
     return SIZE{r.right - r.left, r.bottom - r.top};
 }
 

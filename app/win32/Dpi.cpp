@@ -1,5 +1,6 @@
 #include "app/win32/Dpi.h"
 
+#include "app/win32/Gdi.h"
 #include "shell/win32/SystemLibrary.h"
 
 namespace kurdb::win32 {
@@ -50,9 +51,8 @@ const DpiApi& Api() {
 
 // The DPI the system reports for the screen when it has no per-window DPI.
 int ScreenDpi() {
-    HDC dc = ::GetDC(nullptr);
-    const int dpi = dc ? ::GetDeviceCaps(dc, LOGPIXELSX) : kDesignDpi;
-    if (dc) ::ReleaseDC(nullptr, dc);
+    const ScopedGetDC screen(nullptr);
+    const int dpi = screen ? ::GetDeviceCaps(screen.Get(), LOGPIXELSX) : kDesignDpi;
     return dpi > 0 ? dpi : kDesignDpi;
 }
 

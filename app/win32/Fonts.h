@@ -6,37 +6,11 @@
 #include <map>
 #include <string>
 #include <tuple>
-#include <utility>
 
 #include "app/WindowDef.h"
+#include "app/win32/Gdi.h"
 
 namespace kurdb::win32 {
-
-class GdiFont {
-public:
-    GdiFont() = default;
-    explicit GdiFont(HFONT font) : font_(font) {}
-    ~GdiFont() { Reset(); }
-    GdiFont(const GdiFont&) = delete;
-    GdiFont& operator=(const GdiFont&) = delete;
-    GdiFont(GdiFont&& other) noexcept : font_(std::exchange(other.font_, nullptr)) {}
-    GdiFont& operator=(GdiFont&& other) noexcept {
-        if (this != &other) {
-            Reset();
-            font_ = std::exchange(other.font_, nullptr);
-        }
-        return *this;
-    }
-    HFONT Get() const { return font_; }
-    explicit operator bool() const { return font_ != nullptr; }
-
-private:
-    void Reset() {
-        if (font_) ::DeleteObject(font_);
-        font_ = nullptr;
-    }
-    HFONT font_ = nullptr;
-};
 
 // The fonts of the window's controls at one DPI, made on first use: the definition's face
 // (the form's where a control names none), its pixel height scaled to the DPI, bold where

@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "app/ErrorBox.h"
 #include "app/win32/ControlIds.h"
 #include "app/win32/Dpi.h"
+#include "app/win32/Gdi.h"
 #include "app/win32/WindowServices.h"
 #include "shell/win32/WideString.h"
 
@@ -143,7 +145,7 @@ void WizardWindow::RegisterClasses(HINSTANCE instance) {
 
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = FormProc;
+    wc.lpfnWndProc = WindowProc;
     wc.hInstance = instance;
     wc.hIcon = ::LoadIconW(nullptr, IDI_APPLICATION);
     wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
@@ -151,7 +153,6 @@ void WizardWindow::RegisterClasses(HINSTANCE instance) {
     wc.lpszClassName = kWizardWindowClass;
     if (!::RegisterClassExW(&wc)) throw std::runtime_error("Cannot register the window class");
 
-    wc.lpfnWndProc = PageProc;
     wc.hIcon = nullptr;
     wc.lpszClassName = kPageClass;
     if (!::RegisterClassExW(&wc)) throw std::runtime_error("Cannot register the page class");
@@ -350,12 +351,10 @@ void WizardWindow::LayoutLabel(const Widget& w) {
     RECT r = ScaledRect(*w.def, dpi_);
     if (!w.def->centred) {
         const std::wstring text = Wide(StripAccessKey(form_.Text(w.def->name)));
-        HDC dc = ::GetDC(w.hwnd);
-        HGDIOBJ old = ::SelectObject(dc, fonts_.For(w.def->font));
+        const ScopedGetDC dc(w.hwnd);
+        const ScopedSelectObject selected(dc.Get(), fonts_.For(w.def->font));
         SIZE extent{};
-        ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
-        ::SelectObject(dc, old);
-        ::ReleaseDC(w.hwnd, dc);
+        ::GetTextExtentPoint32W(dc.Get(), text.c_str(), static_cast<int>(text.size()), &extent);
         r.right = std::max<LONG>(r.right, r.left + extent.cx);
         r.bottom = std::max<LONG>(r.bottom, r.top + extent.cy);
     }
@@ -369,12 +368,12 @@ void WizardWindow::LayoutRadioGroup(const Widget& w) {
     Move(w.hwnd, box);
     if (w.items.empty()) return;
 
-    HDC dc = ::GetDC(w.hwnd);
-    HGDIOBJ old = ::SelectObject(dc, fonts_.For(w.def->font));
     TEXTMETRICW metrics{};
-    ::GetTextMetricsW(dc, &metrics);
-    ::SelectObject(dc, old);
-    ::ReleaseDC(w.hwnd, dc);
+    {
+        const ScopedGetDC dc(w.hwnd);
+        const ScopedSelectObject selected(dc.Get(), fonts_.For(w.def->font));
+        ::GetTextMetricsW(dc.Get(), &metrics);
+    }
 
     const int count = static_cast<int>(w.items.size());
     const int columns = std::clamp(w.def->columns, 1, count);
@@ -643,21 +642,26 @@ bool WizardWindow::PreTranslate(MSG& msg) {
 // ---------------------------------------------------------------------------------------------
 // Window procedures
 
-LRESULT CALLBACK WizardWindow::FormProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+// The one window procedure of the form and its pages: recovers the window object that
+// CreateWindowExW handed over at WM_NCCREATE and passes the message to its member. An error may
+// not unwind through the system's frames: it leaves through the error box, captioned with the
+// application title, as the controller's own errors do.
+LRESULT CALLBACK WizardWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     WizardWindow* self = nullptr;
     if (msg == WM_NCCREATE) {
-        self = static_cast<WizardWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        self = static_cast<WizardWindow*>(create->lpCreateParams);
         ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-        self->hwnd_ = hwnd;
+        if (!create->hwndParent) self->hwnd_ = hwnd;  // the form, the one top-level window
     } else {
         self = reinterpret_cast<WizardWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     }
     if (!self) return ::DefWindowProcW(hwnd, msg, wParam, lParam);
     try {
-        return self->FormMessage(msg, wParam, lParam);
+        return hwnd == self->hwnd_ ? self->FormMessage(msg, wParam, lParam)
+                                   : self->PageMessage(hwnd, msg, wParam, lParam);
     } catch (const std::exception& e) {
-        // Nothing may unwind through the system's frames; the controller reports its own errors.
-        ::MessageBoxW(hwnd, Wide(e.what()).c_str(), nullptr, MB_OK | MB_ICONSTOP);
+        self->services_.ShowError(ErrorBoxText(e.what()), self->controller_.ApplicationTitle());
         return 0;
     }
 }
@@ -702,23 +706,9 @@ LRESULT WizardWindow::FormMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     return ::DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
-LRESULT CALLBACK WizardWindow::PageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    WizardWindow* self = nullptr;
-    if (msg == WM_NCCREATE) {
-        self = static_cast<WizardWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    } else {
-        self = reinterpret_cast<WizardWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    }
-    if (self) {
-        try {
-            LRESULT result = 0;
-            if (self->CommonMessage(hwnd, msg, wParam, lParam, result)) return result;
-        } catch (const std::exception& e) {
-            ::MessageBoxW(hwnd, Wide(e.what()).c_str(), nullptr, MB_OK | MB_ICONSTOP);
-            return 0;
-        }
-    }
+LRESULT WizardWindow::PageMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = 0;
+    if (CommonMessage(hwnd, msg, wParam, lParam, result)) return result;
     return ::DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 

@@ -60,8 +60,7 @@ private:
         std::vector<HWND> items;  // radio buttons of a radio group
     };
 
-    static LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    static LRESULT CALLBACK PageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK TabSubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
                                             UINT_PTR id, DWORD_PTR self);
     static LRESULT CALLBACK MemoSubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
@@ -69,6 +68,7 @@ private:
     static void RegisterClasses(HINSTANCE instance);
 
     LRESULT FormMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT PageMessage(HWND page, UINT msg, WPARAM wParam, LPARAM lParam);
     bool CommonMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
     void CreateControls(HINSTANCE instance);
