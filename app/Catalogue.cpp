@@ -32,8 +32,6 @@ const std::array<EditionRecord, kEditionCount> kCatalogue = {{
 
 #undef COMMON
 
-CurrentEdition g_current;
-
 }  // namespace
 
 const std::array<EditionRecord, kEditionCount>& Catalogue() { return kCatalogue; }
@@ -51,12 +49,5 @@ CurrentEdition EditionFor(int number) {
     for (int i = 0; i < kModuleSlots; ++i) e.modules[static_cast<std::size_t>(i)] = row.modules[static_cast<std::size_t>(i)];
     return e;
 }
-
-const CurrentEdition& SelectEdition(int number) {
-    g_current = EditionFor(number);
-    return g_current;
-}
-
-const CurrentEdition& Edition() { return g_current; }
 
 }  // namespace kurdb

@@ -35,10 +35,5 @@ struct CurrentEdition {
 
 // The edition of row `number` (1 to 18). Throws kurdb::Exception for any other number.
 CurrentEdition EditionFor(int number);
-// Selects edition `number` (1 to 18) as the process's current edition and returns it. Throws kurdb::Exception for any other
-// number and leaves the current edition as it was.
-const CurrentEdition& SelectEdition(int number);
-// The selected edition; all fields empty before SelectEdition.
-const CurrentEdition& Edition();
 
 }  // namespace kurdb

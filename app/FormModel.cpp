@@ -1,6 +1,6 @@
 #include "app/FormModel.h"
 
-#include <stdexcept>
+#include "shell/Exception.h"
 
 namespace kurdb {
 
@@ -19,13 +19,13 @@ FormModel::FormModel(const WindowDef& def) : def_(def) {
 
 FormModel::State& FormModel::At(std::string_view control) {
     const auto it = states_.find(control);
-    if (it == states_.end()) throw std::out_of_range("no control named " + std::string(control));
+    if (it == states_.end()) throw EProgramFault("no control named " + std::string(control));
     return it->second;
 }
 
 const FormModel::State& FormModel::At(std::string_view control) const {
     const auto it = states_.find(control);
-    if (it == states_.end()) throw std::out_of_range("no control named " + std::string(control));
+    if (it == states_.end()) throw EProgramFault("no control named " + std::string(control));
     return it->second;
 }
 

@@ -25,7 +25,7 @@ public:
 
     // Caption of the form, a label, a check box or button; text of an edit.
     // The setters notify the listeners only when the value changes. An unknown control name
-    // throws std::out_of_range: names are fixed by the window definition.
+    // throws EProgramFault: names are fixed by the window definition.
     const std::string& Text(std::string_view control) const;
     void SetText(std::string_view control, std::string value);
     bool Checked(std::string_view control) const;

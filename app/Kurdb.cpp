@@ -136,7 +136,7 @@ void TFFirmaDB::btnConnectClick() {
     bool engineFound = true;
     try {
         LogLine("BDE Versiyon: " + std::to_string(db.dbFirma.EngineVersion()));
-    } catch (const std::exception&) {
+    } catch (const Exception&) {
         engineFound = false;
     }
     if (!engineFound) {

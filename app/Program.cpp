@@ -22,7 +22,7 @@ struct Program::Parts {
 };
 
 Program::Program(IWindowServices& window) : parts_(std::make_unique<Parts>()) {
-    const CurrentEdition& edition = SelectEdition(kShippedEdition);
+    const CurrentEdition edition = EditionFor(kShippedEdition);
     form_ = std::make_unique<FormModel>(WindowDef::Embedded());
     controller_ = std::make_unique<TFFirmaDB>(
         *form_, window, edition,

@@ -10,13 +10,13 @@
 
 namespace kurdb {
 
-// The edition this program serves; the entry selects it before the window is created.
+// The edition this program serves; the controller is given it when it is made.
 constexpr int kShippedEdition = 3;
 
 class Program {
 public:
-    // Selects the shipped edition and builds the model and the controller on the platform's
-    // own services. Throws kurdb::Exception when the edition cannot be selected.
+    // Looks up the shipped edition and builds the model and the controller on the platform's
+    // own services. Throws kurdb::Exception when the edition is not in the catalogue.
     explicit Program(IWindowServices& window);
     ~Program();
     Program(const Program&) = delete;

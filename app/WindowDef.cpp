@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "resources/Resources.h"
+#include "shell/Exception.h"
 
 namespace kurdb {
 namespace {
@@ -31,7 +32,7 @@ std::vector<std::string> Words(std::string_view line, int lineNo) {
             else word += line[i];
             ++i;
         }
-        if (quoted) throw std::runtime_error("window.def:" + std::to_string(lineNo) + ": open quote");
+        if (quoted) throw EProgramFault("window.def:" + std::to_string(lineNo) + ": open quote");
         words.push_back(word);
     }
     return words;
@@ -44,7 +45,7 @@ int ToInt(const std::string& v, int lineNo) {
         if (used != v.size()) throw std::invalid_argument(v);
         return n;
     } catch (const std::exception&) {
-        throw std::runtime_error("window.def:" + std::to_string(lineNo) + ": not a number: " + v);
+        throw EProgramFault("window.def:" + std::to_string(lineNo) + ": not a number: " + v);
     }
 }
 
@@ -77,8 +78,8 @@ WindowDef WindowDef::Parse(std::string_view text) {
         if (words.empty() || words[0][0] == '#') continue;
         const auto where = "window.def:" + std::to_string(lineNo) + ": ";
         const auto kind = kKinds.find(words[0]);
-        if (kind == kKinds.end()) throw std::runtime_error(where + "unknown kind " + words[0]);
-        if (words.size() < 2) throw std::runtime_error(where + "control without a name");
+        if (kind == kKinds.end()) throw EProgramFault(where + "unknown kind " + words[0]);
+        if (words.size() < 2) throw EProgramFault(where + "control without a name");
         ControlDef c;
         c.kind = kind->second;
         c.name = words[1];
@@ -90,7 +91,7 @@ WindowDef WindowDef::Parse(std::string_view text) {
             if (eq == std::string::npos) {
                 if (key == "bold") c.font.bold = true;
                 else if (key == "password") c.password = true;
-                else throw std::runtime_error(where + "unknown flag " + key);
+                else throw EProgramFault(where + "unknown flag " + key);
             } else if (key == "parent") c.parent = value;
             else if (key == "caption") c.caption = value;
             else if (key == "text") c.text = value;
@@ -109,18 +110,18 @@ WindowDef WindowDef::Parse(std::string_view text) {
             else if (key == "active") c.activePage = ToInt(value, lineNo);
             else if (key == "align") c.centred = value == "center";
             else if (key == "scroll") { /* the memo always scrolls both ways */ }
-            else throw std::runtime_error(where + "unknown key " + key);
+            else throw EProgramFault(where + "unknown key " + key);
         }
         if (def.controls_.empty() != (c.kind == ControlKind::Form))
-            throw std::runtime_error(where + "the form must come first, and only once");
+            throw EProgramFault(where + "the form must come first, and only once");
         if (c.kind != ControlKind::Form) {
             const bool parentKnown = std::any_of(def.controls_.begin(), def.controls_.end(),
                                                  [&](const ControlDef& p) { return p.name == c.parent; });
-            if (!parentKnown) throw std::runtime_error(where + "unknown parent " + c.parent);
+            if (!parentKnown) throw EProgramFault(where + "unknown parent " + c.parent);
         }
         def.controls_.push_back(std::move(c));
     }
-    if (def.controls_.empty()) throw std::runtime_error("window.def: no form");
+    if (def.controls_.empty()) throw EProgramFault("window.def: no form");
     return def;
 }
 
@@ -132,7 +133,7 @@ const WindowDef& WindowDef::Embedded() {
 const ControlDef& WindowDef::Find(std::string_view name) const {
     for (const ControlDef& c : controls_)
         if (c.name == name) return c;
-    throw std::out_of_range("no control named " + std::string(name));
+    throw EProgramFault("no control named " + std::string(name));
 }
 
 std::vector<const ControlDef*> WindowDef::ChildrenOf(std::string_view parent) const {

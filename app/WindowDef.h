@@ -37,14 +37,14 @@ struct ControlDef {
 
 class WindowDef {
 public:
-    // Parses the definition text; throws std::runtime_error naming the line of a malformed entry.
+    // Parses the definition text; throws EProgramFault naming the line of a malformed entry.
     static WindowDef Parse(std::string_view text);
     // The definition embedded in the program.
     static const WindowDef& Embedded();
 
     const ControlDef& Form() const { return controls_.front(); }
     const std::vector<ControlDef>& Controls() const { return controls_; }
-    // Throws std::out_of_range for an unknown name.
+    // Throws EProgramFault for an unknown name.
     const ControlDef& Find(std::string_view name) const;
     // Children of a control, in definition order.
     std::vector<const ControlDef*> ChildrenOf(std::string_view parent) const;

@@ -1,16 +1,17 @@
 #pragma once
 // Files of resources/ embedded into the program at build time.
-#include <stdexcept>
 #include <string>
 #include <string_view>
+
+#include "shell/Exception.h"
 
 namespace kurdb::resources {
 
 // Thrown by Find for a name that was not embedded: a build fault, never a user error.
-class ResourceMissing : public std::logic_error {
+class ResourceMissing : public EProgramFault {
 public:
     explicit ResourceMissing(std::string_view name)
-        : std::logic_error("embedded resource missing: " + std::string(name)) {}
+        : EProgramFault("embedded resource missing: " + std::string(name)) {}
 };
 
 // The bytes of the embedded file at `name`, relative to resources/ ("window.def",

@@ -1,7 +1,6 @@
 #include "setup/ServerSetup.h"
 
-#include <exception>
-
+#include "shell/Exception.h"
 #include "shell/Payloads.h"
 
 namespace kurdb::setup {
@@ -86,14 +85,14 @@ void CreateCompaniesDatabase(db::Components& db, const CompaniesDatabase& target
         db.QCreateFirmaDB.Execute();
         db.QCreateFirmalar.SetLine(0, "USE " + name);
         db.QCreateFirmalar.Execute();
-    } catch (const std::exception& e) {
+    } catch (const Exception& e) {
         log(std::string("Hata:") + e.what());
     }
 
     // B. The application login.
     try {
         provisionLogin();
-    } catch (const std::exception& e) {
+    } catch (const Exception& e) {
         log(std::string("Hata:") + e.what());
     }
 
@@ -115,7 +114,7 @@ void CreateCompaniesDatabase(db::Components& db, const CompaniesDatabase& target
         try {
             db.RunScript(db.QTarso);
             log("Tablolar oluşturuldu.");
-        } catch (const std::exception& e) {
+        } catch (const Exception& e) {
             log(std::string("Tablolar Hata:") + e.what());
         }
     }

@@ -1,7 +1,7 @@
 #include "app/win32/ConfirmDialog.h"
 
 #include <algorithm>
-#include <stdexcept>
+#include "shell/Exception.h"
 #include <vector>
 
 #include "app/win32/Dpi.h"
@@ -168,7 +168,7 @@ bool RunConfirmDialog(HWND owner, const std::wstring& question) {
     DialogState state{question, {}};
     const INT_PTR result = ::DialogBoxIndirectParamW(::GetModuleHandleW(nullptr), dialog.Get(), owner,
                                                      ConfirmProc, reinterpret_cast<LPARAM>(&state));
-    if (result == -1) throw std::runtime_error("Cannot show the confirmation dialog");
+    if (result == -1) throw EPlatformError("Cannot show the confirmation dialog");
     return result == IDYES;
 }
 

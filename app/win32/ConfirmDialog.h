@@ -16,7 +16,7 @@ constexpr int kConfirmIconId = 100;
 constexpr int kConfirmTextId = 101;
 
 // Shows the dialog modally over `owner` (may be null) and returns true only for "&Evet".
-// Throws std::runtime_error when the dialog cannot be created.
+// Throws EPlatformError when the dialog cannot be created.
 bool RunConfirmDialog(HWND owner, const std::wstring& question);
 
 }  // namespace kurdb::win32

@@ -1,6 +1,6 @@
 #include "app/win32/ControlIds.h"
 
-#include <stdexcept>
+#include "shell/Exception.h"
 #include <string>
 
 namespace kurdb::win32 {
@@ -17,13 +17,13 @@ int ControlId(const WindowDef& def, std::string_view name) {
     const auto& controls = def.Controls();
     for (std::size_t i = 0; i < controls.size(); ++i)
         if (controls[i].name == name) return kFirstId + static_cast<int>(i) * kIdsPerControl;
-    throw std::out_of_range("no control named " + std::string(name));
+    throw EProgramFault("no control named " + std::string(name));
 }
 
 int RadioItemId(const WindowDef& def, std::string_view radioGroup, int item) {
     const ControlDef& group = def.Find(radioGroup);
     if (item < 0 || item >= static_cast<int>(group.items.size()) || item + 1 >= kIdsPerControl)
-        throw std::out_of_range("no item " + std::to_string(item) + " in " + group.name);
+        throw EProgramFault("no item " + std::to_string(item) + " in " + group.name);
     return ControlId(def, radioGroup) + 1 + item;
 }
 

@@ -7,7 +7,7 @@
 
 namespace kurdb::win32 {
 
-// The id of a named control (a radio group's id is its group box's). Throws std::out_of_range
+// The id of a named control (a radio group's id is its group box's). Throws EProgramFault
 // for an unknown name.
 int ControlId(const WindowDef& def, std::string_view name);
 // The id of item `item` (0-based) of a radio group.

@@ -1,6 +1,6 @@
 #include "app/win32/Fonts.h"
 
-#include <stdexcept>
+#include "shell/Exception.h"
 #include <tuple>
 
 #include "app/win32/Dpi.h"
@@ -20,7 +20,7 @@ HFONT FontSet::For(const FontDef& font) {
                                FALSE, FALSE, TURKISH_CHARSET, OUT_DEFAULT_PRECIS,
                                CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
                                Wide(face).c_str());
-    if (!made) throw std::runtime_error("Cannot create the font " + face);
+    if (!made) throw EPlatformError("Cannot create the font " + face);
     return fonts_.emplace(key, GdiFont(made)).first->second.Get();
 }
 

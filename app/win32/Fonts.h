@@ -23,7 +23,7 @@ public:
     FontSet(FontSet&&) = default;
     FontSet& operator=(FontSet&&) = default;
 
-    // Throws std::runtime_error when the system cannot make the font.
+    // Throws EPlatformError when the system cannot make the font.
     HFONT For(const FontDef& font);
     int Dpi() const { return dpi_; }
 

@@ -3,7 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <stdexcept>
+#include "shell/Exception.h"
 
 #include "app/ErrorBox.h"
 #include "app/win32/ControlIds.h"
@@ -111,7 +111,7 @@ WizardWindow::WizardWindow(FormModel& form, TFFirmaDB& controller, WindowService
                       Scale(formDef_.left, dpi_), Scale(formDef_.top, dpi_),
                       Scale(formDef_.width, dpi_), Scale(formDef_.height, dpi_), nullptr, nullptr,
                       instance, this);
-    if (!hwnd_) throw std::runtime_error("Cannot create the wizard window");
+    if (!hwnd_) throw EPlatformError("Cannot create the wizard window");
     try {
         // A per-monitor aware window on a monitor whose DPI differs from the primary one.
         const int windowDpi = DpiForWindow(hwnd_);
@@ -151,11 +151,11 @@ void WizardWindow::RegisterClasses(HINSTANCE instance) {
     wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = kWizardWindowClass;
-    if (!::RegisterClassExW(&wc)) throw std::runtime_error("Cannot register the window class");
+    if (!::RegisterClassExW(&wc)) throw EPlatformError("Cannot register the window class");
 
     wc.hIcon = nullptr;
     wc.lpszClassName = kPageClass;
-    if (!::RegisterClassExW(&wc)) throw std::runtime_error("Cannot register the page class");
+    if (!::RegisterClassExW(&wc)) throw EPlatformError("Cannot register the page class");
 }
 
 void WizardWindow::CreateControls(HINSTANCE instance) {
@@ -179,7 +179,7 @@ void WizardWindow::CreateControl(const ControlDef& def, HINSTANCE instance) {
         w.parent = hwnd_;
     } else {
         const Widget* parent = Find(def.parent);
-        if (!parent) throw std::runtime_error("No parent window for " + def.name);
+        if (!parent) throw EPlatformError("No parent window for " + def.name);
         w.parent = parent->hwnd;
     }
     const auto id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(form_.Definition(), def.name)));
@@ -233,7 +233,7 @@ void WizardWindow::CreateControl(const ControlDef& def, HINSTANCE instance) {
     }
     w.hwnd = ::CreateWindowExW(exStyle, className, text.c_str(), style, 0, 0, 0, 0, w.parent, id,
                                instance, this);
-    if (!w.hwnd) throw std::runtime_error("Cannot create the control " + def.name);
+    if (!w.hwnd) throw EPlatformError("Cannot create the control " + def.name);
 
     switch (def.kind) {
     case ControlKind::PageControl:
@@ -267,7 +267,7 @@ void WizardWindow::CreateControl(const ControlDef& def, HINSTANCE instance) {
                                            0, 0, w.parent,
                                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(itemId)),
                                            instance, nullptr);
-            if (!radio) throw std::runtime_error("Cannot create the radio button " + def.items[i]);
+            if (!radio) throw EPlatformError("Cannot create the radio button " + def.items[i]);
             w.items.push_back(radio);
         }
         break;

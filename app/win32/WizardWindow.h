@@ -25,7 +25,7 @@ inline constexpr wchar_t kWizardWindowClass[] = L"TFFirmaDB";
 class WizardWindow {
 public:
     // Creates the window, hidden, at its designed place and size scaled to the screen's DPI,
-    // with every control showing the model's current state. Throws std::runtime_error when a
+    // with every control showing the model's current state. Throws EPlatformError when a
     // window cannot be created.
     WizardWindow(FormModel& form, TFFirmaDB& controller, WindowServices& services,
                  HINSTANCE instance);

@@ -53,17 +53,15 @@ TEST(Catalogue, EveryRowFieldByField) {
     }
 }
 
-TEST(Catalogue, SelectEditionRejectsNumbersOutsideTheCatalogueAndKeepsTheCurrentOne) {
-    SelectEdition(3);
+TEST(Catalogue, EditionForRejectsNumbersOutsideTheCatalogue) {
     for (int bad : {0, -1, 19, 1000}) {
         try {
-            SelectEdition(bad);
+            (void)EditionFor(bad);
             FAIL() << bad << " accepted";
         } catch (const Exception& e) {
             EXPECT_NE(e.Message().find(std::to_string(bad)), std::string::npos) << e.Message();
         }
     }
-    EXPECT_EQ(Edition().number, 3);
-    EXPECT_EQ(SelectEdition(18).companiesDatabase, "TARSO");
-    EXPECT_EQ(Edition().brandName, "TARSO");
+    EXPECT_EQ(EditionFor(18).companiesDatabase, "TARSO");
+    EXPECT_EQ(EditionFor(18).brandName, "TARSO");
 }

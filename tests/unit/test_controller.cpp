@@ -70,14 +70,14 @@ TEST(WindowDefinition, ControlsDefaultsAndTabOrder) {
 }
 
 TEST(WindowDefinition, MalformedDefinitionsAreRejectedWithTheirLine) {
-    EXPECT_THROW(WindowDef::Parse("label x parent=FFirmaDB\n"), std::runtime_error);  // no form
-    EXPECT_THROW(WindowDef::Parse("form F\nedit e parent=Nowhere\n"), std::runtime_error);
-    EXPECT_THROW(WindowDef::Parse("form F\nedit e parent=F left=1x\n"), std::runtime_error);
-    EXPECT_THROW(WindowDef::Parse("form F\nwidget e parent=F\n"), std::runtime_error);
+    EXPECT_THROW(WindowDef::Parse("label x parent=FFirmaDB\n"), EProgramFault);  // no form
+    EXPECT_THROW(WindowDef::Parse("form F\nedit e parent=Nowhere\n"), EProgramFault);
+    EXPECT_THROW(WindowDef::Parse("form F\nedit e parent=F left=1x\n"), EProgramFault);
+    EXPECT_THROW(WindowDef::Parse("form F\nwidget e parent=F\n"), EProgramFault);
     try {
         WindowDef::Parse("form F\n\nedit e parent=F caption=\"open\n");
         FAIL();
-    } catch (const std::runtime_error& e) {
+    } catch (const EProgramFault& e) {
         EXPECT_NE(std::string(e.what()).find(":3:"), std::string::npos) << e.what();
     }
 }
