@@ -8,6 +8,7 @@
 #include "shell/Downloader.h"
 #include "shell/Exception.h"
 #include "shell/Files.h"
+#include "shell/Text.h"
 
 namespace kurdb {
 namespace {
@@ -235,18 +236,11 @@ void TFFirmaDB::BitBtn2Click() {
 }
 
 void TFFirmaDB::LogLine(std::string_view text) {
-    std::size_t start = 0;
-    for (;;) {
-        std::size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string_view::npos) {
-            form_.AppendLine(controls::Memo1, std::string(text.substr(start)));
-            return;
-        }
-        form_.AppendLine(controls::Memo1, std::string(text.substr(start, end - start)));
-        if (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ++end;
-        start = end + 1;
-        if (start == text.size()) return;  // a final line break opens no empty line
-    }
+    // CR LF, LF and CR each end a line; a final break opens no empty line, and an empty text
+    // still logs one (empty) line.
+    const auto lines = kurdb::text::SplitLines(text, kurdb::text::LineBreaks::Any, kurdb::text::FinalBreak::EndsText);
+    if (lines.empty()) form_.AppendLine(controls::Memo1, "");
+    for (const kurdb::text::TextLine& line : lines) form_.AppendLine(controls::Memo1, std::string(line.text));
 }
 
 void TFFirmaDB::AdvancePage() {

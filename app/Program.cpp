@@ -1,6 +1,7 @@
 #include "app/Program.h"
 
 #include "app/Catalogue.h"
+#include "app/ErrorBox.h"
 #include "db/Components.h"
 #include "shell/Platform.h"
 #include "shell/Processes.h"
@@ -31,5 +32,15 @@ Program::Program(IWindowServices& window) : parts_(std::make_unique<Parts>()) {
 }
 
 Program::~Program() = default;
+
+void Program::Open(const std::function<void()>& show) {
+    controller_->FormCreate();
+    show();
+    controller_->FormShow();
+}
+
+void ShowStartupError(IWindowServices& window, const std::string& message) {
+    window.ShowError(ErrorBoxText(message), ApplicationTitle(MakeNativePlatform()->ExecutablePath()));
+}
 
 }  // namespace kurdb

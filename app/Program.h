@@ -2,7 +2,9 @@
 // The composition root: everything one run of the wizard owns, wired together. Each front end
 // creates one Program with its own window services, builds its widgets from Form(), forwards
 // events to Controller() and runs its message loop.
+#include <functional>
 #include <memory>
+#include <string>
 
 #include "app/FormModel.h"
 #include "app/Kurdb.h"
@@ -25,11 +27,19 @@ public:
     FormModel& Form() { return *form_; }
     TFFirmaDB& Controller() { return *controller_; }
 
+    // The start of the window, the same on every platform: its create event, then `show` (the
+    // front end shows its window), then its show event.
+    void Open(const std::function<void()>& show);
+
 private:
     struct Parts;
     std::unique_ptr<Parts> parts_;
     std::unique_ptr<FormModel> form_;
     std::unique_ptr<TFFirmaDB> controller_;
 };
+
+// The error box for a failure before the window exists (the Program could not be made), with
+// the application title as its caption, as the controller's errors have.
+void ShowStartupError(IWindowServices& window, const std::string& message);
 
 }  // namespace kurdb

@@ -6,6 +6,7 @@
 
 #include "resources/Resources.h"
 #include "shell/Exception.h"
+#include "shell/Text.h"
 
 namespace kurdb {
 namespace {
@@ -66,14 +67,10 @@ std::vector<std::string> SplitItems(const std::string& v) {
 WindowDef WindowDef::Parse(std::string_view text) {
     WindowDef def;
     int lineNo = 0;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        auto end = text.find('\n', start);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(start, end - start);
-        start = end + 1;
+    for (const kurdb::text::TextLine& textLine :
+         kurdb::text::SplitLines(text, kurdb::text::LineBreaks::LfWithCr, kurdb::text::FinalBreak::EndsText)) {
+        const std::string_view line = textLine.text;
         ++lineNo;
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         const auto words = Words(line, lineNo);
         if (words.empty() || words[0][0] == '#') continue;
         const auto where = "window.def:" + std::to_string(lineNo) + ": ";

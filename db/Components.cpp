@@ -1,6 +1,7 @@
 #include "db/Components.h"
 
 #include "resources/Resources.h"
+#include "shell/Text.h"
 
 namespace kurdb::db {
 namespace {
@@ -19,18 +20,10 @@ ProcParam Input(std::string name) { return {std::move(name), DataType::String, D
 }  // namespace
 
 std::vector<std::string> ResourceLines(std::string_view resource) {
-    const std::string_view bytes = resources::Find(resource);
     std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < bytes.size()) {
-        const auto nl = bytes.find('\n', start);
-        if (nl == std::string_view::npos) {
-            lines.emplace_back(bytes.substr(start));
-            break;
-        }
-        lines.emplace_back(bytes.substr(start, nl - start));
-        start = nl + 1;
-    }
+    for (const kurdb::text::TextLine& line :
+         kurdb::text::SplitLines(resources::Find(resource), kurdb::text::LineBreaks::Lf, kurdb::text::FinalBreak::EndsText))
+        lines.emplace_back(line.text);
     return lines;
 }
 

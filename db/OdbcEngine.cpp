@@ -8,6 +8,17 @@ namespace kurdb::db {
 
 using namespace odbc;
 
+namespace {
+
+// The UTF-8 text of a buffer that a W function filled: up to its first NUL, never past its
+// `capacity` characters (a driver that fills the whole buffer leaves no NUL).
+std::string BufferText(const SQLWCHAR* buffer, std::size_t capacity) {
+    const std::u16string_view all(buffer, capacity);
+    return text::Utf16ToUtf8(all.substr(0, all.find(u'\0')));
+}
+
+}  // namespace
+
 OdbcHandle& OdbcHandle::operator=(OdbcHandle&& other) noexcept {
     if (this != &other) {
         Reset();
@@ -102,9 +113,7 @@ std::vector<std::string> OdbcEngine::RegisteredDrivers() {
         if (!Succeeded(rc)) Raise(SQL_HANDLE_ENV, env, rc);
         // A name longer than the buffer comes back truncated (01004); no SQL Server driver name
         // is anywhere near 511 characters, so a truncated one cannot match and is kept as is.
-        std::size_t n = 0;
-        while (n < description.size() && description[n] != u'\0') ++n;
-        names.push_back(text::Utf16ToUtf8(std::u16string_view(description.data(), n)));
+        names.push_back(BufferText(description.data(), description.size()));
         direction = SQL_FETCH_NEXT;
         if (names.size() > 10000) break;  // a driver manager that never says SQL_NO_DATA
     }
@@ -135,9 +144,7 @@ std::uint16_t OdbcEngine::EngineVersion() {
         api.SQLGetInfoW(dbc.Get(), SQL_ODBC_VER, buffer.data(),
                         static_cast<SQLSMALLINT>(buffer.size() * sizeof(SQLWCHAR)), &bytes);
     if (!Succeeded(rc)) Raise(SQL_HANDLE_DBC, dbc.Get(), rc);
-    std::size_t n = 0;
-    while (n < buffer.size() && buffer[n] != u'\0') ++n;
-    const std::string textual = text::Utf16ToUtf8(std::u16string_view(buffer.data(), n));
+    const std::string textual = BufferText(buffer.data(), buffer.size());
     const std::uint16_t version = ParseOdbcVersion(textual);
     if (version == 0) throw EDBEngineError("ODBC sürümü okunamadı: \"" + textual + "\"");
     return version;
@@ -161,12 +168,7 @@ std::vector<DiagRecord> OdbcEngine::Diagnostics(SQLSMALLINT type, SQLHANDLE hand
                                     static_cast<SQLSMALLINT>(message.size()), &length);
             if (!Succeeded(rc)) break;
         }
-        std::size_t n = 0;
-        while (n < message.size() && message[n] != u'\0') ++n;
-        std::size_t s = 0;
-        while (s < 5 && state[s] != u'\0') ++s;
-        records.push_back({text::Utf16ToUtf8(std::u16string_view(state, s)), native,
-                           text::Utf16ToUtf8(std::u16string_view(message.data(), n))});
+        records.push_back({BufferText(state, 5), native, BufferText(message.data(), message.size())});
     }
     return records;
 }

@@ -33,19 +33,10 @@ std::optional<std::pair<std::string_view, std::string_view>> EntryOf(std::string
 }  // namespace
 
 IniText::IniText(std::string_view text) {
-    std::size_t start = 0;
-    while (start < text.size()) {
-        auto end = text.find('\n', start);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(start, end - start);
-        std::string eol = end < text.size() ? "\n" : "";
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-            eol.insert(0, "\r");
-        }
-        lines_.push_back({std::string(line), std::move(eol)});
-        start = end + 1;
-    }
+    // Each line keeps its own break ("\r\n", "\n", or none), so the text is written back byte
+    // for byte.
+    for (const kurdb::text::TextLine& line : kurdb::text::SplitLines(text, kurdb::text::LineBreaks::LfWithCr, kurdb::text::FinalBreak::EndsText))
+        lines_.push_back({std::string(line.text), std::string(line.end)});
 }
 
 std::optional<std::string> IniText::Get(std::string_view section, std::string_view key) const {

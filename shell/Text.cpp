@@ -171,4 +171,22 @@ std::string_view TrimControl(std::string_view s) {
     return s.substr(b, e - b);
 }
 
+std::vector<TextLine> SplitLines(std::string_view text, LineBreaks breaks, FinalBreak final) {
+    std::vector<TextLine> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = breaks == LineBreaks::Any ? text.find_first_of("\r\n", start) : text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        std::size_t next = end;  // first byte after the break
+        if (end < text.size())
+            next = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
+        if (breaks == LineBreaks::LfWithCr && end > start && text[end - 1] == '\r') --end;
+        lines.push_back({text.substr(start, end - start), text.substr(end, next - end)});
+        start = next;
+    }
+    if (final == FinalBreak::OpensLine && !lines.empty() && !lines.back().end.empty())
+        lines.push_back({text.substr(text.size()), text.substr(text.size())});
+    return lines;
+}
+
 }  // namespace kurdb::text

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kurdb::text {
 
@@ -27,5 +28,32 @@ bool EqualsNoCase(std::string_view a, std::string_view b);
 
 // Removes leading and trailing characters with codes 0 to 32.
 std::string_view TrimControl(std::string_view s);
+
+// What ends a line for SplitLines.
+enum class LineBreaks {
+    // "\n" only; a CR anywhere stays in the line (embedded resources, Qt's plain text).
+    Lf,
+    // "\n", and a CR just before it or as the text's last byte belongs to the break, so no line
+    // ends in CR; any other CR stays in the line (settings files, the window definition).
+    LfWithCr,
+    // CR LF, LF and a lone CR each end a line (an edit control's text, the report log).
+    Any,
+};
+// Whether a break at the very end of the text opens one more, empty, line.
+enum class FinalBreak {
+    OpensLine,  // as an edit control shows it: "a\n" is "a" and ""
+    EndsText,   // as a file's last line: "a\n" is "a" alone
+};
+
+// One line of a text: its characters and the break that ended it ("" for a last line without
+// one). Both are views into the text that was split; text + end of every line, in order, give
+// back that text byte for byte.
+struct TextLine {
+    std::string_view text;
+    std::string_view end;
+};
+
+// The lines of `text` under `breaks` and `final`; an empty text has no lines.
+std::vector<TextLine> SplitLines(std::string_view text, LineBreaks breaks, FinalBreak final);
 
 }  // namespace kurdb::text

@@ -1,7 +1,5 @@
 #include "app/qt/Wizard.h"
 
-#include "app/ErrorBox.h"
-#include "shell/Platform.h"
 
 namespace kurdb::qt {
 
@@ -10,14 +8,12 @@ Wizard::Wizard() : program_(services_), window_(program_.Form(), program_.Contro
 }
 
 void Wizard::Open() {
-    program_.Controller().FormCreate();
-    window_.show();
-    program_.Controller().FormShow();
+    program_.Open([this] { window_.show(); });
 }
 
 void ShowStartupError(const std::string& message) {
     QtWindowServices services;
-    services.ShowError(ErrorBoxText(message), ApplicationTitle(MakeNativePlatform()->ExecutablePath()));
+    kurdb::ShowStartupError(services, message);
 }
 
 }  // namespace kurdb::qt

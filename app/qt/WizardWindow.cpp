@@ -20,6 +20,7 @@
 #include <QTabWidget>
 
 #include "app/ErrorBox.h"
+#include "shell/Text.h"
 
 namespace kurdb::qt {
 namespace {
@@ -55,11 +56,12 @@ void ApplyFont(const ControlDef& c, QWidget* w) {
     w->setFont(font);
 }
 
-// One line per paragraph; an empty memo has no lines.
+// One line per paragraph (Qt's plain text separates them with "\n"); an empty memo has no lines.
 std::vector<std::string> LinesOf(const QString& text) {
+    const std::string utf8 = text.toStdString();
     std::vector<std::string> lines;
-    if (text.isEmpty()) return lines;
-    for (const QString& line : text.split(QLatin1Char('\n'))) lines.push_back(line.toStdString());
+    for (const kurdb::text::TextLine& line : kurdb::text::SplitLines(utf8, kurdb::text::LineBreaks::Lf, kurdb::text::FinalBreak::OpensLine))
+        lines.emplace_back(line.text);
     return lines;
 }
 

@@ -14,7 +14,9 @@ bool WindowServices::Confirm(const std::string& question) {
 }
 
 void WindowServices::ShowError(const std::string& text, const std::string& caption) {
-    ::MessageBoxW(LiveOwner(), Wide(text).c_str(), Wide(caption).c_str(), MB_OK | MB_ICONSTOP);
+    // Without a window (a failure at start), modal over whatever else the thread shows.
+    HWND owner = LiveOwner();
+    ::MessageBoxW(owner, Wide(text).c_str(), Wide(caption).c_str(), MB_OK | MB_ICONSTOP | (owner ? 0 : MB_TASKMODAL));
 }
 
 void WindowServices::SetBusy(bool busy) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include "shell/Exception.h"
+#include "shell/Text.h"
 
 #include "app/ErrorBox.h"
 #include "app/win32/ControlIds.h"
@@ -53,19 +54,13 @@ std::string JoinLines(const std::vector<std::string>& lines) {
     return text;
 }
 
-std::vector<std::string> SplitLines(std::string_view text) {
+// The model's lines of the memo's text: every line the edit control shows, also the empty one
+// after a final break.
+std::vector<std::string> MemoLines(std::string_view text) {
     std::vector<std::string> lines;
-    if (text.empty()) return lines;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string_view::npos) {
-            lines.emplace_back(text.substr(start));
-            return lines;
-        }
-        lines.emplace_back(text.substr(start, end - start));
-        start = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
-    }
+    for (const kurdb::text::TextLine& line : kurdb::text::SplitLines(text, kurdb::text::LineBreaks::Any, kurdb::text::FinalBreak::OpensLine))
+        lines.emplace_back(line.text);
+    return lines;
 }
 
 RECT ScaledRect(const ControlDef& def, int dpi) {
@@ -533,7 +528,7 @@ void WizardWindow::OnCommand(HWND control, int code) {
     case ControlKind::Memo:
         if (code == EN_CHANGE) {
             const std::string text = Narrow(WindowText(control));
-            if (JoinLines(form_.Lines(name)) != text) form_.SetLines(name, SplitLines(text));
+            if (JoinLines(form_.Lines(name)) != text) form_.SetLines(name, MemoLines(text));
         }
         break;
     case ControlKind::CheckBox:

@@ -6,15 +6,12 @@
 
 #include <memory>
 
-#include "app/ErrorBox.h"
 #include "app/Program.h"
 #include "app/win32/Dpi.h"
 #include "app/win32/WindowServices.h"
 #include "app/win32/WizardWindow.h"
 #include "shell/Exception.h"
-#include "shell/Platform.h"
 #include "shell/win32/SystemLibrary.h"
-#include "shell/win32/WideString.h"
 
 namespace {
 
@@ -33,12 +30,6 @@ private:
     bool ok_;
 };
 
-void ShowStartError(const std::string& message) {
-    const std::string title = kurdb::ApplicationTitle(kurdb::MakeNativePlatform()->ExecutablePath());
-    ::MessageBoxW(nullptr, kurdb::win32::Wide(kurdb::ErrorBoxText(message)).c_str(),
-                  kurdb::win32::Wide(title).c_str(), MB_OK | MB_ICONSTOP | MB_TASKMODAL);
-}
-
 int Run(HINSTANCE instance, int showCommand) {
     kurdb::win32::EnsureDpiAwareness();
     ComApartment com;
@@ -50,15 +41,13 @@ int Run(HINSTANCE instance, int showCommand) {
     try {
         program = std::make_unique<kurdb::Program>(services);
     } catch (const kurdb::Exception& e) {
-        ShowStartError(e.Message());
+        kurdb::ShowStartupError(services, e.Message());
         return 1;
     }
 
     kurdb::win32::WizardWindow window(program->Form(), program->Controller(), services, instance);
     services.SetOwner(window.Handle());
-    program->Controller().FormCreate();
-    window.Show(showCommand);
-    program->Controller().FormShow();
+    program->Open([&] { window.Show(showCommand); });
 
     MSG msg;
     BOOL got;
@@ -79,7 +68,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     try {
         return Run(instance, showCommand);
     } catch (const std::exception& e) {
-        ShowStartError(e.what());
+        kurdb::win32::WindowServices services;
+        kurdb::ShowStartupError(services, e.what());
         return 1;
     }
 }
