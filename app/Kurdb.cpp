@@ -32,9 +32,9 @@ constexpr int kMaxCreateRounds = 2;
 
 }  // namespace
 
-TFFirmaDB::TFFirmaDB(FormModel& form, IWindowServices& window, const CurrentEdition& edition,
-                     Services services)
-    : form_(form), window_(window), edition_(edition), services_(services) {
+TFFirmaDB::TFFirmaDB(FormModel& form, IFormHost& window, const CurrentEdition& edition,
+                     MachineAccess machine)
+    : form_(form), window_(window), edition_(edition), machine_(machine) {
     handlers_ = {
         {controls::cbTerminal, &TFFirmaDB::cbTerminalClick},
         {controls::btnConnect, &TFFirmaDB::btnConnectClick},
@@ -63,12 +63,12 @@ void TFFirmaDB::RunTopLevel(F&& body) {
 }
 
 std::string TFFirmaDB::ApplicationTitle() const {
-    return kurdb::ApplicationTitle(services_.platform.ExecutablePath());
+    return kurdb::ApplicationTitle(machine_.platform.ExecutablePath());
 }
 
 std::string TFFirmaDB::SettingsPath() const {
     const PathRules rules = NativePathRules();
-    return ProgramDirectory(services_.platform) + rules.Separator() + kSettingsFile;
+    return ProgramDirectory(machine_.platform) + rules.Separator() + kSettingsFile;
 }
 
 void TFFirmaDB::FormCreate() {
@@ -92,7 +92,7 @@ void TFFirmaDB::FormShow() {
 
 std::string TFFirmaDB::ReadServerNameAtShow() {
     rememberedServer_ =
-        services_.profiles.ReadString(SettingsPath(), kSection, "ServerAdi", rememberedServer_);
+        machine_.profiles.ReadString(SettingsPath(), kSection, "ServerAdi", rememberedServer_);
     return rememberedServer_;
 }
 
@@ -113,24 +113,24 @@ void TFFirmaDB::cbTerminalClick() {
 }
 
 void TFFirmaDB::BitBtn1Click() {
-    if (!services_.database.dbFirma.IsConnected()) {
+    if (!machine_.database.dbFirma.IsConnected()) {
         LogLine("Önce Server Bağlantısı yapılmalı!");
         return;
     }
     const std::string path = SettingsPath();
-    services_.profiles.WriteString(path, kSection, "ServerAdi", rememberedServer_);
+    machine_.profiles.WriteString(path, kSection, "ServerAdi", rememberedServer_);
     if (edition_.number == 18)
-        services_.profiles.WriteString(path, kSection, "Firmalar", edition_.companiesDatabase);
+        machine_.profiles.WriteString(path, kSection, "Firmalar", edition_.companiesDatabase);
     LogLine("Server Bağlantı parametresi kaydedildi");
 }
 
 void TFFirmaDB::btnConnectClick() {
-    db::Components& db = services_.database;
+    db::Components& db = machine_.database;
     const std::string& companies = edition_.companiesDatabase;
 
     // 1-2. Start from a closed connection.
     db.dbFirma.Disconnect();
-    const std::string clientLibrary = setup::ClientLibraryPath(services_.platform);
+    const std::string clientLibrary = setup::ClientLibraryPath(machine_.platform);
 
     // 3-4. The engine: without it nothing else can run; the installer is offered from the
     // second failing press on.
@@ -148,7 +148,7 @@ void TFFirmaDB::btnConnectClick() {
     }
 
     // 5-6. The engine's settings and the client library.
-    setup::CorrectEngineSettings(services_.registry);
+    setup::CorrectEngineSettings(machine_.registry);
     setup::PlaceClientLibrary(clientLibrary);
 
     // 7-10. Connect with the texts as typed, remember the server, save it on request.
@@ -187,22 +187,22 @@ void TFFirmaDB::btnConnectClick() {
 
 void TFFirmaDB::OfferEngineInstaller() {
     const std::string installer =
-        NativePathRules().IncludeTrailingSeparator(ProgramDirectory(services_.platform)) + kInstallerFile;
+        NativePathRules().IncludeTrailingSeparator(ProgramDirectory(machine_.platform)) + kInstallerFile;
     const auto size = files::FileSize(installer);
     if (!size || *size == 0) {
         if (window_.Confirm("BDE Kurulumu indirilsin mi?")) {
             files::RemoveFile(installer);
-            Downloader downloader(services_.platform, services_.processes,
+            Downloader downloader(machine_.platform, machine_.processes,
                                   [this](std::string_view line) { LogLine(line); });
             downloader.Download(EngineInstallerUrl(), installer);
         }
     }
     if (files::IsFile(installer) && window_.Confirm("BDE Kurulum çalıştırılsın mı?"))
-        services_.processes.RunAndWait(installer, kShowNormal);
+        machine_.processes.RunAndWait(installer, kShowNormal);
 }
 
 void TFFirmaDB::Btn43Click() {
-    if (services_.database.dbFirma.IsConnected()) CreateCompaniesDatabase();
+    if (machine_.database.dbFirma.IsConnected()) CreateCompaniesDatabase();
     Fire(controls::btnConnect);
 }
 
@@ -213,7 +213,7 @@ void TFFirmaDB::CreateCompaniesDatabase() {
     target.moduleCount = edition_.moduleCount;
     target.modules = edition_.modules;
     setup::CreateCompaniesDatabase(
-        services_.database, target, [this](std::string_view line) { LogLine(line); },
+        machine_.database, target, [this](std::string_view line) { LogLine(line); },
         [this] { ProvisionLogin(kLoginName, 1); });
 }
 
@@ -226,7 +226,7 @@ void TFFirmaDB::AddRoleMember(const std::string& loginName, const std::string& r
 }
 
 setup::LoginProvisioning TFFirmaDB::Logins() {
-    return setup::LoginProvisioning(services_.database, [this](std::string_view line) { LogLine(line); },
+    return setup::LoginProvisioning(machine_.database, [this](std::string_view line) { LogLine(line); },
                                     kLoginName, kLoginPassword);
 }
 

@@ -8,7 +8,7 @@
 
 #include "app/Catalogue.h"
 #include "app/FormModel.h"
-#include "app/WindowServices.h"
+#include "app/FormHost.h"
 #include "db/Components.h"
 #include "setup/ServerSetup.h"
 #include "shell/Platform.h"
@@ -20,7 +20,7 @@
 namespace kurdb {
 
 // Everything outside the window that the handlers use; handed in by the program entry or a test.
-struct Services {
+struct MachineAccess {
     const IPlatform& platform;
     IProfileFiles& profiles;
     // The connection `dbFirma` and the statement components the window declares.
@@ -32,8 +32,8 @@ struct Services {
 
 class TFFirmaDB {
 public:
-    TFFirmaDB(FormModel& form, IWindowServices& window, const CurrentEdition& edition,
-              Services services);
+    TFFirmaDB(FormModel& form, IFormHost& window, const CurrentEdition& edition,
+              MachineAccess machine);
     TFFirmaDB(const TFFirmaDB&) = delete;
     TFFirmaDB& operator=(const TFFirmaDB&) = delete;
 
@@ -48,13 +48,21 @@ public:
 
     // The handlers. A nested run (one handler firing another) calls these directly, so an
     // error ends the whole chain.
+    // "Kurulum Yeri" changed: the user name and the companies-database box follow the machine.
     void cbTerminalClick();
+    // "İleri" on the first page: engine check, connection, settings, companies database.
     void btnConnectClick();
+    // Creates the companies database with its login and tables, then connects again.
     void Btn43Click();
+    // Saves the server name in the settings file beside the program.
     void BitBtn1Click();
+    // "Son": starts the company-opening program on request and closes the wizard.
     void BitBtn2Click();
+    // "İleri" on the second page: the suite's shortcuts and the updater's start.
     void Button1Click();
+    // Starts the company-opening program.
     void BitBtn3Click();
+    // Starts the suite's updater.
     void BitBtn4Click();
 
     // The steps behind the first page's handlers.
@@ -91,9 +99,9 @@ private:
     std::string ReadServerNameAtShow();
 
     FormModel& form_;
-    IWindowServices& window_;
+    IFormHost& window_;
     const CurrentEdition edition_;
-    Services services_;
+    MachineAccess machine_;
     std::string rememberedServer_;
     int createRounds_ = 0;  // companies database creations under way in this press
     std::map<std::string_view, Handler, std::less<>> handlers_;  // keyed by the controls' constants

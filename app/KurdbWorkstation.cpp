@@ -49,19 +49,19 @@ std::string ProgramGroupFolder(const PathRules& rules, std::string_view programs
 }
 
 void TFFirmaDB::GetProgramsFolder(std::string& folder) {
-    folder = services_.registry.ReadString(Hive::CurrentUser, kShellFolders, "Programs", Access::All)
+    folder = machine_.registry.ReadString(Hive::CurrentUser, kShellFolders, "Programs", Access::All)
                  .value_or("");
 }
 
 void TFFirmaDB::Button1Click() {
     if (form_.Checked(controls::cbKisayol)) {
         const PathRules rules = NativePathRules();
-        const std::string programDir = rules.IncludeTrailingSeparator(ProgramDirectory(services_.platform));
+        const std::string programDir = rules.IncludeTrailingSeparator(ProgramDirectory(machine_.platform));
         std::string linkPath;
         for (const Link& l : kDesktopLinks) {
             const std::string& module = edition_.modules[l.module];
             if (module.empty()) continue;
-            CreateShortcut(services_.registry, services_.shellLinks, programDir + module + ".exe", slDesktop,
+            CreateShortcut(machine_.registry, machine_.shellLinks, programDir + module + ".exe", slDesktop,
                            "", "", "", l.name, linkPath);
         }
         std::string programs;
@@ -74,7 +74,7 @@ void TFFirmaDB::Button1Click() {
             for (const Link& l : kGroupLinks) {
                 const std::string& module = edition_.modules[l.module];
                 if (module.empty()) continue;
-                CreateShortcut(services_.registry, services_.shellLinks, programDir + module + ".exe", slFolder,
+                CreateShortcut(machine_.registry, machine_.shellLinks, programDir + module + ".exe", slFolder,
                                group, "", "", l.name, linkPath);
             }
         }
@@ -85,10 +85,10 @@ void TFFirmaDB::Button1Click() {
 }
 
 void TFFirmaDB::BitBtn4Click() {
-    services_.processes.ShellOpen(edition_.modules[kUpdaterModule],
+    machine_.processes.ShellOpen(edition_.modules[kUpdaterModule],
                                   form_.ItemIndex(controls::cbTerminal) == kTerminal ? "1" : "");
 }
 
-void TFFirmaDB::BitBtn3Click() { services_.processes.ShellOpen(edition_.modules[kCompanyOpeningModule], ""); }
+void TFFirmaDB::BitBtn3Click() { machine_.processes.ShellOpen(edition_.modules[kCompanyOpeningModule], ""); }
 
 }  // namespace kurdb

@@ -11,7 +11,7 @@
 
 namespace kurdb {
 
-struct Program::Parts {
+struct Program::Machine {
     std::unique_ptr<IPlatform> platform = MakeNativePlatform();
     std::unique_ptr<IProfileFiles> profiles = MakeNativeProfileFiles();
     std::unique_ptr<IRegistry> registry = MakeNativeRegistry();
@@ -22,13 +22,13 @@ struct Program::Parts {
     db::Components database;
 };
 
-Program::Program(IWindowServices& window) : parts_(std::make_unique<Parts>()) {
+Program::Program(IFormHost& window) : machine_(std::make_unique<Machine>()) {
     const CurrentEdition edition = EditionFor(kShippedEdition);
     form_ = std::make_unique<FormModel>(WindowDef::Embedded());
     controller_ = std::make_unique<TFFirmaDB>(
         *form_, window, edition,
-        Services{*parts_->platform, *parts_->profiles, parts_->database, *parts_->registry,
-                 *parts_->processes, *parts_->shellLinks});
+        MachineAccess{*machine_->platform, *machine_->profiles, machine_->database, *machine_->registry,
+                 *machine_->processes, *machine_->shellLinks});
 }
 
 Program::~Program() = default;
@@ -39,7 +39,7 @@ void Program::Open(const std::function<void()>& show) {
     controller_->FormShow();
 }
 
-void ShowStartupError(IWindowServices& window, const std::string& message) {
+void ShowStartupError(IFormHost& window, const std::string& message) {
     window.ShowError(ErrorBoxText(message), ApplicationTitle(MakeNativePlatform()->ExecutablePath()));
 }
 

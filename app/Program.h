@@ -1,6 +1,6 @@
 #pragma once
 // The composition root: everything one run of the wizard owns, wired together. Each front end
-// creates one Program with its own window services, builds its widgets from Form(), forwards
+// creates one Program with its own form host, builds its widgets from Form(), forwards
 // events to Controller() and runs its message loop.
 #include <functional>
 #include <memory>
@@ -8,7 +8,7 @@
 
 #include "app/FormModel.h"
 #include "app/Kurdb.h"
-#include "app/WindowServices.h"
+#include "app/FormHost.h"
 
 namespace kurdb {
 
@@ -19,7 +19,7 @@ class Program {
 public:
     // Looks up the shipped edition and builds the model and the controller on the platform's
     // own services. Throws kurdb::Exception when the edition is not in the catalogue.
-    explicit Program(IWindowServices& window);
+    explicit Program(IFormHost& window);
     ~Program();
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
@@ -32,14 +32,14 @@ public:
     void Open(const std::function<void()>& show);
 
 private:
-    struct Parts;
-    std::unique_ptr<Parts> parts_;
+    struct Machine;
+    std::unique_ptr<Machine> machine_;
     std::unique_ptr<FormModel> form_;
     std::unique_ptr<TFFirmaDB> controller_;
 };
 
 // The error box for a failure before the window exists (the Program could not be made), with
 // the application title as its caption, as the controller's errors have.
-void ShowStartupError(IWindowServices& window, const std::string& message);
+void ShowStartupError(IFormHost& window, const std::string& message);
 
 }  // namespace kurdb

@@ -3,8 +3,8 @@
 
 namespace kurdb::qt {
 
-Wizard::Wizard() : program_(services_), window_(program_.Form(), program_.Controller(), services_) {
-    services_.SetWindow(&window_);
+Wizard::Wizard() : program_(host_), window_(program_.Form(), program_.Controller(), host_) {
+    host_.SetWindow(&window_);
 }
 
 void Wizard::Open() {
@@ -12,8 +12,8 @@ void Wizard::Open() {
 }
 
 void ShowStartupError(const std::string& message) {
-    QtWindowServices services;
-    kurdb::ShowStartupError(services, message);
+    QtFormHost host;
+    kurdb::ShowStartupError(host, message);
 }
 
 }  // namespace kurdb::qt

@@ -1,8 +1,8 @@
 #pragma once
 // One run of the wizard with the Qt front end, put together in the entry's order: the window
-// services, the program (edition, model, controller), then the window built from the model.
+// form host, the program (edition, model, controller), then the window built from the model.
 #include "app/Program.h"
-#include "app/qt/QtWindowServices.h"
+#include "app/qt/QtFormHost.h"
 #include "app/qt/WizardWindow.h"
 
 namespace kurdb::qt {
@@ -18,12 +18,12 @@ public:
     // The window's create event, showing it, and its show event.
     void Open();
 
-    QtWindowServices& Services() { return services_; }
-    Program& Parts() { return program_; }
+    QtFormHost& Host() { return host_; }
+    Program& Root() { return program_; }
     WizardWindow& Window() { return window_; }
 
 private:
-    QtWindowServices services_;
+    QtFormHost host_;
     Program program_;
     WizardWindow window_;
 };

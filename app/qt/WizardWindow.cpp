@@ -77,11 +77,11 @@ QString WizardWindow::RadioItemName(std::string_view group, int index) {
     return Q(std::string(group)) + QLatin1Char('_') + QString::number(index);
 }
 
-WizardWindow::WizardWindow(FormModel& form, TFFirmaDB& controller, IWindowServices& services, QWidget* parent)
+WizardWindow::WizardWindow(FormModel& form, TFFirmaDB& controller, IFormHost& host, QWidget* parent)
     : QWidget(parent),
       form_(form),
       controller_(controller),
-      services_(services),
+      host_(host),
       token_(std::make_shared<WizardWindow*>(this)) {
     const WindowDef& def = form.Definition();
     const ControlDef& f = def.Form();
@@ -131,7 +131,7 @@ void WizardWindow::Guarded(F&& body) noexcept {
         body();
     } catch (const std::exception& e) {
         try {
-            services_.ShowError(ErrorBoxText(e.what()), controller_.ApplicationTitle());
+            host_.ShowError(ErrorBoxText(e.what()), controller_.ApplicationTitle());
         } catch (...) {
         }
     } catch (...) {

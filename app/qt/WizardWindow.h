@@ -18,15 +18,15 @@ class QLabel;
 #include "app/FormModel.h"
 #include "app/Kurdb.h"
 #include "app/WindowDef.h"
-#include "app/WindowServices.h"
+#include "app/FormHost.h"
 
 namespace kurdb::qt {
 
 class WizardWindow final : public QWidget {
 public:
     // Builds the widgets from form.Definition() with the model's current values and subscribes
-    // to the model. `services` shows an error that should escape the controller after all.
-    WizardWindow(FormModel& form, TFFirmaDB& controller, IWindowServices& services,
+    // to the model. `host` shows an error that should escape the controller after all.
+    WizardWindow(FormModel& form, TFFirmaDB& controller, IFormHost& host,
                  QWidget* parent = nullptr);
     ~WizardWindow() override;
     WizardWindow(const WizardWindow&) = delete;
@@ -59,7 +59,7 @@ private:
 
     FormModel& form_;
     TFFirmaDB& controller_;
-    IWindowServices& services_;
+    IFormHost& host_;
     std::map<std::string, QWidget*, std::less<>> widgets_;
     // The model outlives the window but cannot forget a listener: the listener holds this token
     // weakly and does nothing once the window is gone.

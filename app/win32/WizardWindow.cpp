@@ -10,7 +10,7 @@
 #include "app/win32/ControlIds.h"
 #include "app/win32/Dpi.h"
 #include "app/win32/Gdi.h"
-#include "app/win32/WindowServices.h"
+#include "app/win32/Win32FormHost.h"
 #include "shell/win32/WideString.h"
 
 #ifndef WM_DPICHANGED
@@ -84,11 +84,11 @@ void SetStyle(HWND hwnd, LONG_PTR style, bool on) {
 // ---------------------------------------------------------------------------------------------
 // Creation
 
-WizardWindow::WizardWindow(FormModel& form, TFFirmaDB& controller, WindowServices& services,
+WizardWindow::WizardWindow(FormModel& form, TFFirmaDB& controller, Win32FormHost& host,
                            HINSTANCE instance)
     : form_(form),
       controller_(controller),
-      services_(services),
+      host_(host),
       formDef_(form.Definition().Form()),
       dpi_(SystemDpi()),
       fonts_(formDef_, dpi_),
@@ -656,7 +656,7 @@ LRESULT CALLBACK WizardWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LP
         return hwnd == self->hwnd_ ? self->FormMessage(msg, wParam, lParam)
                                    : self->PageMessage(hwnd, msg, wParam, lParam);
     } catch (const std::exception& e) {
-        self->services_.ShowError(ErrorBoxText(e.what()), self->controller_.ApplicationTitle());
+        self->host_.ShowError(ErrorBoxText(e.what()), self->controller_.ApplicationTitle());
         return 0;
     }
 }
@@ -717,8 +717,8 @@ bool WizardWindow::CommonMessage(HWND, UINT msg, WPARAM wParam, LPARAM lParam, L
         result = 0;
         return true;
     case WM_SETCURSOR:
-        if (!services_.Busy()) return false;
-        ::SetCursor(WindowServices::WaitCursor());
+        if (!host_.Busy()) return false;
+        ::SetCursor(Win32FormHost::WaitCursor());
         result = TRUE;
         return true;
     }

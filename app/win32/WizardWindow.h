@@ -17,7 +17,7 @@
 
 namespace kurdb::win32 {
 
-class WindowServices;
+class Win32FormHost;
 
 // Class name of the wizard's main window.
 inline constexpr wchar_t kWizardWindowClass[] = L"TFFirmaDB";
@@ -27,7 +27,7 @@ public:
     // Creates the window, hidden, at its designed place and size scaled to the screen's DPI,
     // with every control showing the model's current state. Throws EPlatformError when a
     // window cannot be created.
-    WizardWindow(FormModel& form, TFFirmaDB& controller, WindowServices& services,
+    WizardWindow(FormModel& form, TFFirmaDB& controller, Win32FormHost& host,
                  HINSTANCE instance);
     // Destroys the window if it still exists.
     ~WizardWindow();
@@ -103,7 +103,7 @@ private:
 
     FormModel& form_;
     TFFirmaDB& controller_;
-    WindowServices& services_;
+    Win32FormHost& host_;
     const ControlDef& formDef_;
     std::string pageControl_;         // name of the page control
     HWND hwnd_ = nullptr;

@@ -8,7 +8,7 @@
 
 #include "app/Program.h"
 #include "app/win32/Dpi.h"
-#include "app/win32/WindowServices.h"
+#include "app/win32/Win32FormHost.h"
 #include "app/win32/WizardWindow.h"
 #include "shell/Exception.h"
 #include "shell/win32/SystemLibrary.h"
@@ -36,17 +36,17 @@ int Run(HINSTANCE instance, int showCommand) {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_TAB_CLASSES | ICC_WIN95_CLASSES};
     ::InitCommonControlsEx(&controls);
 
-    kurdb::win32::WindowServices services;
+    kurdb::win32::Win32FormHost host;
     std::unique_ptr<kurdb::Program> program;
     try {
-        program = std::make_unique<kurdb::Program>(services);
+        program = std::make_unique<kurdb::Program>(host);
     } catch (const kurdb::Exception& e) {
-        kurdb::ShowStartupError(services, e.Message());
+        kurdb::ShowStartupError(host, e.Message());
         return 1;
     }
 
-    kurdb::win32::WizardWindow window(program->Form(), program->Controller(), services, instance);
-    services.SetOwner(window.Handle());
+    kurdb::win32::WizardWindow window(program->Form(), program->Controller(), host, instance);
+    host.SetOwner(window.Handle());
     program->Open([&] { window.Show(showCommand); });
 
     MSG msg;
@@ -68,8 +68,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     try {
         return Run(instance, showCommand);
     } catch (const std::exception& e) {
-        kurdb::win32::WindowServices services;
-        kurdb::ShowStartupError(services, e.what());
+        kurdb::win32::Win32FormHost host;
+        kurdb::ShowStartupError(host, e.what());
         return 1;
     }
 }

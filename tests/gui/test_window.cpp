@@ -107,7 +107,7 @@ class WizardWindowTest : public QObject {
 private:
     std::unique_ptr<qt::Wizard> wizard_;
     QWidget& Window() { return wizard_->Window(); }
-    FormModel& Form() { return wizard_->Parts().Form(); }
+    FormModel& Form() { return wizard_->Root().Form(); }
     QTabWidget* Pages() { return Find<QTabWidget>(Window(), controls::cxPage); }
     QLineEdit* User() { return Find<QLineEdit>(Window(), controls::editUser); }
     QCheckBox* Companies() { return Find<QCheckBox>(Window(), controls::cbFirmalar); }
@@ -256,7 +256,7 @@ private slots:
 
     void modelChangesReachWidgets() {
         auto* memo = Find<QPlainTextEdit>(Window(), controls::Memo1);
-        wizard_->Parts().Controller().LogLine("Hata: birinci\r\nikinci");
+        wizard_->Root().Controller().LogLine("Hata: birinci\r\nikinci");
         QTRY_COMPARE(memo->toPlainText(), S(kNoSettingsLine) + S("\nHata: birinci\nikinci"));
         Form().SetLines(controls::Memo1, {"tek"});
         QTRY_COMPARE(memo->toPlainText(), S("tek"));
@@ -315,10 +315,10 @@ private slots:
     }
 
     void confirmationDialog() {
-        qt::QtWindowServices& services = wizard_->Services();
+        qt::QtFormHost& host = wizard_->Host();
         {
             BoxAnswerer enter(Qt::Key_Return);
-            QVERIFY(services.Confirm("Firmalar veritabanı kurulsun mu?"));
+            QVERIFY(host.Confirm("Firmalar veritabanı kurulsun mu?"));
             QVERIFY(enter.answered && !enter.forced);
             QCOMPARE(enter.title, S("Onay"));
             QCOMPARE(enter.text, S("Firmalar veritabanı kurulsun mu?"));
@@ -328,13 +328,13 @@ private slots:
             QCOMPARE(enter.escapeButton, S("&Hayır"));
         }
         BoxAnswerer escape(Qt::Key_Escape);
-        QVERIFY(!services.Confirm("Devam edilsin mi?"));
+        QVERIFY(!host.Confirm("Devam edilsin mi?"));
         QVERIFY(escape.answered && !escape.forced);
     }
 
     void errorBox() {
         BoxAnswerer enter(Qt::Key_Return);
-        wizard_->Services().ShowError("Bağlantı kurulamadı.", "Kurdb");
+        wizard_->Host().ShowError("Bağlantı kurulamadı.", "Kurdb");
         QVERIFY(enter.answered && !enter.forced);
         QCOMPARE(enter.icon, QMessageBox::Critical);
         QCOMPARE(enter.buttons.size(), 1);
@@ -352,7 +352,7 @@ private slots:
         test::MemoryRegistry registry;
         test::RecordingProcesses processes;
         test::RecordingShellLinks links;
-        qt::QtWindowServices services;
+        qt::QtFormHost services;
         FormModel form(WindowDef::Embedded());
         TFFirmaDB controller(form, services, EditionFor(18),
                              {platform, profiles, database, registry, processes, links});

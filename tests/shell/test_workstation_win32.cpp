@@ -32,7 +32,7 @@ public:
     std::string SystemDirectory() const override { return {}; }
 };
 
-class SilentWindow : public IWindowServices {
+class SilentWindow : public IFormHost {
 public:
     std::vector<std::string> errors;
     bool Confirm(const std::string&) override { return false; }

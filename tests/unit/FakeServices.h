@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/WindowServices.h"
+#include "app/FormHost.h"
 #include "shell/Exception.h"
 #include "shell/IniFile.h"
 #include "shell/Platform.h"
@@ -148,7 +148,7 @@ public:
 };
 
 // Records every dialog; answers confirmations from a script (missing answers are "no").
-class ScriptedWindow : public IWindowServices {
+class ScriptedWindow : public IFormHost {
 public:
     struct Error { std::string text, caption; };
     std::deque<bool> answers;

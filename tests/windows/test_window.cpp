@@ -17,7 +17,7 @@
 #include "app/Kurdb.h"
 #include "app/win32/ControlIds.h"
 #include "app/win32/Dpi.h"
-#include "app/win32/WindowServices.h"
+#include "app/win32/Win32FormHost.h"
 #include "app/win32/WizardWindow.h"
 #include "resources/ControlNames.h"
 
@@ -46,7 +46,7 @@ protected:
     // Creates and shows the window as the program entry does.
     void Open(int edition = 3) {
         controller = std::make_unique<TFFirmaDB>(form, services, EditionFor(edition),
-                                                 Services{platform, profiles, database, registry, processes, links});
+                                                 MachineAccess{platform, profiles, database, registry, processes, links});
         window = std::make_unique<WizardWindow>(form, *controller, services, ::GetModuleHandleW(nullptr));
         services.SetOwner(window->Handle());
         controller->FormCreate();
@@ -90,7 +90,7 @@ protected:
     kurdb::test::MemoryRegistry registry;
     kurdb::test::RecordingProcesses processes;
     kurdb::test::RecordingShellLinks links;
-    WindowServices services;
+    Win32FormHost services;
     FormModel form{WindowDef::Embedded()};
     std::unique_ptr<TFFirmaDB> controller;
     std::unique_ptr<WizardWindow> window;

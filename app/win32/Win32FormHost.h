@@ -3,15 +3,15 @@
 // box, the wait cursor and closing the window.
 #include <windows.h>
 
-#include "app/WindowServices.h"
+#include "app/FormHost.h"
 
 namespace kurdb::win32 {
 
-class WindowServices final : public IWindowServices {
+class Win32FormHost final : public IFormHost {
 public:
-    WindowServices() = default;
-    WindowServices(const WindowServices&) = delete;
-    WindowServices& operator=(const WindowServices&) = delete;
+    Win32FormHost() = default;
+    Win32FormHost(const Win32FormHost&) = delete;
+    Win32FormHost& operator=(const Win32FormHost&) = delete;
 
     // The window that owns the dialogs and that CloseWindow destroys; null until it exists.
     void SetOwner(HWND owner) { owner_ = owner; }

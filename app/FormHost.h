@@ -1,13 +1,14 @@
 #pragma once
-// What the controller asks of the window it drives, besides the form model: the two dialogs,
-// the busy cursor and closing. Each front end implements it; tests use a scripted fake.
+// The form's host: what the controller asks of the front end that shows its window, besides the
+// form model: the two dialogs, the busy cursor and closing. Each front end implements it (Win32FormHost,
+// QtFormHost); tests use a scripted fake.
 #include <string>
 
 namespace kurdb {
 
-class IWindowServices {
+class IFormHost {
 public:
-    virtual ~IWindowServices() = default;
+    virtual ~IFormHost() = default;
     // The confirmation dialog, centred on the screen: question icon, title "Onay", buttons
     // "&Evet" (default, Enter) and "&Hayır" (cancel, Esc). True only for "&Evet".
     virtual bool Confirm(const std::string& question) = 0;

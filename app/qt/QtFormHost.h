@@ -1,14 +1,14 @@
 #pragma once
-// The window services of the Qt front end: the confirmation dialog, the error box, the busy
+// The form host of the Qt front end: the confirmation dialog, the error box, the busy
 // cursor and closing the window.
 #include <QPointer>
 #include <QWidget>
 
-#include "app/WindowServices.h"
+#include "app/FormHost.h"
 
 namespace kurdb::qt {
 
-class QtWindowServices final : public IWindowServices {
+class QtFormHost final : public IFormHost {
 public:
     // The window that CloseWindow closes and that the error box is modal over. Until it is set
     // (an error while the program is put together), the error box has no owner.

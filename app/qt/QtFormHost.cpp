@@ -1,4 +1,4 @@
-#include "app/qt/QtWindowServices.h"
+#include "app/qt/QtFormHost.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -44,7 +44,7 @@ private:
 
 }  // namespace
 
-bool QtWindowServices::Confirm(const std::string& question) {
+bool QtFormHost::Confirm(const std::string& question) {
     ArrowWhileOpen arrow;
     ScreenCentredBox box(QMessageBox::Question, QStringLiteral("Onay"), QString::fromStdString(question),
                          QMessageBox::NoButton, window_.data());
@@ -59,7 +59,7 @@ bool QtWindowServices::Confirm(const std::string& question) {
     return box.clickedButton() == yes;
 }
 
-void QtWindowServices::ShowError(const std::string& text, const std::string& caption) {
+void QtFormHost::ShowError(const std::string& text, const std::string& caption) {
     ArrowWhileOpen arrow;
     QMessageBox box(QMessageBox::Critical, QString::fromStdString(caption), QString::fromStdString(text),
                     QMessageBox::Ok, window_.data());
@@ -67,7 +67,7 @@ void QtWindowServices::ShowError(const std::string& text, const std::string& cap
     box.exec();
 }
 
-void QtWindowServices::SetBusy(bool busy) {
+void QtFormHost::SetBusy(bool busy) {
     if (busy) {
         ++busyDepth_;
         QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -77,7 +77,7 @@ void QtWindowServices::SetBusy(bool busy) {
     }
 }
 
-void QtWindowServices::CloseWindow() {
+void QtFormHost::CloseWindow() {
     if (window_) window_->close();
 }
 

@@ -1,25 +1,25 @@
-#include "app/win32/WindowServices.h"
+#include "app/win32/Win32FormHost.h"
 
 #include "app/win32/ConfirmDialog.h"
 #include "shell/win32/WideString.h"
 
 namespace kurdb::win32 {
 
-HCURSOR WindowServices::WaitCursor() { return ::LoadCursorW(nullptr, IDC_WAIT); }
+HCURSOR Win32FormHost::WaitCursor() { return ::LoadCursorW(nullptr, IDC_WAIT); }
 
-HWND WindowServices::LiveOwner() const { return owner_ && ::IsWindow(owner_) ? owner_ : nullptr; }
+HWND Win32FormHost::LiveOwner() const { return owner_ && ::IsWindow(owner_) ? owner_ : nullptr; }
 
-bool WindowServices::Confirm(const std::string& question) {
+bool Win32FormHost::Confirm(const std::string& question) {
     return RunConfirmDialog(LiveOwner(), Wide(question));
 }
 
-void WindowServices::ShowError(const std::string& text, const std::string& caption) {
+void Win32FormHost::ShowError(const std::string& text, const std::string& caption) {
     // Without a window (a failure at start), modal over whatever else the thread shows.
     HWND owner = LiveOwner();
     ::MessageBoxW(owner, Wide(text).c_str(), Wide(caption).c_str(), MB_OK | MB_ICONSTOP | (owner ? 0 : MB_TASKMODAL));
 }
 
-void WindowServices::SetBusy(bool busy) {
+void Win32FormHost::SetBusy(bool busy) {
     busy_ = busy;
     if (busy) {
         ::SetCursor(WaitCursor());
@@ -39,7 +39,7 @@ void WindowServices::SetBusy(bool busy) {
     ::SetCursor(::LoadCursorW(nullptr, IDC_ARROW));
 }
 
-void WindowServices::CloseWindow() {
+void Win32FormHost::CloseWindow() {
     if (HWND owner = LiveOwner()) ::DestroyWindow(owner);
 }
 
