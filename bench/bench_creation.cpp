@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "FakeServices.h"
+#include "tests/support/Fakes.h"
 #include "app/Kurdb.h"
 #include "db/ConnectionString.h"
 #include "shell/Text.h"

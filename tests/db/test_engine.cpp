@@ -3,7 +3,7 @@
 // a batch to its end.
 #include <gtest/gtest.h>
 
-#include "ErrorOf.h"
+#include "tests/support/ErrorOf.h"
 
 #include <algorithm>
 #include <functional>

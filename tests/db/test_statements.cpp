@@ -2,7 +2,7 @@
 // on every line change, the text sent, held rows, procedure calls and batch scripts.
 #include <gtest/gtest.h>
 
-#include "ErrorOf.h"
+#include "tests/support/ErrorOf.h"
 
 #include <deque>
 #include <functional>

@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "FakeServices.h"
+#include "tests/support/Fakes.h"
 #include "app/Catalogue.h"
 #include "app/qt/Wizard.h"
 #include "resources/ControlNames.h"

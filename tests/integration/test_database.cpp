@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "TestServer.h"
+#include "tests/support/TestServer.h"
 #include "app/ErrorBox.h"
 #include "db/Components.h"
 #include "db/ConnectionString.h"

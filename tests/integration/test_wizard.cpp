@@ -15,8 +15,8 @@
 #include <thread>
 
 #include "ExpectedSchema.h"
-#include "FakeServices.h"
-#include "TestServer.h"
+#include "tests/support/Fakes.h"
+#include "tests/support/TestServer.h"
 #include "app/ErrorBox.h"
 #include "app/Kurdb.h"
 #include "setup/ServerSetup.h"

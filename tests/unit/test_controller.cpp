@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "FakeServices.h"
+#include "tests/support/Fakes.h"
 #include "app/Kurdb.h"
 #include "resources/ControlNames.h"
 

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "FakeServices.h"
+#include "tests/support/Fakes.h"
 #include "app/Kurdb.h"
 #include "setup/ServerSetup.h"
 #include "shell/Downloader.h"

@@ -6,7 +6,7 @@
 #include <chrono>
 #include <filesystem>
 
-#include "FakeServices.h"
+#include "tests/support/Fakes.h"
 #include "app/Kurdb.h"
 #include "app/Workstation.h"
 #include "resources/ControlNames.h"

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "FakeServices.h"
+#include "tests/support/Fakes.h"
 #include "WinTestSupport.h"
 #include "app/Kurdb.h"
 #include "app/win32/ControlIds.h"
