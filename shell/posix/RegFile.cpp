@@ -105,19 +105,14 @@ RegFile RegFile::Parse(std::string_view bytes) {
     const std::string all = Decode(bytes);
 
     std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start <= all.size()) {
-        auto end = all.find('\n', start);
-        if (end == std::string::npos) end = all.size();
-        std::string line(TrimRight(std::string_view(all).substr(start, end - start)));
+    for (const text::TextLine& textLine : text::SplitLines(all, text::LineBreaks::Lf, text::FinalBreak::OpensLine)) {
+        std::string line(TrimRight(textLine.text));
         // Hex data goes on over several lines, each but the last ending in "\".
         if (!lines.empty() && !lines.back().empty() && lines.back().back() == '\\' &&
             lines.back().find("=hex") != std::string::npos)
             lines.back() += "\n" + line;
         else
             lines.push_back(std::move(line));
-        if (end == all.size()) break;
-        start = end + 1;
     }
 
     bool headerSeen = false;
