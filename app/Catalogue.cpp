@@ -13,7 +13,10 @@ const std::array<EditionRecord, kEditionCount> kCatalogue = {{
     {12, "BORKA", "FIRMABORKA", {"GUNCELBORKA", "BORKADATAGUN", COMMON, "SIRKACBK", "DEVIRBORKA"}},
     {12, "DORVA", "FIRMADORVA", {"GUNCELDORVA", "DORVADATAGUN", COMMON, "SIRKACDV", "DEVIRDORVA"}},
     {12, "CELMARO", "FIRMACELMARO", {"GUNCELCELMARO", "CELMARODATAGUN", COMMON, "SIRKACCM", "DEVIRCELMARO"}},
-    {12, "FENDARIS", "FIRMAFENDARIS", {"GUNCELFENDARIS", "FENDARISDATAGUN", COMMON, "SIRKACFD", "DEVIRFENDARIS"}},
+    {12,
+     "FENDARIS",
+     "FIRMAFENDARIS",
+     {"GUNCELFENDARIS", "FENDARISDATAGUN", COMMON, "SIRKACFD", "DEVIRFENDARIS"}},
     {12, "GALVO_MOTOR", "FIRMAGV", {"GUNCELGV", "GVDATAGUN", COMMON, "SIRKACGV", "DEVIRGV"}},
     {12, "HERVON", "FIRMAHERVON", {"GUNCELHERVON", "HERVONDATAGUN", COMMON, "SIRKACHV", "DEVIRHERVON"}},
     {12, "HERVON_M", "FIRMAMHERVON", {"RAVUVADEZ", "ZIRURERIZE", COMMON, "SIRKAC", "VURIRIDO"}},
@@ -21,20 +24,28 @@ const std::array<EditionRecord, kEditionCount> kCatalogue = {{
     {12, "DURANIX", "ZURIZORU", {"RAVUVADEZ", "ZIRURERIZE", COMMON, "SIRKAC", "VURIRIDO"}},
     {12, "JOLVA", "FIRMAJOLVA", {"GUNCELJOLVA", "JOLVADATAGUN", COMMON, "SIRKACJV", "DEVIRJOLVA"}},
     {12, "KELMORA", "FIRMAKELMORA", {"GUNCELKELMORA", "KELMORADATAGUN", COMMON, "SIRKACKL", "DEVIRKELMORA"}},
-    {12, "LORVANTI", "FIRMALORVANTI", {"GUNCELLORVANTI", "LORVANTIDATAGUN", COMMON, "SIRKACLV", "DEVIRLORVANTI"}},
+    {12,
+     "LORVANTI",
+     "FIRMALORVANTI",
+     {"GUNCELLORVANTI", "LORVANTIDATAGUN", COMMON, "SIRKACLV", "DEVIRLORVANTI"}},
     // 14 to 16 name databases that do not follow their brands; the suite relies on these names.
     {12, "MIRVELA", "FIRMALORVANTI", {"RAVUVADEZ", "ZIRURERIZE", COMMON, "SIRKAC", "VURIRIDO"}},
     {12, "NESTARO", "FIRMAMIRVELA", {"RAVUVADEZ", "ZIRURERIZE", COMMON, "SIRKAC", "VURIRIDO"}},
     {12, "OLVARA", "FIRMANESTARRO", {"RAVUVADEZ", "ZIRURERIZE", COMMON, "SIRKAC", "VURIRIDO"}},
     {12, "DO DORIVODA", "VODURIZUZA", {"RADAZEVUZOR", "ROZUVUVOVAZO", COMMON, "SIRKACIM", "DOVEVEZARE"}},
-    {1, "TARSO", "TARSO", {"GUNCELTARSO", "DATAGUNTARSO", "TARSO", "", "", "", "", "", "", "GIRVAK", "KURTARSO", ""}},
+    {1,
+     "TARSO",
+     "TARSO",
+     {"GUNCELTARSO", "DATAGUNTARSO", "TARSO", "", "", "", "", "", "", "GIRVAK", "KURTARSO", ""}},
 }};
 
 #undef COMMON
 
 }  // namespace
 
-const std::array<EditionRecord, kEditionCount>& Catalogue() { return kCatalogue; }
+const std::array<EditionRecord, kEditionCount>& Catalogue() {
+    return kCatalogue;
+}
 
 CurrentEdition EditionFor(int number) {
     if (number < 1 || number > kEditionCount)
@@ -46,7 +57,8 @@ CurrentEdition EditionFor(int number) {
     e.brandName = row.brandName;
     e.companiesDatabase = row.companiesDatabase;
     e.moduleCount = row.moduleCount;
-    for (int i = 0; i < kModuleSlots; ++i) e.modules[static_cast<std::size_t>(i)] = row.modules[static_cast<std::size_t>(i)];
+    for (int i = 0; i < kModuleSlots; ++i)
+        e.modules[static_cast<std::size_t>(i)] = row.modules[static_cast<std::size_t>(i)];
     return e;
 }
 

@@ -34,7 +34,9 @@ void FormModel::Notify(std::string_view control, Property what) {
     for (const Listener& l : listeners_) l(name, what);
 }
 
-const std::string& FormModel::Text(std::string_view control) const { return At(control).text; }
+const std::string& FormModel::Text(std::string_view control) const {
+    return At(control).text;
+}
 
 void FormModel::SetText(std::string_view control, std::string value) {
     State& s = At(control);
@@ -43,7 +45,9 @@ void FormModel::SetText(std::string_view control, std::string value) {
     Notify(control, Property::Text);
 }
 
-bool FormModel::Checked(std::string_view control) const { return At(control).checked; }
+bool FormModel::Checked(std::string_view control) const {
+    return At(control).checked;
+}
 
 void FormModel::SetChecked(std::string_view control, bool value) {
     State& s = At(control);
@@ -52,7 +56,9 @@ void FormModel::SetChecked(std::string_view control, bool value) {
     Notify(control, Property::Checked);
 }
 
-int FormModel::ItemIndex(std::string_view control) const { return At(control).itemIndex; }
+int FormModel::ItemIndex(std::string_view control) const {
+    return At(control).itemIndex;
+}
 
 void FormModel::SetItemIndex(std::string_view control, int value) {
     State& s = At(control);
@@ -61,7 +67,9 @@ void FormModel::SetItemIndex(std::string_view control, int value) {
     Notify(control, Property::ItemIndex);
 }
 
-bool FormModel::Visible(std::string_view control) const { return At(control).visible; }
+bool FormModel::Visible(std::string_view control) const {
+    return At(control).visible;
+}
 
 void FormModel::SetVisible(std::string_view control, bool value) {
     State& s = At(control);
@@ -70,7 +78,9 @@ void FormModel::SetVisible(std::string_view control, bool value) {
     Notify(control, Property::Visible);
 }
 
-int FormModel::Tag(std::string_view control) const { return At(control).tag; }
+int FormModel::Tag(std::string_view control) const {
+    return At(control).tag;
+}
 
 void FormModel::SetTag(std::string_view control, int value) {
     State& s = At(control);
@@ -79,7 +89,9 @@ void FormModel::SetTag(std::string_view control, int value) {
     Notify(control, Property::Tag);
 }
 
-int FormModel::ActivePage(std::string_view pageControl) const { return At(pageControl).activePage; }
+int FormModel::ActivePage(std::string_view pageControl) const {
+    return At(pageControl).activePage;
+}
 
 void FormModel::SetActivePage(std::string_view pageControl, int value) {
     State& s = At(pageControl);
@@ -88,7 +100,9 @@ void FormModel::SetActivePage(std::string_view pageControl, int value) {
     Notify(pageControl, Property::ActivePage);
 }
 
-const std::vector<std::string>& FormModel::Lines(std::string_view memo) const { return At(memo).lines; }
+const std::vector<std::string>& FormModel::Lines(std::string_view memo) const {
+    return At(memo).lines;
+}
 
 void FormModel::AppendLine(std::string_view memo, std::string line) {
     At(memo).lines.push_back(std::move(line));

@@ -32,8 +32,7 @@ constexpr int kMaxCreateRounds = 2;
 
 }  // namespace
 
-TFFirmaDB::TFFirmaDB(FormModel& form, IFormHost& window, const CurrentEdition& edition,
-                     MachineAccess machine)
+TFFirmaDB::TFFirmaDB(FormModel& form, IFormHost& window, const CurrentEdition& edition, MachineAccess machine)
     : form_(form), window_(window), edition_(edition), machine_(machine) {
     handlers_ = {
         {controls::cbTerminal, &TFFirmaDB::cbTerminalClick},
@@ -152,7 +151,8 @@ void TFFirmaDB::btnConnectClick() {
     setup::PlaceClientLibrary(clientLibrary);
 
     // 7-10. Connect with the texts as typed, remember the server, save it on request.
-    db.dbFirma.Connect(form_.Text(controls::editServer), form_.Text(controls::editUser), form_.Text(controls::editPass));
+    db.dbFirma.Connect(form_.Text(controls::editServer), form_.Text(controls::editUser),
+                       form_.Text(controls::editPass));
     rememberedServer_ = form_.Text(controls::editServer);
     LogLine("Server a bağlantı kuruldu.");
     if (form_.Checked(controls::cbKaydet)) Fire(controls::BitBtn1);
@@ -226,8 +226,8 @@ void TFFirmaDB::AddRoleMember(const std::string& loginName, const std::string& r
 }
 
 setup::LoginProvisioning TFFirmaDB::Logins() {
-    return setup::LoginProvisioning(machine_.database, [this](std::string_view line) { LogLine(line); },
-                                    kLoginName, kLoginPassword);
+    return setup::LoginProvisioning(
+        machine_.database, [this](std::string_view line) { LogLine(line); }, kLoginName, kLoginPassword);
 }
 
 void TFFirmaDB::BitBtn2Click() {
@@ -238,7 +238,8 @@ void TFFirmaDB::BitBtn2Click() {
 void TFFirmaDB::LogLine(std::string_view text) {
     // CR LF, LF and CR each end a line; a final break opens no empty line, and an empty text
     // still logs one (empty) line.
-    const auto lines = kurdb::text::SplitLines(text, kurdb::text::LineBreaks::Any, kurdb::text::FinalBreak::EndsText);
+    const auto lines =
+        kurdb::text::SplitLines(text, kurdb::text::LineBreaks::Any, kurdb::text::FinalBreak::EndsText);
     if (lines.empty()) form_.AppendLine(controls::Memo1, "");
     for (const kurdb::text::TextLine& line : lines) form_.AppendLine(controls::Memo1, std::string(line.text));
 }

@@ -32,8 +32,7 @@ struct MachineAccess {
 
 class TFFirmaDB {
 public:
-    TFFirmaDB(FormModel& form, IFormHost& window, const CurrentEdition& edition,
-              MachineAccess machine);
+    TFFirmaDB(FormModel& form, IFormHost& window, const CurrentEdition& edition, MachineAccess machine);
     TFFirmaDB(const TFFirmaDB&) = delete;
     TFFirmaDB& operator=(const TFFirmaDB&) = delete;
 
@@ -95,7 +94,8 @@ private:
     // The engine installer's download and run, asked for from the second failing engine check.
     void OfferEngineInstaller();
     setup::LoginProvisioning Logins();
-    template <typename F> void RunTopLevel(F&& body);
+    template <typename F>
+    void RunTopLevel(F&& body);
     std::string ReadServerNameAtShow();
 
     FormModel& form_;

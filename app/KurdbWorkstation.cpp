@@ -49,8 +49,8 @@ std::string ProgramGroupFolder(const PathRules& rules, std::string_view programs
 }
 
 void TFFirmaDB::GetProgramsFolder(std::string& folder) {
-    folder = machine_.registry.ReadString(Hive::CurrentUser, kShellFolders, "Programs", Access::All)
-                 .value_or("");
+    folder =
+        machine_.registry.ReadString(Hive::CurrentUser, kShellFolders, "Programs", Access::All).value_or("");
 }
 
 void TFFirmaDB::Button1Click() {
@@ -69,7 +69,8 @@ void TFFirmaDB::Button1Click() {
         // Without a Programs folder the group would land relative to the current folder,
         // wherever the wizard was started from: no group then.
         if (!programs.empty()) {
-            const std::string group = ProgramGroupFolder(rules, programs, edition_.number, edition_.brandName);
+            const std::string group =
+                ProgramGroupFolder(rules, programs, edition_.number, edition_.brandName);
             files::ForceDirectories(group);
             for (const Link& l : kGroupLinks) {
                 const std::string& module = edition_.modules[l.module];
@@ -86,9 +87,11 @@ void TFFirmaDB::Button1Click() {
 
 void TFFirmaDB::BitBtn4Click() {
     machine_.processes.ShellOpen(edition_.modules[kUpdaterModule],
-                                  form_.ItemIndex(controls::cbTerminal) == kTerminal ? "1" : "");
+                                 form_.ItemIndex(controls::cbTerminal) == kTerminal ? "1" : "");
 }
 
-void TFFirmaDB::BitBtn3Click() { machine_.processes.ShellOpen(edition_.modules[kCompanyOpeningModule], ""); }
+void TFFirmaDB::BitBtn3Click() {
+    machine_.processes.ShellOpen(edition_.modules[kCompanyOpeningModule], "");
+}
 
 }  // namespace kurdb

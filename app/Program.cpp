@@ -28,7 +28,7 @@ Program::Program(IFormHost& window) : machine_(std::make_unique<Machine>()) {
     controller_ = std::make_unique<TFFirmaDB>(
         *form_, window, edition,
         MachineAccess{*machine_->platform, *machine_->profiles, machine_->database, *machine_->registry,
-                 *machine_->processes, *machine_->shellLinks});
+                      *machine_->processes, *machine_->shellLinks});
 }
 
 Program::~Program() = default;

@@ -12,11 +12,10 @@ namespace kurdb {
 namespace {
 
 const std::map<std::string, ControlKind, std::less<>> kKinds = {
-    {"form", ControlKind::Form},     {"label", ControlKind::Label},
-    {"pages", ControlKind::PageControl}, {"page", ControlKind::Page},
-    {"edit", ControlKind::Edit},     {"radio", ControlKind::RadioGroup},
-    {"check", ControlKind::CheckBox}, {"button", ControlKind::Button},
-    {"action", ControlKind::Action}, {"memo", ControlKind::Memo},
+    {"form", ControlKind::Form},      {"label", ControlKind::Label},   {"pages", ControlKind::PageControl},
+    {"page", ControlKind::Page},      {"edit", ControlKind::Edit},     {"radio", ControlKind::RadioGroup},
+    {"check", ControlKind::CheckBox}, {"button", ControlKind::Button}, {"action", ControlKind::Action},
+    {"memo", ControlKind::Memo},
 };
 
 // Splits a line into words; a word may hold key="quoted value" with blanks inside the quotes.
@@ -29,8 +28,10 @@ std::vector<std::string> Words(std::string_view line, int lineNo) {
         std::string word;
         bool quoted = false;
         while (i < line.size() && (quoted || (line[i] != ' ' && line[i] != '\t'))) {
-            if (line[i] == '"') quoted = !quoted;
-            else word += line[i];
+            if (line[i] == '"')
+                quoted = !quoted;
+            else
+                word += line[i];
             ++i;
         }
         if (quoted) throw EProgramFault("window.def:" + std::to_string(lineNo) + ": open quote");
@@ -67,8 +68,8 @@ std::vector<std::string> SplitItems(const std::string& v) {
 WindowDef WindowDef::Parse(std::string_view text) {
     WindowDef def;
     int lineNo = 0;
-    for (const kurdb::text::TextLine& textLine :
-         kurdb::text::SplitLines(text, kurdb::text::LineBreaks::LfWithCr, kurdb::text::FinalBreak::EndsText)) {
+    for (const kurdb::text::TextLine& textLine : kurdb::text::SplitLines(
+             text, kurdb::text::LineBreaks::LfWithCr, kurdb::text::FinalBreak::EndsText)) {
         const std::string_view line = textLine.text;
         ++lineNo;
         const auto words = Words(line, lineNo);
@@ -86,28 +87,49 @@ WindowDef WindowDef::Parse(std::string_view text) {
             const std::string key = word.substr(0, eq);
             const std::string value = eq == std::string::npos ? std::string() : word.substr(eq + 1);
             if (eq == std::string::npos) {
-                if (key == "bold") c.font.bold = true;
-                else if (key == "password") c.password = true;
-                else throw EProgramFault(where + "unknown flag " + key);
-            } else if (key == "parent") c.parent = value;
-            else if (key == "caption") c.caption = value;
-            else if (key == "text") c.text = value;
-            else if (key == "left") c.left = ToInt(value, lineNo);
-            else if (key == "top") c.top = ToInt(value, lineNo);
-            else if (key == "width") c.width = ToInt(value, lineNo);
-            else if (key == "height") c.height = ToInt(value, lineNo);
-            else if (key == "font") c.font.face = value;
-            else if (key == "size") c.font.pixelHeight = ToInt(value, lineNo);
-            else if (key == "tab") c.tabOrder = ToInt(value, lineNo);
-            else if (key == "checked") c.checked = ToInt(value, lineNo) != 0;
-            else if (key == "index") c.itemIndex = ToInt(value, lineNo);
-            else if (key == "columns") c.columns = ToInt(value, lineNo);
-            else if (key == "items") c.items = SplitItems(value);
-            else if (key == "tag") c.tag = ToInt(value, lineNo);
-            else if (key == "active") c.activePage = ToInt(value, lineNo);
-            else if (key == "align") c.centred = value == "center";
-            else if (key == "scroll") { /* the memo always scrolls both ways */ }
-            else throw EProgramFault(where + "unknown key " + key);
+                if (key == "bold")
+                    c.font.bold = true;
+                else if (key == "password")
+                    c.password = true;
+                else
+                    throw EProgramFault(where + "unknown flag " + key);
+            } else if (key == "parent")
+                c.parent = value;
+            else if (key == "caption")
+                c.caption = value;
+            else if (key == "text")
+                c.text = value;
+            else if (key == "left")
+                c.left = ToInt(value, lineNo);
+            else if (key == "top")
+                c.top = ToInt(value, lineNo);
+            else if (key == "width")
+                c.width = ToInt(value, lineNo);
+            else if (key == "height")
+                c.height = ToInt(value, lineNo);
+            else if (key == "font")
+                c.font.face = value;
+            else if (key == "size")
+                c.font.pixelHeight = ToInt(value, lineNo);
+            else if (key == "tab")
+                c.tabOrder = ToInt(value, lineNo);
+            else if (key == "checked")
+                c.checked = ToInt(value, lineNo) != 0;
+            else if (key == "index")
+                c.itemIndex = ToInt(value, lineNo);
+            else if (key == "columns")
+                c.columns = ToInt(value, lineNo);
+            else if (key == "items")
+                c.items = SplitItems(value);
+            else if (key == "tag")
+                c.tag = ToInt(value, lineNo);
+            else if (key == "active")
+                c.activePage = ToInt(value, lineNo);
+            else if (key == "align")
+                c.centred = value == "center";
+            else if (key == "scroll") { /* the memo always scrolls both ways */
+            } else
+                throw EProgramFault(where + "unknown key " + key);
         }
         if (def.controls_.empty() != (c.kind == ControlKind::Form))
             throw EProgramFault(where + "the form must come first, and only once");
@@ -168,7 +190,10 @@ std::string StripAccessKey(std::string_view caption) {
 char AccessKeyOf(std::string_view caption) {
     for (std::size_t i = 0; i + 1 < caption.size(); ++i) {
         if (caption[i] != '&') continue;
-        if (caption[i + 1] == '&') { ++i; continue; }
+        if (caption[i + 1] == '&') {
+            ++i;
+            continue;
+        }
         char c = caption[i + 1];
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
         return c;

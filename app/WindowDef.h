@@ -11,7 +11,7 @@ namespace kurdb {
 enum class ControlKind { Form, Label, PageControl, Page, Edit, RadioGroup, CheckBox, Button, Action, Memo };
 
 struct FontDef {
-    std::string face;   // empty: the form's face
+    std::string face;     // empty: the form's face
     int pixelHeight = 0;  // character height in pixels at 96 DPI; 0: the form's
     bool bold = false;
 };
@@ -20,19 +20,19 @@ struct ControlDef {
     ControlKind kind = ControlKind::Label;
     std::string name;
     std::string parent;
-    std::string caption;               // title, label text, button or check box caption
-    std::string text;                  // edit default text
+    std::string caption;  // title, label text, button or check box caption
+    std::string text;     // edit default text
     int left = 0, top = 0, width = 0, height = 0;
     FontDef font;
-    int tabOrder = -1;                 // -1: not a tab stop
-    bool password = false;             // edit shows "*"
-    bool checked = false;              // check box default
-    int itemIndex = -1;                // radio group default
-    int columns = 1;                   // radio group columns
-    std::vector<std::string> items;    // radio group items
+    int tabOrder = -1;               // -1: not a tab stop
+    bool password = false;           // edit shows "*"
+    bool checked = false;            // check box default
+    int itemIndex = -1;              // radio group default
+    int columns = 1;                 // radio group columns
+    std::vector<std::string> items;  // radio group items
     int tag = 0;
-    int activePage = 0;                // page control default
-    bool centred = false;              // label text alignment
+    int activePage = 0;    // page control default
+    bool centred = false;  // label text alignment
 };
 
 class WindowDef {

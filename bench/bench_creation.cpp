@@ -28,8 +28,8 @@ double Ms(Clock::time_point since) {
     return std::chrono::duration<double, std::milli>(Clock::now() - since).count();
 }
 
-int Wizard(const std::string& server, const std::string& user, const std::string& password,
-           int number, const std::string& database) {
+int Wizard(const std::string& server, const std::string& user, const std::string& password, int number,
+           const std::string& database) {
     test::FakePlatform platform;
     platform.exe = "/nonexistent/kurdb-bench/kurdb";
     test::MemoryProfiles profiles;
@@ -67,15 +67,13 @@ public:
               const std::string& password)
         : engine_(engine), api_(engine.Api()) {
         dbc_ = engine_.Allocate(db::odbc::SQL_HANDLE_DBC, engine_.Environment());
-        std::u16string in = text::Utf8ToUtf16(
-            db::BuildConnectionString(engine_.SqlServerDriver(), server, user, password));
+        std::u16string in =
+            text::Utf8ToUtf16(db::BuildConnectionString(engine_.SqlServerDriver(), server, user, password));
         db::odbc::SQLSMALLINT outLength = 0;
         std::u16string out(1024, u'\0');
-        const auto rc = api_.SQLDriverConnectW(dbc_.Get(), nullptr, in.data(),
-                                               static_cast<db::odbc::SQLSMALLINT>(in.size()),
-                                               out.data(),
-                                               static_cast<db::odbc::SQLSMALLINT>(out.size()), &outLength,
-                                               db::odbc::SQL_DRIVER_NOPROMPT);
+        const auto rc = api_.SQLDriverConnectW(
+            dbc_.Get(), nullptr, in.data(), static_cast<db::odbc::SQLSMALLINT>(in.size()), out.data(),
+            static_cast<db::odbc::SQLSMALLINT>(out.size()), &outLength, db::odbc::SQL_DRIVER_NOPROMPT);
         if (rc != 0 && rc != 1) engine_.Raise(db::odbc::SQL_HANDLE_DBC, dbc_.Get(), rc);
     }
     ~RawClient() { api_.SQLDisconnect(dbc_.Get()); }
@@ -83,8 +81,8 @@ public:
     void Run(const std::string& sql) {
         db::OdbcHandle stmt = engine_.Allocate(db::odbc::SQL_HANDLE_STMT, dbc_.Get());
         std::u16string text = text::Utf8ToUtf16(sql);
-        auto rc = api_.SQLExecDirectW(stmt.Get(), text.data(),
-                                      static_cast<db::odbc::SQLINTEGER>(text.size()));
+        auto rc =
+            api_.SQLExecDirectW(stmt.Get(), text.data(), static_cast<db::odbc::SQLINTEGER>(text.size()));
         // 100: no rows; errors of a batch the wizard ran too are its own (a guarded step)
         while (rc == 0 || rc == 1 || rc == -1) {
             db::odbc::SQLSMALLINT columns = 0;

@@ -4,7 +4,9 @@
 
 namespace kurdb::db {
 
-bool IsSeparatorLine(std::string_view line) { return text::TrimControl(line) == "GO"; }
+bool IsSeparatorLine(std::string_view line) {
+    return text::TrimControl(line) == "GO";
+}
 
 void RunScript(const SqlTemplate& script, SqlTemplate& query1) {
     const int n = script.LineCount();

@@ -14,15 +14,19 @@ std::vector<std::string> Sql(std::string_view component) {
     return ResourceLines("sql/" + std::string(component) + ".sql");
 }
 
-ProcParam Result() { return {"Result", DataType::Int32, Direction::Result, {}}; }
-ProcParam Input(std::string name) { return {std::move(name), DataType::String, Direction::Input, {}}; }
+ProcParam Result() {
+    return {"Result", DataType::Int32, Direction::Result, {}};
+}
+ProcParam Input(std::string name) {
+    return {std::move(name), DataType::String, Direction::Input, {}};
+}
 
 }  // namespace
 
 std::vector<std::string> ResourceLines(std::string_view resource) {
     std::vector<std::string> lines;
-    for (const kurdb::text::TextLine& line :
-         kurdb::text::SplitLines(resources::Find(resource), kurdb::text::LineBreaks::Lf, kurdb::text::FinalBreak::EndsText))
+    for (const kurdb::text::TextLine& line : kurdb::text::SplitLines(
+             resources::Find(resource), kurdb::text::LineBreaks::Lf, kurdb::text::FinalBreak::EndsText))
         lines.emplace_back(line.text);
     return lines;
 }
@@ -35,13 +39,12 @@ Components::Components(std::unique_ptr<OdbcEngine> engine)
       QCreateFirmalar("QCreateFirmalar", &dbFirma, Sql("QCreateFirmalar")),
       QCreateModulGun("QCreateModulGun", &dbFirma, Sql("QCreateModulGun")),
       QUserBul("QUserBul", &dbFirma, Sql("QUserBul"), {{"VAR", Type::Int32, 0}}, {"Uadi"}),
-      QDilBul("QDilBul", &dbFirma, Sql("QDilBul"),
-              {{"langid", Type::Int16, 0}, {"name", Type::String, 255}}),
+      QDilBul("QDilBul", &dbFirma, Sql("QDilBul"), {{"langid", Type::Int16, 0}, {"name", Type::String, 255}}),
       Query1("Query1", &dbFirma, {}),
       QTarso("QTarso", nullptr, Sql("QTarso")),
-      StoredProcAdLog("StoredProcAdLog", &dbFirma, "dbo.sp_addlogin",
-                      {Result(), Input("@loginame"), Input("@passwd"), Input("@defdb"),
-                       Input("@deflanguage")}),
+      StoredProcAdLog(
+          "StoredProcAdLog", &dbFirma, "dbo.sp_addlogin",
+          {Result(), Input("@loginame"), Input("@passwd"), Input("@defdb"), Input("@deflanguage")}),
       StoredProcDil("StoredProcDil", &dbFirma, "dbo.sp_defaultlanguage ",
                     {Result(), Input("@loginame"), Input("@language")}),
       StoredPrAdSvrRol("StoredPrAdSvrRol", &dbFirma, "dbo.sp_addsrvrolemember",

@@ -43,7 +43,9 @@ std::string FreeTdsHost(std::string_view typedHost) {
     return IsLocal(typedHost) ? "127.0.0.1" : std::string(typedHost);
 }
 
-bool IsFreeTdsDriver(std::string_view driver) { return text::EqualsNoCase(driver, "FreeTDS"); }
+bool IsFreeTdsDriver(std::string_view driver) {
+    return text::EqualsNoCase(driver, "FreeTDS");
+}
 
 ServerName ParseServerName(std::string_view typed) {
     ServerName out;
@@ -63,8 +65,8 @@ ServerName ParseServerName(std::string_view typed) {
     return out;
 }
 
-std::string BuildConnectionString(std::string_view driver, std::string_view server,
-                                  std::string_view user, std::string_view password) {
+std::string BuildConnectionString(std::string_view driver, std::string_view server, std::string_view user,
+                                  std::string_view password) {
     std::string out = "DRIVER=" + MicrosoftValue(driver) + ";";
     if (IsFreeTdsDriver(driver)) {
         const ServerName name = ParseServerName(server);

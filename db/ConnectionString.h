@@ -35,7 +35,7 @@ std::string FreeTdsHost(std::string_view typedHost);
 // "Encryption=request". FreeTDS 1.3 takes a braced value verbatim up to the first "};" and does
 // not undo doubled "}}", so a value is braced only when it must be (it holds ";" or starts with
 // "{"), never doubled, and a value holding "};" cannot be passed at all: EDBEngineError.
-std::string BuildConnectionString(std::string_view driver, std::string_view server,
-                                  std::string_view user, std::string_view password);
+std::string BuildConnectionString(std::string_view driver, std::string_view server, std::string_view user,
+                                  std::string_view password);
 
 }  // namespace kurdb::db

@@ -51,8 +51,7 @@ private:
         failed_ = true;
         auto records = engine_.Diagnostics(SQL_HANDLE_STMT, stmt_);
         const bool serverOnly =
-            !records.empty() &&
-            std::all_of(records.begin(), records.end(), [](const DiagRecord& r) {
+            !records.empty() && std::all_of(records.begin(), records.end(), [](const DiagRecord& r) {
                 return r.nativeError != 0 && r.sqlState.rfind("08", 0) != 0;
             });
         for (auto& r : records) errors_.push_back(std::move(r));
@@ -76,8 +75,7 @@ private:
                 break;
             }
             ResultSet::Row row;
-            for (SQLUSMALLINT c = 1; c <= static_cast<SQLUSMALLINT>(count); ++c)
-                row.push_back(Value(c));
+            for (SQLUSMALLINT c = 1; c <= static_cast<SQLUSMALLINT>(count); ++c) row.push_back(Value(c));
             result.rows.push_back(std::move(row));
         }
         results_.push_back(std::move(result));
@@ -88,8 +86,8 @@ private:
         SQLWCHAR name[256] = {};
         SQLSMALLINT length = 0, type = 0, digits = 0, nullable = 0;
         SQLULEN size = 0;
-        const SQLRETURN rc = api_.SQLDescribeColW(stmt_, column, name, 256, &length, &type, &size,
-                                                  &digits, &nullable);
+        const SQLRETURN rc =
+            api_.SQLDescribeColW(stmt_, column, name, 256, &length, &type, &size, &digits, &nullable);
         if (!Succeeded(rc)) engine_.Raise(SQL_HANDLE_STMT, stmt_, rc);
         const auto n = static_cast<std::size_t>(std::clamp<SQLSMALLINT>(length, 0, 255));
         return text::Utf16ToUtf8(std::u16string_view(name, n));
@@ -102,8 +100,8 @@ private:
         std::u16string value;
         for (;;) {
             SQLLEN indicator = 0;
-            const SQLRETURN rc = api_.SQLGetData(stmt_, column, SQL_C_WCHAR, buffer,
-                                                 sizeof buffer, &indicator);
+            const SQLRETURN rc =
+                api_.SQLGetData(stmt_, column, SQL_C_WCHAR, buffer, sizeof buffer, &indicator);
             if (rc == SQL_NO_DATA) break;  // the previous piece was the last
             if (!Succeeded(rc)) engine_.Raise(SQL_HANDLE_STMT, stmt_, rc);
             if (indicator == SQL_NULL_DATA) return std::nullopt;
@@ -134,7 +132,9 @@ private:
 DatabaseSession::DatabaseSession(std::string name, std::string connectionName, OdbcEngine& engine)
     : name_(std::move(name)), connectionName_(std::move(connectionName)), engine_(engine) {}
 
-DatabaseSession::~DatabaseSession() { Disconnect(); }
+DatabaseSession::~DatabaseSession() {
+    Disconnect();
+}
 
 std::string DatabaseSession::ParamValue(std::string_view key) const {
     for (const auto& line : params_) {
@@ -170,9 +170,9 @@ void DatabaseSession::Connect(const std::string& server, const std::string& user
     const auto& api = engine_.Api();
     SQLHENV env = engine_.Environment();
     const std::string driver = engine_.SqlServerDriver();
-    std::u16string connection = text::Utf8ToUtf16(BuildConnectionString(
-        driver, ReachableServer(driver, ParamValue("SERVER NAME")), ParamValue("USER NAME"),
-        ParamValue("PASSWORD")));
+    std::u16string connection =
+        text::Utf8ToUtf16(BuildConnectionString(driver, ReachableServer(driver, ParamValue("SERVER NAME")),
+                                                ParamValue("USER NAME"), ParamValue("PASSWORD")));
     if (connection.size() >= static_cast<std::size_t>(std::numeric_limits<SQLSMALLINT>::max()))
         throw EDBEngineError("Bağlantı bilgileri çok uzun");
 
@@ -185,9 +185,8 @@ void DatabaseSession::Connect(const std::string& server, const std::string& user
     std::u16string completed(1024, u'\0');
     SQLSMALLINT completedLength = 0;
     const SQLRETURN rc = api.SQLDriverConnectW(
-        dbc.Get(), nullptr, connection.data(), static_cast<SQLSMALLINT>(connection.size()),
-        completed.data(), static_cast<SQLSMALLINT>(completed.size()), &completedLength,
-        SQL_DRIVER_NOPROMPT);
+        dbc.Get(), nullptr, connection.data(), static_cast<SQLSMALLINT>(connection.size()), completed.data(),
+        static_cast<SQLSMALLINT>(completed.size()), &completedLength, SQL_DRIVER_NOPROMPT);
     // The string holds the password: wipe our copy before anything else can happen.
     std::fill(connection.begin(), connection.end(), u'\0');
     std::fill(completed.begin(), completed.end(), u'\0');
@@ -214,8 +213,7 @@ std::vector<ResultSet> DatabaseSession::RunBatch(const std::string& sql, bool ke
 }
 
 void DatabaseSession::Attach(ISessionMember& member) {
-    if (std::find(members_.begin(), members_.end(), &member) == members_.end())
-        members_.push_back(&member);
+    if (std::find(members_.begin(), members_.end(), &member) == members_.end()) members_.push_back(&member);
 }
 
 void DatabaseSession::Detach(ISessionMember& member) {

@@ -58,7 +58,9 @@ constexpr std::array kByClass{
 
 constexpr std::string_view kGeneral = "Genel SQL hatası.";
 
-bool IsWarning(const DiagRecord& r) { return r.sqlState.rfind("01", 0) == 0; }
+bool IsWarning(const DiagRecord& r) {
+    return r.sqlState.rfind("01", 0) == 0;
+}
 
 // Letters folded for "equal without regard to case". Texts here are English (server, driver)
 // or Turkish (our descriptions), so the Turkish pairs fold too, and the four i's are one letter:
@@ -68,13 +70,27 @@ std::u16string FoldCase(std::string_view s) {
     for (auto& c : out) {
         if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
         switch (c) {
-            case u'\u0130': case u'\u0131': c = u'i'; break;        // İ ı
-            case u'\u011E': c = u'\u011F'; break;                        // Ğ
-            case u'\u00DC': c = u'\u00FC'; break;                        // Ü
-            case u'\u015E': c = u'\u015F'; break;                        // Ş
-            case u'\u00D6': c = u'\u00F6'; break;                        // Ö
-            case u'\u00C7': c = u'\u00E7'; break;                        // Ç
-            default: break;
+            case u'\u0130':
+            case u'\u0131':
+                c = u'i';
+                break;  // İ ı
+            case u'\u011E':
+                c = u'\u011F';
+                break;  // Ğ
+            case u'\u00DC':
+                c = u'\u00FC';
+                break;  // Ü
+            case u'\u015E':
+                c = u'\u015F';
+                break;  // Ş
+            case u'\u00D6':
+                c = u'\u00F6';
+                break;  // Ö
+            case u'\u00C7':
+                c = u'\u00E7';
+                break;  // Ç
+            default:
+                break;
         }
     }
     return out;
@@ -165,8 +181,6 @@ std::string Format(std::string_view pattern, std::string_view name) {
 }
 
 EDatabaseError::EDatabaseError(std::string_view component, std::string_view text)
-    : Exception(std::string(component) + ": " + std::string(text)),
-      component_(component),
-      text_(text) {}
+    : Exception(std::string(component) + ": " + std::string(text)), component_(component), text_(text) {}
 
 }  // namespace kurdb::db

@@ -16,9 +16,9 @@ namespace kurdb::db {
 
 // One diagnostic record as SQLGetDiagRecW gave it (text converted to UTF-8, untouched).
 struct DiagRecord {
-    std::string sqlState;       // five characters, "42S02"
-    std::int32_t nativeError;   // the server's error number; 0 for the client's own records
-    std::string text;           // "[FreeTDS][SQL Server]Invalid object name 'x'."
+    std::string sqlState;      // five characters, "42S02"
+    std::int32_t nativeError;  // the server's error number; 0 for the client's own records
+    std::string text;          // "[FreeTDS][SQL Server]Invalid object name 'x'."
 
     bool operator==(const DiagRecord&) const = default;
 };

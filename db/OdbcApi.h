@@ -77,30 +77,27 @@ inline constexpr SQLSMALLINT SQL_C_WCHAR = -8;
 
 // The entry points used, one pointer each. Only plain and W names: Wine's odbc32.dll aborts the
 // process in most of its "A" stubs (SQLDriversA, SQLDriverConnectA, ...).
-#define KURDB_ODBC_ENTRY_POINTS(X)                                                                 \
-    X(SQLAllocHandle, SQLRETURN, (SQLSMALLINT, SQLHANDLE, SQLHANDLE*))                             \
-    X(SQLFreeHandle, SQLRETURN, (SQLSMALLINT, SQLHANDLE))                                          \
-    X(SQLSetEnvAttr, SQLRETURN, (SQLHENV, SQLINTEGER, SQLPOINTER, SQLINTEGER))                     \
-    X(SQLDriversW, SQLRETURN,                                                                      \
-      (SQLHENV, SQLUSMALLINT, SQLWCHAR*, SQLSMALLINT, SQLSMALLINT*, SQLWCHAR*, SQLSMALLINT,         \
-       SQLSMALLINT*))                                                                              \
-    X(SQLGetInfoW, SQLRETURN, (SQLHDBC, SQLUSMALLINT, SQLPOINTER, SQLSMALLINT, SQLSMALLINT*))      \
-    X(SQLSetConnectAttrW, SQLRETURN, (SQLHDBC, SQLINTEGER, SQLPOINTER, SQLINTEGER))                \
-    X(SQLDriverConnectW, SQLRETURN,                                                                \
-      (SQLHDBC, SQLHWND, SQLWCHAR*, SQLSMALLINT, SQLWCHAR*, SQLSMALLINT, SQLSMALLINT*,             \
-       SQLUSMALLINT))                                                                              \
-    X(SQLDisconnect, SQLRETURN, (SQLHDBC))                                                         \
-    X(SQLExecDirectW, SQLRETURN, (SQLHSTMT, SQLWCHAR*, SQLINTEGER))                                \
-    X(SQLMoreResults, SQLRETURN, (SQLHSTMT))                                                       \
-    X(SQLNumResultCols, SQLRETURN, (SQLHSTMT, SQLSMALLINT*))                                       \
-    X(SQLDescribeColW, SQLRETURN,                                                                  \
-      (SQLHSTMT, SQLUSMALLINT, SQLWCHAR*, SQLSMALLINT, SQLSMALLINT*, SQLSMALLINT*, SQLULEN*,        \
-       SQLSMALLINT*, SQLSMALLINT*))                                                                \
-    X(SQLFetch, SQLRETURN, (SQLHSTMT))                                                             \
-    X(SQLGetData, SQLRETURN, (SQLHSTMT, SQLUSMALLINT, SQLSMALLINT, SQLPOINTER, SQLLEN, SQLLEN*))   \
-    X(SQLGetDiagRecW, SQLRETURN,                                                                   \
-      (SQLSMALLINT, SQLHANDLE, SQLSMALLINT, SQLWCHAR*, SQLINTEGER*, SQLWCHAR*, SQLSMALLINT,         \
-       SQLSMALLINT*))
+#define KURDB_ODBC_ENTRY_POINTS(X)                                                                         \
+    X(SQLAllocHandle, SQLRETURN, (SQLSMALLINT, SQLHANDLE, SQLHANDLE*))                                     \
+    X(SQLFreeHandle, SQLRETURN, (SQLSMALLINT, SQLHANDLE))                                                  \
+    X(SQLSetEnvAttr, SQLRETURN, (SQLHENV, SQLINTEGER, SQLPOINTER, SQLINTEGER))                             \
+    X(SQLDriversW, SQLRETURN,                                                                              \
+      (SQLHENV, SQLUSMALLINT, SQLWCHAR*, SQLSMALLINT, SQLSMALLINT*, SQLWCHAR*, SQLSMALLINT, SQLSMALLINT*)) \
+    X(SQLGetInfoW, SQLRETURN, (SQLHDBC, SQLUSMALLINT, SQLPOINTER, SQLSMALLINT, SQLSMALLINT*))              \
+    X(SQLSetConnectAttrW, SQLRETURN, (SQLHDBC, SQLINTEGER, SQLPOINTER, SQLINTEGER))                        \
+    X(SQLDriverConnectW, SQLRETURN,                                                                        \
+      (SQLHDBC, SQLHWND, SQLWCHAR*, SQLSMALLINT, SQLWCHAR*, SQLSMALLINT, SQLSMALLINT*, SQLUSMALLINT))      \
+    X(SQLDisconnect, SQLRETURN, (SQLHDBC))                                                                 \
+    X(SQLExecDirectW, SQLRETURN, (SQLHSTMT, SQLWCHAR*, SQLINTEGER))                                        \
+    X(SQLMoreResults, SQLRETURN, (SQLHSTMT))                                                               \
+    X(SQLNumResultCols, SQLRETURN, (SQLHSTMT, SQLSMALLINT*))                                               \
+    X(SQLDescribeColW, SQLRETURN,                                                                          \
+      (SQLHSTMT, SQLUSMALLINT, SQLWCHAR*, SQLSMALLINT, SQLSMALLINT*, SQLSMALLINT*, SQLULEN*, SQLSMALLINT*, \
+       SQLSMALLINT*))                                                                                      \
+    X(SQLFetch, SQLRETURN, (SQLHSTMT))                                                                     \
+    X(SQLGetData, SQLRETURN, (SQLHSTMT, SQLUSMALLINT, SQLSMALLINT, SQLPOINTER, SQLLEN, SQLLEN*))           \
+    X(SQLGetDiagRecW, SQLRETURN,                                                                           \
+      (SQLSMALLINT, SQLHANDLE, SQLSMALLINT, SQLWCHAR*, SQLINTEGER*, SQLWCHAR*, SQLSMALLINT, SQLSMALLINT*))
 
 // One table of entry points. A real one comes from the loaded driver manager (OdbcLoader.h);
 // tests fill one with their own functions.

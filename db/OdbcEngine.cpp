@@ -35,23 +35,20 @@ void OdbcHandle::Reset() {
     handle_ = nullptr;
 }
 
-odbc::Api ResolveOdbcApi(const std::function<void*(const char*)>& lookup,
-                         const std::string& libraryName) {
+odbc::Api ResolveOdbcApi(const std::function<void*(const char*)>& lookup, const std::string& libraryName) {
     odbc::Api api;
-#define KURDB_ODBC_RESOLVE(name, ret, params)                                                   \
-    if (void* address = lookup(#name)) {                                                         \
-        api.name = reinterpret_cast<ret(KURDB_ODBC_CALL*) params>(address);                      \
-    } else {                                                                                     \
-        throw EDBEngineError("ODBC sürücü yöneticisinde " #name " bulunamadı (" + libraryName +  \
-                             ")");                                                               \
+#define KURDB_ODBC_RESOLVE(name, ret, params)                                                         \
+    if (void* address = lookup(#name)) {                                                              \
+        api.name = reinterpret_cast<ret(KURDB_ODBC_CALL*) params>(address);                           \
+    } else {                                                                                          \
+        throw EDBEngineError("ODBC sürücü yöneticisinde " #name " bulunamadı (" + libraryName + ")"); \
     }
     KURDB_ODBC_ENTRY_POINTS(KURDB_ODBC_RESOLVE)
 #undef KURDB_ODBC_RESOLVE
     return api;
 }
 
-OdbcEngine::OdbcEngine(std::string driverManagerLibrary)
-    : libraryName_(std::move(driverManagerLibrary)) {}
+OdbcEngine::OdbcEngine(std::string driverManagerLibrary) : libraryName_(std::move(driverManagerLibrary)) {}
 
 OdbcEngine::OdbcEngine(const odbc::Api& api) : api_(api), haveApi_(true) {}
 
@@ -62,8 +59,7 @@ OdbcEngine::~OdbcEngine() {
 const odbc::Api& OdbcEngine::Api() {
     if (!haveApi_) {
         auto library = SharedLibrary::Load(libraryName_);
-        api_ = ResolveOdbcApi([&](const char* name) { return library->Symbol(name); },
-                              library->Name());
+        api_ = ResolveOdbcApi([&](const char* name) { return library->Symbol(name); }, library->Name());
         library_ = std::move(library);
         haveApi_ = true;
     }
@@ -78,8 +74,8 @@ SQLHENV OdbcEngine::Environment() {
         if (!Succeeded(rc) || !env)
             throw EDBEngineError("ODBC ortamı oluşturulamadı (" + std::to_string(rc) + ")");
         OdbcHandle handle(api, SQL_HANDLE_ENV, env);
-        const SQLRETURN set = api.SQLSetEnvAttr(
-            env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+        const SQLRETURN set =
+            api.SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
         if (!Succeeded(set)) Raise(SQL_HANDLE_ENV, env, set);
         environment_ = std::move(handle);
     }
@@ -107,8 +103,8 @@ std::vector<std::string> OdbcEngine::RegisteredDrivers() {
     for (;;) {
         SQLSMALLINT descLen = 0, attrLen = 0;
         const SQLRETURN rc = api.SQLDriversW(
-            env, direction, description.data(), static_cast<SQLSMALLINT>(description.size()),
-            &descLen, attributes.data(), static_cast<SQLSMALLINT>(attributes.size()), &attrLen);
+            env, direction, description.data(), static_cast<SQLSMALLINT>(description.size()), &descLen,
+            attributes.data(), static_cast<SQLSMALLINT>(attributes.size()), &attrLen);
         if (rc == SQL_NO_DATA) break;
         if (!Succeeded(rc)) Raise(SQL_HANDLE_ENV, env, rc);
         // A name longer than the buffer comes back truncated (01004); no SQL Server driver name
@@ -140,9 +136,8 @@ std::uint16_t OdbcEngine::EngineVersion() {
     OdbcHandle dbc = Allocate(SQL_HANDLE_DBC, env);
     std::u16string buffer(64, u'\0');
     SQLSMALLINT bytes = 0;
-    const SQLRETURN rc =
-        api.SQLGetInfoW(dbc.Get(), SQL_ODBC_VER, buffer.data(),
-                        static_cast<SQLSMALLINT>(buffer.size() * sizeof(SQLWCHAR)), &bytes);
+    const SQLRETURN rc = api.SQLGetInfoW(dbc.Get(), SQL_ODBC_VER, buffer.data(),
+                                         static_cast<SQLSMALLINT>(buffer.size() * sizeof(SQLWCHAR)), &bytes);
     if (!Succeeded(rc)) Raise(SQL_HANDLE_DBC, dbc.Get(), rc);
     const std::string textual = BufferText(buffer.data(), buffer.size());
     const std::uint16_t version = ParseOdbcVersion(textual);

@@ -15,8 +15,8 @@ namespace kurdb::db {
 
 // SQL Server drivers in order of preference; the first one registered is used.
 inline constexpr std::array<std::string_view, 5> kSqlServerDrivers{
-    "ODBC Driver 18 for SQL Server", "ODBC Driver 17 for SQL Server",
-    "SQL Server Native Client 11.0", "FreeTDS", "SQL Server"};
+    "ODBC Driver 18 for SQL Server", "ODBC Driver 17 for SQL Server", "SQL Server Native Client 11.0",
+    "FreeTDS", "SQL Server"};
 
 // An ODBC handle freed by its destructor. Copy deleted, move hands the handle over.
 class OdbcHandle {

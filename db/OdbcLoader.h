@@ -38,7 +38,6 @@ private:
 
 // Fills the entry-point table from `lookup` (symbol name -> address or nullptr). Throws
 // EDBEngineError naming the first missing entry point and `libraryName`.
-odbc::Api ResolveOdbcApi(const std::function<void*(const char*)>& lookup,
-                         const std::string& libraryName);
+odbc::Api ResolveOdbcApi(const std::function<void*(const char*)>& lookup, const std::string& libraryName);
 
 }  // namespace kurdb::db

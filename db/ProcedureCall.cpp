@@ -41,8 +41,10 @@ void ProcedureCall::FetchParams() {
     // "owner.procedure" (or "db.owner.procedure"): sp_sproc_columns wants the parts apart.
     std::vector<std::string> parts{""};
     for (char c : text::TrimControl(procedureName_)) {
-        if (c == '.') parts.emplace_back();
-        else parts.back() += c;
+        if (c == '.')
+            parts.emplace_back();
+        else
+            parts.back() += c;
     }
     const std::string procedure = parts.back();
     const std::string owner = parts.size() >= 2 ? parts[parts.size() - 2] : std::string();

@@ -9,7 +9,9 @@
 namespace kurdb::db {
 namespace {
 
-bool IsQuote(char c) { return c == '\'' || c == '"' || c == '`'; }
+bool IsQuote(char c) {
+    return c == '\'' || c == '"' || c == '`';
+}
 
 bool EndsName(char c) {
     return c == ' ' || c == ',' || c == ';' || c == ')' || c == '\r' || c == '\n';
@@ -221,7 +223,9 @@ const std::optional<std::string>& SqlTemplate::Field(std::string_view column) co
     return index < row.size() ? row[index] : kNull;
 }
 
-bool SqlTemplate::FieldIsNull(std::string_view column) const { return !Field(column).has_value(); }
+bool SqlTemplate::FieldIsNull(std::string_view column) const {
+    return !Field(column).has_value();
+}
 
 std::int32_t SqlTemplate::FieldAsInteger(std::string_view column) const {
     const auto& value = Field(column);

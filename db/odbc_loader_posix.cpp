@@ -19,7 +19,9 @@ private:
 
 }  // namespace
 
-std::string DefaultDriverManagerLibrary() { return "libodbc.so.2"; }
+std::string DefaultDriverManagerLibrary() {
+    return "libodbc.so.2";
+}
 
 std::unique_ptr<SharedLibrary> SharedLibrary::Load(const std::string& name) {
     ::dlerror();

@@ -28,12 +28,11 @@ private:
 
 std::string SystemMessage(DWORD code) {
     wchar_t* buffer = nullptr;
-    const DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                         FORMAT_MESSAGE_IGNORE_INSERTS,
-                                     nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    const DWORD n = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     std::string out;
-    if (n && buffer)
-        out = text::Utf16ToUtf8(std::u16string(buffer, buffer + n));
+    if (n && buffer) out = text::Utf16ToUtf8(std::u16string(buffer, buffer + n));
     if (buffer) ::LocalFree(buffer);
     out = std::string(text::TrimControl(out));
     if (out.empty()) out = "hata " + std::to_string(code);
@@ -42,7 +41,9 @@ std::string SystemMessage(DWORD code) {
 
 }  // namespace
 
-std::string DefaultDriverManagerLibrary() { return "odbc32.dll"; }
+std::string DefaultDriverManagerLibrary() {
+    return "odbc32.dll";
+}
 
 std::unique_ptr<SharedLibrary> SharedLibrary::Load(const std::string& name) {
     const std::u16string wide = text::Utf8ToUtf16(name);
@@ -53,8 +54,7 @@ std::unique_ptr<SharedLibrary> SharedLibrary::Load(const std::string& name) {
                           : ::LoadLibraryExW(wname.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     if (!module) {
         const DWORD code = ::GetLastError();
-        throw EDBEngineError("ODBC sürücü yöneticisi yüklenemedi (" + name + "): " +
-                             SystemMessage(code));
+        throw EDBEngineError("ODBC sürücü yöneticisi yüklenemedi (" + name + "): " + SystemMessage(code));
     }
     return std::make_unique<Win32Library>(name, module);
 }

@@ -28,7 +28,9 @@ void PlaceClientLibrary(const std::string& path) {
 
 LoginProvisioning::LoginProvisioning(db::Components& db, LogFn log, std::string applicationLogin,
                                      std::string applicationPassword)
-    : db_(db), log_(std::move(log)), login_(std::move(applicationLogin)),
+    : db_(db),
+      log_(std::move(log)),
+      login_(std::move(applicationLogin)),
       password_(std::move(applicationPassword)) {}
 
 void LoginProvisioning::ProvisionLogin(const std::string& loginName, std::uint8_t createFlag) {

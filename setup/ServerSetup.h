@@ -48,9 +48,9 @@ std::string ClientLibraryPath(const IPlatform& platform);
 void PlaceClientLibrary(const std::string& path);
 
 // The fixed server roles the application login is given, in the order they are granted.
-inline constexpr std::array<std::string_view, 8> kServerRoles{
-    "sysadmin", "diskadmin", "dbcreator", "securityadmin",
-    "serveradmin", "setupadmin", "processadmin", "bulkadmin"};
+inline constexpr std::array<std::string_view, 8> kServerRoles{"sysadmin",      "diskadmin",   "dbcreator",
+                                                              "securityadmin", "serveradmin", "setupadmin",
+                                                              "processadmin",  "bulkadmin"};
 
 // The language every application login gets as its default.
 inline constexpr std::string_view kLoginLanguage = "Turkish";

@@ -9,8 +9,7 @@
 
 namespace kurdb {
 
-std::string DownloadCommandLine(std::string_view program, std::string_view url,
-                                std::string_view targetFile) {
+std::string DownloadCommandLine(std::string_view program, std::string_view url, std::string_view targetFile) {
     std::string line(program);
     line += ' ';
     line += url;
@@ -21,11 +20,17 @@ std::string DownloadCommandLine(std::string_view program, std::string_view url,
     return line;
 }
 
-std::string_view DownloadProgram() { return NativePathRules().windows ? "wget.exe" : "wget"; }
+std::string_view DownloadProgram() {
+    return NativePathRules().windows ? "wget.exe" : "wget";
+}
 
-std::string_view DownloadHost() { return KURDB_DOWNLOAD_HOST; }
+std::string_view DownloadHost() {
+    return KURDB_DOWNLOAD_HOST;
+}
 
-std::string EngineInstallerUrl() { return std::string(DownloadHost()) + "/indir/bde.exe"; }
+std::string EngineInstallerUrl() {
+    return std::string(DownloadHost()) + "/indir/bde.exe";
+}
 
 Downloader::Downloader(const IPlatform& platform, IProcesses& processes, LogFn log)
     : platform_(platform), processes_(processes), log_(std::move(log)) {}

@@ -14,8 +14,7 @@ namespace kurdb {
 // The command line of one download: the program, the URL unquoted, -O "<target>", at most 20
 // tries, a 10-second read timeout, timestamping and no proxy:
 //   wget.exe <url> -O "<target>" -t20 -T10 -N -Y off
-std::string DownloadCommandLine(std::string_view program, std::string_view url,
-                                std::string_view targetFile);
+std::string DownloadCommandLine(std::string_view program, std::string_view url, std::string_view targetFile);
 
 // The program token of that line on this platform: "wget.exe" on Windows (WGET.EXE beside the
 // program, which the search for the program finds first), "wget" elsewhere (the system's GNU

@@ -24,8 +24,7 @@ private:
 // "List index out of bounds (%d)": a line index outside a line list. Carries no component name.
 class EListError : public Exception {
 public:
-    explicit EListError(int index)
-        : Exception("List index out of bounds (" + std::to_string(index) + ")") {}
+    explicit EListError(int index) : Exception("List index out of bounds (" + std::to_string(index) + ")") {}
 };
 
 // A fault of the program itself, never of the user or the machine: a malformed embedded window

@@ -35,7 +35,8 @@ std::optional<std::pair<std::string_view, std::string_view>> EntryOf(std::string
 IniText::IniText(std::string_view text) {
     // Each line keeps its own break ("\r\n", "\n", or none), so the text is written back byte
     // for byte.
-    for (const kurdb::text::TextLine& line : kurdb::text::SplitLines(text, kurdb::text::LineBreaks::LfWithCr, kurdb::text::FinalBreak::EndsText))
+    for (const kurdb::text::TextLine& line :
+         kurdb::text::SplitLines(text, kurdb::text::LineBreaks::LfWithCr, kurdb::text::FinalBreak::EndsText))
         lines_.push_back({std::string(line.text), std::string(line.end)});
 }
 

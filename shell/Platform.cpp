@@ -41,8 +41,7 @@ std::string PathRules::DirectoryOf(std::string_view path) const {
 
 std::string PathRules::FileNameOf(std::string_view path) const {
     for (std::size_t i = path.size(); i-- > 0;)
-        if (IsSeparator(path[i]) || (windows && path[i] == ':'))
-            return std::string(path.substr(i + 1));
+        if (IsSeparator(path[i]) || (windows && path[i] == ':')) return std::string(path.substr(i + 1));
     return std::string(path);
 }
 

@@ -15,8 +15,8 @@ public:
                                    const std::string& key, const std::string& fallback) = 0;
     // Sets [section] key = value, creating the file and the section as needed.
     // Throws EPlatformError when the file cannot be written; the old file is then unchanged.
-    virtual void WriteString(const std::string& path, const std::string& section,
-                             const std::string& key, const std::string& value) = 0;
+    virtual void WriteString(const std::string& path, const std::string& section, const std::string& key,
+                             const std::string& value) = 0;
 };
 
 // The platform's profile files: the Windows profile functions on Windows, the portable IniFile

@@ -4,7 +4,9 @@ namespace kurdb {
 namespace {
 
 // The wizard's helpers all work below this branch of the local machine.
-std::string SoftwareKey(const std::string& key) { return "SOFTWARE\\" + key; }
+std::string SoftwareKey(const std::string& key) {
+    return "SOFTWARE\\" + key;
+}
 
 }  // namespace
 

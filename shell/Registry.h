@@ -26,8 +26,8 @@ public:
     // key does not open or the value does not exist. Data of a string or expandable-string type
     // is returned up to its first zero character, unexpanded. Throws EPlatformError
     // "Invalid data type for '<name>'" for a value of any other type.
-    virtual std::optional<std::string> ReadString(Hive hive, const std::string& key,
-                                                  const std::string& name, Access access) const = 0;
+    virtual std::optional<std::string> ReadString(Hive hive, const std::string& key, const std::string& name,
+                                                  Access access) const = 0;
 
     // Writes `value` as a plain string value (with its terminating zero) into hive\key opened
     // with full access, never creating the key. False when the key does not open: nothing is

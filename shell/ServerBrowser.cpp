@@ -42,14 +42,17 @@ std::optional<int> TcpPortFromBrowserResponse(std::string_view response, std::st
         bool match = false;
         std::optional<int> port;
         for (std::size_t i = 0; i + 1 < fields.size(); i += 2) {
-            if (text::EqualsNoCase(fields[i], "InstanceName")) match = text::EqualsNoCase(fields[i + 1], instance);
+            if (text::EqualsNoCase(fields[i], "InstanceName"))
+                match = text::EqualsNoCase(fields[i + 1], instance);
             if (text::EqualsNoCase(fields[i], "tcp")) {
                 const std::string_view digits = fields[i + 1];
                 int value = 0;
                 bool ok = !digits.empty() && digits.size() <= 5;
                 for (char c : digits) {
-                    if (c < '0' || c > '9') ok = false;
-                    else value = value * 10 + (c - '0');
+                    if (c < '0' || c > '9')
+                        ok = false;
+                    else
+                        value = value * 10 + (c - '0');
                 }
                 if (ok && value > 0 && value <= 65535) port = value;
             }

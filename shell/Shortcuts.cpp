@@ -21,16 +21,23 @@ std::string FolderOf(IRegistry& registry, std::uint8_t kind, const std::string& 
     const bool baseOpens = registry.CreateKey(Hive::CurrentUser, kExplorerKey);
     const char* value = nullptr;
     switch (kind) {
-        case slDesktop: value = "Desktop"; break;
-        case slSendTo: value = "SendTo"; break;
-        case slStartMenu: value = "Start Menu"; break;
-        case slFolder: return subfolder;
-        default: return {};
+        case slDesktop:
+            value = "Desktop";
+            break;
+        case slSendTo:
+            value = "SendTo";
+            break;
+        case slStartMenu:
+            value = "Start Menu";
+            break;
+        case slFolder:
+            return subfolder;
+        default:
+            return {};
     }
     if (!baseOpens) return {};
     return registry
-        .ReadString(Hive::CurrentUser, std::string(kExplorerKey) + "\\Shell Folders", value,
-                    Access::Read)
+        .ReadString(Hive::CurrentUser, std::string(kExplorerKey) + "\\Shell Folders", value, Access::Read)
         .value_or("");
 }
 
@@ -44,10 +51,9 @@ std::string DirectoryWithSeparator(const PathRules& rules, const std::string& ta
 
 }  // namespace
 
-void CreateShortcut(IRegistry& registry, IShellLinks& links, const std::string& target,
-                    std::uint8_t kind, const std::string& subfolder,
-                    const std::string& workingDirectory, const std::string& arguments,
-                    const std::string& linkName, std::string& linkPath) {
+void CreateShortcut(IRegistry& registry, IShellLinks& links, const std::string& target, std::uint8_t kind,
+                    const std::string& subfolder, const std::string& workingDirectory,
+                    const std::string& arguments, const std::string& linkName, std::string& linkPath) {
     const std::string folder = FolderOf(registry, kind, subfolder);
     if (folder.empty()) return;
 

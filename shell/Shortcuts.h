@@ -44,9 +44,8 @@ std::unique_ptr<IShellLinks> MakeNativeShellLinks();
 // `workingDirectory` or, when empty, the target's directory. Sets `linkPath` once a folder was
 // found, saved or not; leaves it untouched when no folder was found. Throws EPlatformError
 // "Invalid data type for '<value>'" for a shell-folder value that is not a string.
-void CreateShortcut(IRegistry& registry, IShellLinks& links, const std::string& target,
-                    std::uint8_t kind, const std::string& subfolder,
-                    const std::string& workingDirectory, const std::string& arguments,
-                    const std::string& linkName, std::string& linkPath);
+void CreateShortcut(IRegistry& registry, IShellLinks& links, const std::string& target, std::uint8_t kind,
+                    const std::string& subfolder, const std::string& workingDirectory,
+                    const std::string& arguments, const std::string& linkName, std::string& linkPath);
 
 }  // namespace kurdb

@@ -1,6 +1,5 @@
 #include "app/qt/Wizard.h"
 
-
 namespace kurdb::qt {
 
 Wizard::Wizard() : program_(host_), window_(program_.Form(), program_.Controller(), host_) {

@@ -60,7 +60,8 @@ void ApplyFont(const ControlDef& c, QWidget* w) {
 std::vector<std::string> LinesOf(const QString& text) {
     const std::string utf8 = text.toStdString();
     std::vector<std::string> lines;
-    for (const kurdb::text::TextLine& line : kurdb::text::SplitLines(utf8, kurdb::text::LineBreaks::Lf, kurdb::text::FinalBreak::OpensLine))
+    for (const kurdb::text::TextLine& line :
+         kurdb::text::SplitLines(utf8, kurdb::text::LineBreaks::Lf, kurdb::text::FinalBreak::OpensLine))
         lines.emplace_back(line.text);
     return lines;
 }

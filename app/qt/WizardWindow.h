@@ -26,8 +26,7 @@ class WizardWindow final : public QWidget {
 public:
     // Builds the widgets from form.Definition() with the model's current values and subscribes
     // to the model. `host` shows an error that should escape the controller after all.
-    WizardWindow(FormModel& form, TFFirmaDB& controller, IFormHost& host,
-                 QWidget* parent = nullptr);
+    WizardWindow(FormModel& form, TFFirmaDB& controller, IFormHost& host, QWidget* parent = nullptr);
     ~WizardWindow() override;
     WizardWindow(const WizardWindow&) = delete;
     WizardWindow& operator=(const WizardWindow&) = delete;

@@ -19,12 +19,12 @@ class DialogTemplate {
 public:
     DialogTemplate(DWORD style, const wchar_t* title) {
         Dword(style);
-        Dword(0);             // extended style
+        Dword(0);  // extended style
         count_ = words_.size();
-        Word(0);              // item count, filled in by Add
+        Word(0);                             // item count, filled in by Add
         Word(0), Word(0), Word(0), Word(0);  // x, y, cx, cy
-        Word(0);              // no menu
-        Word(0);              // the predefined dialog class
+        Word(0);                             // no menu
+        Word(0);                             // the predefined dialog class
         String(title);
     }
     void Add(DWORD style, WORD id, WORD classAtom, const wchar_t* text) {
@@ -92,8 +92,8 @@ void Layout(HWND dlg, DialogState& state) {
     const int buttonHeight = Scale(25, dpi);
     int buttonWidth = Scale(75, dpi);
     for (const wchar_t* caption : {kYesCaption, kNoCaption})
-        buttonWidth = std::max<int>(buttonWidth, TextExtent(dlg, font, caption, 1000, DT_SINGLELINE).cx +
-                                                     Scale(16, dpi));
+        buttonWidth = std::max<int>(buttonWidth,
+                                    TextExtent(dlg, font, caption, 1000, DT_SINGLELINE).cx + Scale(16, dpi));
     const int buttonGap = Scale(8, dpi);
 
     const int contentHeight = std::max<int>(iconSize, textSize.cy);
@@ -109,8 +109,8 @@ void Layout(HWND dlg, DialogState& state) {
     const int buttonsLeft = (clientWidth - buttonsWidth) / 2;
     ::SetWindowPos(yes, nullptr, buttonsLeft, buttonsTop, buttonWidth, buttonHeight,
                    SWP_NOZORDER | SWP_NOACTIVATE);
-    ::SetWindowPos(no, nullptr, buttonsLeft + buttonWidth + buttonGap, buttonsTop, buttonWidth,
-                   buttonHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowPos(no, nullptr, buttonsLeft + buttonWidth + buttonGap, buttonsTop, buttonWidth, buttonHeight,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
 
     RECT frame{0, 0, clientWidth, clientHeight};
     AdjustWindowRectForDpi(frame, static_cast<DWORD>(::GetWindowLongPtrW(dlg, GWL_STYLE)),
@@ -130,26 +130,26 @@ void Layout(HWND dlg, DialogState& state) {
 
 INT_PTR CALLBACK ConfirmProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
-    case WM_INITDIALOG: {
-        auto* state = reinterpret_cast<DialogState*>(lParam);
-        ::SetWindowLongPtrW(dlg, DWLP_USER, lParam);
-        ::SetDlgItemTextW(dlg, kConfirmTextId, state->question.c_str());
-        Layout(dlg, *state);
-        ::SendMessageW(dlg, DM_SETDEFID, IDYES, 0);
-        ::SetFocus(::GetDlgItem(dlg, IDYES));
-        return FALSE;  // the focus is set
-    }
-    case WM_COMMAND:
-        switch (LOWORD(wParam)) {
-        case IDYES:
-            ::EndDialog(dlg, IDYES);
-            return TRUE;
-        case IDNO:
-        case IDCANCEL:  // Esc and the close box
-            ::EndDialog(dlg, IDNO);
-            return TRUE;
+        case WM_INITDIALOG: {
+            auto* state = reinterpret_cast<DialogState*>(lParam);
+            ::SetWindowLongPtrW(dlg, DWLP_USER, lParam);
+            ::SetDlgItemTextW(dlg, kConfirmTextId, state->question.c_str());
+            Layout(dlg, *state);
+            ::SendMessageW(dlg, DM_SETDEFID, IDYES, 0);
+            ::SetFocus(::GetDlgItem(dlg, IDYES));
+            return FALSE;  // the focus is set
         }
-        break;
+        case WM_COMMAND:
+            switch (LOWORD(wParam)) {
+                case IDYES:
+                    ::EndDialog(dlg, IDYES);
+                    return TRUE;
+                case IDNO:
+                case IDCANCEL:  // Esc and the close box
+                    ::EndDialog(dlg, IDNO);
+                    return TRUE;
+            }
+            break;
     }
     return FALSE;
 }

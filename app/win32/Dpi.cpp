@@ -14,14 +14,14 @@ constexpr int kProcessPerMonitorDpiAware = 2;  // PROCESS_DPI_AWARENESS of shcor
 // Every DPI function the window uses, by module: newer than Windows 7, so looked up at run time;
 // a missing one is nullptr and the caller falls back to the older way.
 //   X(module, name, return type, parameters)
-#define KURDB_DPI_ENTRY_POINTS(X)                                                  \
-    X(user32, GetDpiForWindow, UINT, (HWND))                                       \
-    X(user32, GetDpiForSystem, UINT, ())                                           \
-    X(user32, GetSystemMetricsForDpi, int, (int, UINT))                            \
-    X(user32, SystemParametersInfoForDpi, BOOL, (UINT, UINT, PVOID, UINT, UINT))   \
+#define KURDB_DPI_ENTRY_POINTS(X)                                                 \
+    X(user32, GetDpiForWindow, UINT, (HWND))                                      \
+    X(user32, GetDpiForSystem, UINT, ())                                          \
+    X(user32, GetSystemMetricsForDpi, int, (int, UINT))                           \
+    X(user32, SystemParametersInfoForDpi, BOOL, (UINT, UINT, PVOID, UINT, UINT))  \
     X(user32, AdjustWindowRectExForDpi, BOOL, (LPRECT, DWORD, BOOL, DWORD, UINT)) \
-    X(user32, SetProcessDpiAwarenessContext, BOOL, (HANDLE))                       \
-    X(user32, SetProcessDPIAware, BOOL, ())                                        \
+    X(user32, SetProcessDpiAwarenessContext, BOOL, (HANDLE))                      \
+    X(user32, SetProcessDPIAware, BOOL, ())                                       \
     X(shcore, SetProcessDpiAwareness, HRESULT, (int))
 
 struct DpiApi {
@@ -35,10 +35,10 @@ DpiApi ResolveDpiApi() {
     const HMODULE user32 = LoadSystemLibrary(L"user32.dll");
     const HMODULE shcore = LoadSystemLibrary(L"shcore.dll");
     DpiApi api;
-#define KURDB_DPI_RESOLVE(module, name, ret, params)                                   \
-    if (module)                                                                        \
-        api.name = reinterpret_cast<ret(WINAPI*) params>(                              \
-            reinterpret_cast<void*>(::GetProcAddress(module, #name)));
+#define KURDB_DPI_RESOLVE(module, name, ret, params) \
+    if (module)                                      \
+        api.name =                                   \
+            reinterpret_cast<ret(WINAPI*) params>(reinterpret_cast<void*>(::GetProcAddress(module, #name)));
     KURDB_DPI_ENTRY_POINTS(KURDB_DPI_RESOLVE)
 #undef KURDB_DPI_RESOLVE
     return api;

@@ -9,7 +9,9 @@ namespace kurdb::win32 {
 constexpr int kDesignDpi = 96;
 
 // Pixels at 96 DPI -> pixels at `dpi`.
-inline int Scale(int designPixels, int dpi) { return ::MulDiv(designPixels, dpi, kDesignDpi); }
+inline int Scale(int designPixels, int dpi) {
+    return ::MulDiv(designPixels, dpi, kDesignDpi);
+}
 
 // Makes the process per-monitor DPI aware when its manifest has not already done so: per-monitor
 // v2 on Windows 10 1703 and later, per-monitor on 8.1, system aware on Windows 7.

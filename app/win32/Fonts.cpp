@@ -16,10 +16,9 @@ HFONT FontSet::For(const FontDef& font) {
     if (it != fonts_.end()) return it->second.Get();
 
     // A negative height asks for the character height, which is what the definition gives.
-    HFONT made = ::CreateFontW(-Scale(height, dpi_), 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE,
-                               FALSE, FALSE, TURKISH_CHARSET, OUT_DEFAULT_PRECIS,
-                               CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                               Wide(face).c_str());
+    HFONT made = ::CreateFontW(-Scale(height, dpi_), 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE,
+                               FALSE, TURKISH_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                               DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, Wide(face).c_str());
     if (!made) throw EPlatformError("Cannot create the font " + face);
     return fonts_.emplace(key, GdiFont(made)).first->second.Get();
 }

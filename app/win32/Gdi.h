@@ -57,7 +57,8 @@ private:
 // at the end.
 class ScopedSelectObject {
 public:
-    ScopedSelectObject(HDC dc, HGDIOBJ object) : dc_(dc), previous_(dc ? ::SelectObject(dc, object) : nullptr) {}
+    ScopedSelectObject(HDC dc, HGDIOBJ object)
+        : dc_(dc), previous_(dc ? ::SelectObject(dc, object) : nullptr) {}
     ~ScopedSelectObject() {
         if (dc_ && previous_ && previous_ != HGDI_ERROR) ::SelectObject(dc_, previous_);
     }

@@ -5,9 +5,13 @@
 
 namespace kurdb::win32 {
 
-HCURSOR Win32FormHost::WaitCursor() { return ::LoadCursorW(nullptr, IDC_WAIT); }
+HCURSOR Win32FormHost::WaitCursor() {
+    return ::LoadCursorW(nullptr, IDC_WAIT);
+}
 
-HWND Win32FormHost::LiveOwner() const { return owner_ && ::IsWindow(owner_) ? owner_ : nullptr; }
+HWND Win32FormHost::LiveOwner() const {
+    return owner_ && ::IsWindow(owner_) ? owner_ : nullptr;
+}
 
 bool Win32FormHost::Confirm(const std::string& question) {
     return RunConfirmDialog(LiveOwner(), Wide(question));
@@ -16,7 +20,8 @@ bool Win32FormHost::Confirm(const std::string& question) {
 void Win32FormHost::ShowError(const std::string& text, const std::string& caption) {
     // Without a window (a failure at start), modal over whatever else the thread shows.
     HWND owner = LiveOwner();
-    ::MessageBoxW(owner, Wide(text).c_str(), Wide(caption).c_str(), MB_OK | MB_ICONSTOP | (owner ? 0 : MB_TASKMODAL));
+    ::MessageBoxW(owner, Wide(text).c_str(), Wide(caption).c_str(),
+                  MB_OK | MB_ICONSTOP | (owner ? 0 : MB_TASKMODAL));
 }
 
 void Win32FormHost::SetBusy(bool busy) {

@@ -58,7 +58,8 @@ std::string JoinLines(const std::vector<std::string>& lines) {
 // after a final break.
 std::vector<std::string> MemoLines(std::string_view text) {
     std::vector<std::string> lines;
-    for (const kurdb::text::TextLine& line : kurdb::text::SplitLines(text, kurdb::text::LineBreaks::Any, kurdb::text::FinalBreak::OpensLine))
+    for (const kurdb::text::TextLine& line :
+         kurdb::text::SplitLines(text, kurdb::text::LineBreaks::Any, kurdb::text::FinalBreak::OpensLine))
         lines.emplace_back(line.text);
     return lines;
 }
@@ -84,8 +85,7 @@ void SetStyle(HWND hwnd, LONG_PTR style, bool on) {
 // ---------------------------------------------------------------------------------------------
 // Creation
 
-WizardWindow::WizardWindow(FormModel& form, TFFirmaDB& controller, Win32FormHost& host,
-                           HINSTANCE instance)
+WizardWindow::WizardWindow(FormModel& form, TFFirmaDB& controller, Win32FormHost& host, HINSTANCE instance)
     : form_(form),
       controller_(controller),
       host_(host),
@@ -103,9 +103,8 @@ WizardWindow::WizardWindow(FormModel& form, TFFirmaDB& controller, Win32FormHost
     const std::wstring caption = Wide(form_.Text(formDef_.name));
     // The definition gives the outer frame; its place and size are design pixels.
     ::CreateWindowExW(0, kWizardWindowClass, caption.c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-                      Scale(formDef_.left, dpi_), Scale(formDef_.top, dpi_),
-                      Scale(formDef_.width, dpi_), Scale(formDef_.height, dpi_), nullptr, nullptr,
-                      instance, this);
+                      Scale(formDef_.left, dpi_), Scale(formDef_.top, dpi_), Scale(formDef_.width, dpi_),
+                      Scale(formDef_.height, dpi_), nullptr, nullptr, instance, this);
     if (!hwnd_) throw EPlatformError("Cannot create the wizard window");
     try {
         // A per-monitor aware window on a monitor whose DPI differs from the primary one.
@@ -113,8 +112,8 @@ WizardWindow::WizardWindow(FormModel& form, TFFirmaDB& controller, Win32FormHost
         if (windowDpi != dpi_) {
             dpi_ = windowDpi;
             fonts_ = FontSet(formDef_, dpi_);
-            ::SetWindowPos(hwnd_, nullptr, 0, 0, Scale(formDef_.width, dpi_),
-                           Scale(formDef_.height, dpi_), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+            ::SetWindowPos(hwnd_, nullptr, 0, 0, Scale(formDef_.width, dpi_), Scale(formDef_.height, dpi_),
+                           SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
         }
         CreateControls(instance);
     } catch (...) {
@@ -185,89 +184,89 @@ void WizardWindow::CreateControl(const ControlDef& def, HINSTANCE instance) {
     DWORD style = WS_CHILD | visible | WS_GROUP;
     DWORD exStyle = 0;
     switch (def.kind) {
-    case ControlKind::Label:
-        className = WC_STATICW;
-        style |= def.centred ? SS_CENTER : SS_LEFTNOWORDWRAP;
-        break;
-    case ControlKind::PageControl:
-        className = WC_TABCONTROLW;
-        style |= WS_TABSTOP | WS_CLIPSIBLINGS;
-        break;
-    case ControlKind::Page:
-        className = kPageClass;
-        style = WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;  // shown by ShowActivePage
-        exStyle = WS_EX_CONTROLPARENT;
-        break;
-    case ControlKind::Edit:
-        className = WC_EDITW;
-        style |= WS_TABSTOP | ES_AUTOHSCROLL | (def.password ? ES_PASSWORD : 0);
-        exStyle = WS_EX_CLIENTEDGE;
-        break;
-    case ControlKind::Memo:
-        className = WC_EDITW;
-        style |= WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_AUTOVSCROLL |
-                 ES_AUTOHSCROLL | ES_WANTRETURN | ES_NOHIDESEL;
-        exStyle = WS_EX_CLIENTEDGE;
-        break;
-    case ControlKind::RadioGroup:
-        // The group box is drawn below its radio buttons (see ArrangeZOrder), clipped by them.
-        // It paints only its frame and caption: WS_EX_TRANSPARENT lets the page, which clips
-        // its children, paint the box's inside.
-        style |= BS_GROUPBOX | WS_CLIPSIBLINGS;
-        exStyle = WS_EX_TRANSPARENT;
-        break;
-    case ControlKind::CheckBox:
-        style |= WS_TABSTOP | BS_AUTOCHECKBOX;
-        break;
-    case ControlKind::Button:
-        style |= WS_TABSTOP | BS_PUSHBUTTON;
-        break;
-    case ControlKind::Form:
-    case ControlKind::Action:
-        return;
+        case ControlKind::Label:
+            className = WC_STATICW;
+            style |= def.centred ? SS_CENTER : SS_LEFTNOWORDWRAP;
+            break;
+        case ControlKind::PageControl:
+            className = WC_TABCONTROLW;
+            style |= WS_TABSTOP | WS_CLIPSIBLINGS;
+            break;
+        case ControlKind::Page:
+            className = kPageClass;
+            style = WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;  // shown by ShowActivePage
+            exStyle = WS_EX_CONTROLPARENT;
+            break;
+        case ControlKind::Edit:
+            className = WC_EDITW;
+            style |= WS_TABSTOP | ES_AUTOHSCROLL | (def.password ? ES_PASSWORD : 0);
+            exStyle = WS_EX_CLIENTEDGE;
+            break;
+        case ControlKind::Memo:
+            className = WC_EDITW;
+            style |= WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL |
+                     ES_WANTRETURN | ES_NOHIDESEL;
+            exStyle = WS_EX_CLIENTEDGE;
+            break;
+        case ControlKind::RadioGroup:
+            // The group box is drawn below its radio buttons (see ArrangeZOrder), clipped by them.
+            // It paints only its frame and caption: WS_EX_TRANSPARENT lets the page, which clips
+            // its children, paint the box's inside.
+            style |= BS_GROUPBOX | WS_CLIPSIBLINGS;
+            exStyle = WS_EX_TRANSPARENT;
+            break;
+        case ControlKind::CheckBox:
+            style |= WS_TABSTOP | BS_AUTOCHECKBOX;
+            break;
+        case ControlKind::Button:
+            style |= WS_TABSTOP | BS_PUSHBUTTON;
+            break;
+        case ControlKind::Form:
+        case ControlKind::Action:
+            return;
     }
-    w.hwnd = ::CreateWindowExW(exStyle, className, text.c_str(), style, 0, 0, 0, 0, w.parent, id,
-                               instance, this);
+    w.hwnd =
+        ::CreateWindowExW(exStyle, className, text.c_str(), style, 0, 0, 0, 0, w.parent, id, instance, this);
     if (!w.hwnd) throw EPlatformError("Cannot create the control " + def.name);
 
     switch (def.kind) {
-    case ControlKind::PageControl:
-        tabs_ = w.hwnd;
-        ::SetWindowSubclass(tabs_, TabSubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
-        break;
-    case ControlKind::Page: {
-        TCITEMW item{};
-        item.mask = TCIF_TEXT;
-        std::wstring caption = text;
-        item.pszText = caption.data();
-        const int index = static_cast<int>(pages_.size());
-        ::SendMessageW(tabs_, TCM_INSERTITEMW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
-        pages_.push_back(w.hwnd);
-        break;
-    }
-    case ControlKind::Edit:
-        // The definition asks for "*"; visual styles would show a dot.
-        if (def.password) ::SendMessageW(w.hwnd, EM_SETPASSWORDCHAR, L'*', 0);
-        break;
-    case ControlKind::Memo:
-        ::SendMessageW(w.hwnd, EM_SETLIMITTEXT, 0, 0);  // the log may outgrow the 32K default
-        ::SetWindowSubclass(w.hwnd, MemoSubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
-        break;
-    case ControlKind::RadioGroup:
-        for (std::size_t i = 0; i < def.items.size(); ++i) {
-            const int itemId = RadioItemId(form_.Definition(), def.name, static_cast<int>(i));
-            // WS_GROUP on the first radio button starts the group that the arrow keys walk.
-            const DWORD itemStyle = WS_CHILD | visible | BS_AUTORADIOBUTTON | (i == 0 ? WS_GROUP : 0);
-            HWND radio = ::CreateWindowExW(0, WC_BUTTONW, Wide(def.items[i]).c_str(), itemStyle, 0, 0,
-                                           0, 0, w.parent,
-                                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(itemId)),
-                                           instance, nullptr);
-            if (!radio) throw EPlatformError("Cannot create the radio button " + def.items[i]);
-            w.items.push_back(radio);
+        case ControlKind::PageControl:
+            tabs_ = w.hwnd;
+            ::SetWindowSubclass(tabs_, TabSubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+            break;
+        case ControlKind::Page: {
+            TCITEMW item{};
+            item.mask = TCIF_TEXT;
+            std::wstring caption = text;
+            item.pszText = caption.data();
+            const int index = static_cast<int>(pages_.size());
+            ::SendMessageW(tabs_, TCM_INSERTITEMW, static_cast<WPARAM>(index),
+                           reinterpret_cast<LPARAM>(&item));
+            pages_.push_back(w.hwnd);
+            break;
         }
-        break;
-    default:
-        break;
+        case ControlKind::Edit:
+            // The definition asks for "*"; visual styles would show a dot.
+            if (def.password) ::SendMessageW(w.hwnd, EM_SETPASSWORDCHAR, L'*', 0);
+            break;
+        case ControlKind::Memo:
+            ::SendMessageW(w.hwnd, EM_SETLIMITTEXT, 0, 0);  // the log may outgrow the 32K default
+            ::SetWindowSubclass(w.hwnd, MemoSubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+            break;
+        case ControlKind::RadioGroup:
+            for (std::size_t i = 0; i < def.items.size(); ++i) {
+                const int itemId = RadioItemId(form_.Definition(), def.name, static_cast<int>(i));
+                // WS_GROUP on the first radio button starts the group that the arrow keys walk.
+                const DWORD itemStyle = WS_CHILD | visible | BS_AUTORADIOBUTTON | (i == 0 ? WS_GROUP : 0);
+                HWND radio = ::CreateWindowExW(
+                    0, WC_BUTTONW, Wide(def.items[i]).c_str(), itemStyle, 0, 0, 0, 0, w.parent,
+                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(itemId)), instance, nullptr);
+                if (!radio) throw EPlatformError("Cannot create the radio button " + def.items[i]);
+                w.items.push_back(radio);
+            }
+            break;
+        default:
+            break;
     }
     byName_.emplace(def.name, widgets_.size());
     widgets_.push_back(std::move(w));
@@ -318,24 +317,24 @@ void WizardWindow::ApplyFonts() {
 void WizardWindow::Layout() {
     for (const Widget& w : widgets_) {
         switch (w.def->kind) {
-        case ControlKind::Page:
-            break;  // placed with the page control
-        case ControlKind::Label:
-            LayoutLabel(w);
-            break;
-        case ControlKind::RadioGroup:
-            LayoutRadioGroup(w);
-            break;
-        case ControlKind::PageControl: {
-            RECT r = ScaledRect(*w.def, dpi_);
-            Move(w.hwnd, r);
-            ::SendMessageW(w.hwnd, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&r));
-            for (HWND page : pages_) Move(page, r);
-            break;
-        }
-        default:
-            Move(w.hwnd, ScaledRect(*w.def, dpi_));
-            break;
+            case ControlKind::Page:
+                break;  // placed with the page control
+            case ControlKind::Label:
+                LayoutLabel(w);
+                break;
+            case ControlKind::RadioGroup:
+                LayoutRadioGroup(w);
+                break;
+            case ControlKind::PageControl: {
+                RECT r = ScaledRect(*w.def, dpi_);
+                Move(w.hwnd, r);
+                ::SendMessageW(w.hwnd, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&r));
+                for (HWND page : pages_) Move(page, r);
+                break;
+            }
+            default:
+                Move(w.hwnd, ScaledRect(*w.def, dpi_));
+                break;
         }
     }
 }
@@ -421,54 +420,54 @@ void WizardWindow::Mirror(const std::string& control, Property what) {
     const Widget* w = Find(control);
     if (!w) return;  // an invisible action button
     switch (what) {
-    case Property::Text:
-        MirrorText(*w);
-        break;
-    case Property::Checked:
-        if (w->def->kind == ControlKind::CheckBox)
-            ::SendMessageW(w->hwnd, BM_SETCHECK, form_.Checked(control) ? BST_CHECKED : BST_UNCHECKED, 0);
-        break;
-    case Property::ItemIndex:
-        MirrorItemIndex(*w);
-        break;
-    case Property::Visible:
-        if (w->def->kind != ControlKind::Page) {
-            const int show = form_.Visible(control) ? SW_SHOW : SW_HIDE;
-            ::ShowWindow(w->hwnd, show);
-            for (HWND radio : w->items) ::ShowWindow(radio, show);
-        }
-        break;
-    case Property::ActivePage:
-        ShowActivePage();
-        break;
-    case Property::Lines:
-        MirrorLines(*w);
-        break;
-    case Property::Tag:
-        break;  // the controller's own bookkeeping; nothing to show
+        case Property::Text:
+            MirrorText(*w);
+            break;
+        case Property::Checked:
+            if (w->def->kind == ControlKind::CheckBox)
+                ::SendMessageW(w->hwnd, BM_SETCHECK, form_.Checked(control) ? BST_CHECKED : BST_UNCHECKED, 0);
+            break;
+        case Property::ItemIndex:
+            MirrorItemIndex(*w);
+            break;
+        case Property::Visible:
+            if (w->def->kind != ControlKind::Page) {
+                const int show = form_.Visible(control) ? SW_SHOW : SW_HIDE;
+                ::ShowWindow(w->hwnd, show);
+                for (HWND radio : w->items) ::ShowWindow(radio, show);
+            }
+            break;
+        case Property::ActivePage:
+            ShowActivePage();
+            break;
+        case Property::Lines:
+            MirrorLines(*w);
+            break;
+        case Property::Tag:
+            break;  // the controller's own bookkeeping; nothing to show
     }
 }
 
 void WizardWindow::MirrorText(const Widget& w) {
     const std::wstring text = Wide(form_.Text(w.def->name));
     switch (w.def->kind) {
-    case ControlKind::Memo:
-        return;
-    case ControlKind::Page: {
-        const auto it = std::find(pages_.begin(), pages_.end(), w.hwnd);
-        if (it == pages_.end()) return;
-        std::wstring caption = text;
-        TCITEMW item{};
-        item.mask = TCIF_TEXT;
-        item.pszText = caption.data();
-        ::SendMessageW(tabs_, TCM_SETITEMW, static_cast<WPARAM>(it - pages_.begin()),
-                       reinterpret_cast<LPARAM>(&item));
-        return;
-    }
-    default:
-        if (WindowText(w.hwnd) != text) ::SetWindowTextW(w.hwnd, text.c_str());
-        if (w.def->kind == ControlKind::Label) LayoutLabel(w);
-        return;
+        case ControlKind::Memo:
+            return;
+        case ControlKind::Page: {
+            const auto it = std::find(pages_.begin(), pages_.end(), w.hwnd);
+            if (it == pages_.end()) return;
+            std::wstring caption = text;
+            TCITEMW item{};
+            item.mask = TCIF_TEXT;
+            item.pszText = caption.data();
+            ::SendMessageW(tabs_, TCM_SETITEMW, static_cast<WPARAM>(it - pages_.begin()),
+                           reinterpret_cast<LPARAM>(&item));
+            return;
+        }
+        default:
+            if (WindowText(w.hwnd) != text) ::SetWindowTextW(w.hwnd, text.c_str());
+            if (w.def->kind == ControlKind::Label) LayoutLabel(w);
+            return;
     }
 }
 
@@ -522,38 +521,39 @@ void WizardWindow::OnCommand(HWND control, int code) {
     // The handler may close the window, which clears the widgets: keep what is needed.
     const std::string name = w->def->name;
     switch (w->def->kind) {
-    case ControlKind::Edit:
-        if (code == EN_CHANGE) form_.SetText(name, Narrow(WindowText(control)));
-        break;
-    case ControlKind::Memo:
-        if (code == EN_CHANGE) {
-            const std::string text = Narrow(WindowText(control));
-            if (JoinLines(form_.Lines(name)) != text) form_.SetLines(name, MemoLines(text));
-        }
-        break;
-    case ControlKind::CheckBox:
-        if (code == BN_CLICKED) {
-            form_.SetChecked(name, ::SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED);
-            controller_.Click(name);
-        }
-        break;
-    case ControlKind::RadioGroup:
-        if (code == BN_CLICKED && item >= 0) {
-            int selected = -1;
-            for (std::size_t i = 0; i < w->items.size(); ++i)
-                if (::SendMessageW(w->items[i], BM_GETCHECK, 0, 0) == BST_CHECKED) selected = static_cast<int>(i);
-            // Only a change of item is a click of the group, as with the designer's radio group.
-            if (selected >= 0 && selected != form_.ItemIndex(name)) {
-                form_.SetItemIndex(name, selected);
+        case ControlKind::Edit:
+            if (code == EN_CHANGE) form_.SetText(name, Narrow(WindowText(control)));
+            break;
+        case ControlKind::Memo:
+            if (code == EN_CHANGE) {
+                const std::string text = Narrow(WindowText(control));
+                if (JoinLines(form_.Lines(name)) != text) form_.SetLines(name, MemoLines(text));
+            }
+            break;
+        case ControlKind::CheckBox:
+            if (code == BN_CLICKED) {
+                form_.SetChecked(name, ::SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED);
                 controller_.Click(name);
             }
-        }
-        break;
-    case ControlKind::Button:
-        if (code == BN_CLICKED) controller_.Click(name);
-        break;
-    default:
-        break;
+            break;
+        case ControlKind::RadioGroup:
+            if (code == BN_CLICKED && item >= 0) {
+                int selected = -1;
+                for (std::size_t i = 0; i < w->items.size(); ++i)
+                    if (::SendMessageW(w->items[i], BM_GETCHECK, 0, 0) == BST_CHECKED)
+                        selected = static_cast<int>(i);
+                // Only a change of item is a click of the group, as with the designer's radio group.
+                if (selected >= 0 && selected != form_.ItemIndex(name)) {
+                    form_.SetItemIndex(name, selected);
+                    controller_.Click(name);
+                }
+            }
+            break;
+        case ControlKind::Button:
+            if (code == BN_CLICKED) controller_.Click(name);
+            break;
+        default:
+            break;
     }
 }
 
@@ -666,37 +666,37 @@ LRESULT WizardWindow::FormMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     LRESULT result = 0;
     if (CommonMessage(hwnd, msg, wParam, lParam, result)) return result;
     switch (msg) {
-    case WM_NOTIFY: {
-        const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-        if (header->hwndFrom == tabs_ && header->code == static_cast<UINT>(TCN_SELCHANGE)) {
-            OnUserSelectedPage(static_cast<int>(::SendMessageW(tabs_, TCM_GETCURSEL, 0, 0)));
+        case WM_NOTIFY: {
+            const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+            if (header->hwndFrom == tabs_ && header->code == static_cast<UINT>(TCN_SELCHANGE)) {
+                OnUserSelectedPage(static_cast<int>(::SendMessageW(tabs_, TCM_GETCURSEL, 0, 0)));
+                return 0;
+            }
+            break;
+        }
+        case WM_DPICHANGED:
+            ApplyDpi(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+            return 0;
+        case WM_ACTIVATE:
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                HWND focus = ::GetFocus();
+                if (focus && ::IsChild(hwnd, focus)) lastFocus_ = focus;
+            }
+            break;  // the default activation focuses the window itself: WM_SETFOCUS below
+        case WM_SETFOCUS: {
+            HWND target = lastFocus_ && ::IsChild(hwnd, lastFocus_) && ::IsWindowVisible(lastFocus_)
+                              ? lastFocus_
+                              : InitialFocus();
+            if (target) ::SetFocus(target);
             return 0;
         }
-        break;
-    }
-    case WM_DPICHANGED:
-        ApplyDpi(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
-        return 0;
-    case WM_ACTIVATE:
-        if (LOWORD(wParam) == WA_INACTIVE) {
-            HWND focus = ::GetFocus();
-            if (focus && ::IsChild(hwnd, focus)) lastFocus_ = focus;
-        }
-        break;  // the default activation focuses the window itself: WM_SETFOCUS below
-    case WM_SETFOCUS: {
-        HWND target = lastFocus_ && ::IsChild(hwnd, lastFocus_) && ::IsWindowVisible(lastFocus_)
-                          ? lastFocus_
-                          : InitialFocus();
-        if (target) ::SetFocus(target);
-        return 0;
-    }
-    case WM_DESTROY:
-        ::PostQuitMessage(0);
-        return 0;
-    case WM_NCDESTROY:
-        OnDestroyed();
-        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+        case WM_DESTROY:
+            ::PostQuitMessage(0);
+            return 0;
+        case WM_NCDESTROY:
+            OnDestroyed();
+            ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+            return ::DefWindowProcW(hwnd, msg, wParam, lParam);
     }
     return ::DefWindowProcW(hwnd, msg, wParam, lParam);
 }
@@ -711,52 +711,52 @@ LRESULT WizardWindow::PageMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
 // the page, the dialog manager's access keys report to the form) and the wait cursor.
 bool WizardWindow::CommonMessage(HWND, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     switch (msg) {
-    case WM_COMMAND:
-        if (lParam == 0) return false;  // menus, and IDOK/IDCANCEL from the dialog manager
-        OnCommand(reinterpret_cast<HWND>(lParam), HIWORD(wParam));
-        result = 0;
-        return true;
-    case WM_SETCURSOR:
-        if (!host_.Busy()) return false;
-        ::SetCursor(Win32FormHost::WaitCursor());
-        result = TRUE;
-        return true;
+        case WM_COMMAND:
+            if (lParam == 0) return false;  // menus, and IDOK/IDCANCEL from the dialog manager
+            OnCommand(reinterpret_cast<HWND>(lParam), HIWORD(wParam));
+            result = 0;
+            return true;
+        case WM_SETCURSOR:
+            if (!host_.Busy()) return false;
+            ::SetCursor(Win32FormHost::WaitCursor());
+            result = TRUE;
+            return true;
     }
     return false;
 }
 
-LRESULT CALLBACK WizardWindow::TabSubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
-                                               UINT_PTR, DWORD_PTR data) {
+LRESULT CALLBACK WizardWindow::TabSubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                               DWORD_PTR data) {
     auto* self = reinterpret_cast<WizardWindow*>(data);
     switch (msg) {
-    case TCM_SETCURSEL: {
-        // A selection made from outside (accessibility tools, tests) sends no TCN_SELCHANGE.
-        const LRESULT result = ::DefSubclassProc(hwnd, msg, wParam, lParam);
-        if (!self->mirroring_)
-            self->OnUserSelectedPage(static_cast<int>(::SendMessageW(hwnd, TCM_GETCURSEL, 0, 0)));
-        return result;
-    }
-    case WM_NCDESTROY:
-        ::RemoveWindowSubclass(hwnd, TabSubclassProc, kSubclassId);
-        break;
+        case TCM_SETCURSEL: {
+            // A selection made from outside (accessibility tools, tests) sends no TCN_SELCHANGE.
+            const LRESULT result = ::DefSubclassProc(hwnd, msg, wParam, lParam);
+            if (!self->mirroring_)
+                self->OnUserSelectedPage(static_cast<int>(::SendMessageW(hwnd, TCM_GETCURSEL, 0, 0)));
+            return result;
+        }
+        case WM_NCDESTROY:
+            ::RemoveWindowSubclass(hwnd, TabSubclassProc, kSubclassId);
+            break;
     }
     return ::DefSubclassProc(hwnd, msg, wParam, lParam);
 }
 
-LRESULT CALLBACK WizardWindow::MemoSubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
-                                                UINT_PTR, DWORD_PTR) {
+LRESULT CALLBACK WizardWindow::MemoSubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                                DWORD_PTR) {
     switch (msg) {
-    case WM_GETDLGCODE: {
-        // The log does not take Tab: Tab leaves it like any other control.
-        LRESULT code = ::DefSubclassProc(hwnd, msg, wParam, lParam);
-        const auto* message = reinterpret_cast<const MSG*>(lParam);
-        if (message && message->message == WM_KEYDOWN && message->wParam == VK_TAB)
-            code &= ~static_cast<LRESULT>(DLGC_WANTTAB | DLGC_WANTALLKEYS | DLGC_WANTMESSAGE);
-        return code;
-    }
-    case WM_NCDESTROY:
-        ::RemoveWindowSubclass(hwnd, MemoSubclassProc, kSubclassId);
-        break;
+        case WM_GETDLGCODE: {
+            // The log does not take Tab: Tab leaves it like any other control.
+            LRESULT code = ::DefSubclassProc(hwnd, msg, wParam, lParam);
+            const auto* message = reinterpret_cast<const MSG*>(lParam);
+            if (message && message->message == WM_KEYDOWN && message->wParam == VK_TAB)
+                code &= ~static_cast<LRESULT>(DLGC_WANTTAB | DLGC_WANTALLKEYS | DLGC_WANTMESSAGE);
+            return code;
+        }
+        case WM_NCDESTROY:
+            ::RemoveWindowSubclass(hwnd, MemoSubclassProc, kSubclassId);
+            break;
     }
     return ::DefSubclassProc(hwnd, msg, wParam, lParam);
 }

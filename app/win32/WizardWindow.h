@@ -27,8 +27,7 @@ public:
     // Creates the window, hidden, at its designed place and size scaled to the screen's DPI,
     // with every control showing the model's current state. Throws EPlatformError when a
     // window cannot be created.
-    WizardWindow(FormModel& form, TFFirmaDB& controller, Win32FormHost& host,
-                 HINSTANCE instance);
+    WizardWindow(FormModel& form, TFFirmaDB& controller, Win32FormHost& host, HINSTANCE instance);
     // Destroys the window if it still exists.
     ~WizardWindow();
     WizardWindow(const WizardWindow&) = delete;
@@ -61,10 +60,10 @@ private:
     };
 
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    static LRESULT CALLBACK TabSubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
-                                            UINT_PTR id, DWORD_PTR self);
-    static LRESULT CALLBACK MemoSubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
-                                             UINT_PTR id, DWORD_PTR self);
+    static LRESULT CALLBACK TabSubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                            DWORD_PTR self);
+    static LRESULT CALLBACK MemoSubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                             DWORD_PTR self);
     static void RegisterClasses(HINSTANCE instance);
 
     LRESULT FormMessage(UINT msg, WPARAM wParam, LPARAM lParam);
@@ -105,16 +104,16 @@ private:
     TFFirmaDB& controller_;
     Win32FormHost& host_;
     const ControlDef& formDef_;
-    std::string pageControl_;         // name of the page control
+    std::string pageControl_;  // name of the page control
     HWND hwnd_ = nullptr;
     HWND tabs_ = nullptr;
-    HWND lastFocus_ = nullptr;        // restored when the window is activated again
+    HWND lastFocus_ = nullptr;  // restored when the window is activated again
     int dpi_ = 96;
     FontSet fonts_;
     std::vector<Widget> widgets_;
     std::map<std::string, std::size_t, std::less<>> byName_;
-    std::vector<HWND> pages_;         // page windows in tab order
-    bool mirroring_ = false;          // true while the model is copied into the controls
+    std::vector<HWND> pages_;              // page windows in tab order
+    bool mirroring_ = false;               // true while the model is copied into the controls
     std::shared_ptr<WizardWindow*> self_;  // lets the model's listener outlive the window safely
 };
 

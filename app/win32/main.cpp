@@ -33,7 +33,8 @@ private:
 int Run(HINSTANCE instance, int showCommand) {
     kurdb::win32::EnsureDpiAwareness();
     ComApartment com;
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_TAB_CLASSES | ICC_WIN95_CLASSES};
+    INITCOMMONCONTROLSEX controls{sizeof controls,
+                                  ICC_STANDARD_CLASSES | ICC_TAB_CLASSES | ICC_WIN95_CLASSES};
     ::InitCommonControlsEx(&controls);
 
     kurdb::win32::Win32FormHost host;

@@ -47,8 +47,7 @@ public:
 private:
     bool Writable(Hive hive) const;
     bool Exists(Hive hive, const std::string& key) const;
-    std::optional<std::string> ShellFolder(Hive hive, const std::string& key,
-                                           const std::string& name) const;
+    std::optional<std::string> ShellFolder(Hive hive, const std::string& key, const std::string& name) const;
 
     std::string directory_;
     UserFolders folders_;

@@ -90,7 +90,9 @@ std::string UpToZero(std::string s) {
     return s;
 }
 
-bool PathEquals(std::string_view a, std::string_view b) { return text::EqualsNoCase(a, b); }
+bool PathEquals(std::string_view a, std::string_view b) {
+    return text::EqualsNoCase(a, b);
+}
 
 // True when `section` lies below `key` ("A\B\C" below "a\b").
 bool IsBelow(std::string_view section, std::string_view key) {
@@ -105,7 +107,8 @@ RegFile RegFile::Parse(std::string_view bytes) {
     const std::string all = Decode(bytes);
 
     std::vector<std::string> lines;
-    for (const text::TextLine& textLine : text::SplitLines(all, text::LineBreaks::Lf, text::FinalBreak::OpensLine)) {
+    for (const text::TextLine& textLine :
+         text::SplitLines(all, text::LineBreaks::Lf, text::FinalBreak::OpensLine)) {
         std::string line(TrimRight(textLine.text));
         // Hex data goes on over several lines, each but the last ending in "\".
         if (!lines.empty() && !lines.back().empty() && lines.back().back() == '\\' &&

@@ -26,13 +26,13 @@ inline constexpr std::uint32_t kRegDword = 4;
 class RegFile {
 public:
     struct Value {
-        std::string name;       // "" for the default value "@"
+        std::string name;  // "" for the default value "@"
         std::uint32_t type = 0;
-        std::string text;       // string types: the data as UTF-8, up to its first zero
-        std::string source;     // the lines as read; empty once the value was changed
+        std::string text;    // string types: the data as UTF-8, up to its first zero
+        std::string source;  // the lines as read; empty once the value was changed
     };
     struct Section {
-        std::string path;       // "HKEY_LOCAL_MACHINE\SOFTWARE\..."
+        std::string path;  // "HKEY_LOCAL_MACHINE\SOFTWARE\..."
         std::vector<Value> values;
         std::vector<std::string> otherLines;  // comments and lines this parser does not know
     };

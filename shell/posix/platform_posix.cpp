@@ -18,8 +18,12 @@ std::string PosixPlatform::ExecutablePath() const {
     return buf;
 }
 
-std::string PosixPlatform::SystemDirectory() const { return {}; }
+std::string PosixPlatform::SystemDirectory() const {
+    return {};
+}
 
-std::unique_ptr<IPlatform> MakeNativePlatform() { return std::make_unique<PosixPlatform>(); }
+std::unique_ptr<IPlatform> MakeNativePlatform() {
+    return std::make_unique<PosixPlatform>();
+}
 
 }  // namespace kurdb

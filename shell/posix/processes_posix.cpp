@@ -103,6 +103,8 @@ public:
 
 }  // namespace
 
-std::unique_ptr<IProcesses> MakeNativeProcesses() { return std::make_unique<PosixProcesses>(); }
+std::unique_ptr<IProcesses> MakeNativeProcesses() {
+    return std::make_unique<PosixProcesses>();
+}
 
 }  // namespace kurdb

@@ -20,7 +20,7 @@ namespace {
 // The file a write lands in: a symbolic link is followed to its target (the link stays a link);
 // a missing file is created where it is named.
 std::string WriteTarget(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
     if (char* resolved = ::realpath(path.c_str(), nullptr)) {
         std::string out(resolved);
@@ -39,8 +39,8 @@ std::string WriteTarget(const std::string& path) {
 
 class PosixProfileFiles final : public IProfileFiles {
 public:
-    std::string ReadString(const std::string& path, const std::string& section,
-                           const std::string& key, const std::string& fallback) override {
+    std::string ReadString(const std::string& path, const std::string& section, const std::string& key,
+                           const std::string& fallback) override {
         std::string text;
         if (!posix::ReadWholeFile(path, text)) return fallback;
         return IniText(text).Get(section, key).value_or(fallback);
@@ -51,7 +51,7 @@ public:
         const std::string target = WriteTarget(path);
         std::string text;
         unsigned mode = 0644;
-        struct stat st{};
+        struct stat st {};
         if (::stat(target.c_str(), &st) == 0) {
             // An existing file is changed only when it may be written and was read whole:
             // replacing a read-only file through the rename, or one whose text could not be

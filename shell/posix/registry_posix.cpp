@@ -14,7 +14,8 @@
 namespace kurdb::posix {
 namespace {
 
-constexpr std::string_view kShellFolders = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+constexpr std::string_view kShellFolders =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
 std::string Env(const char* name) {
     const char* v = std::getenv(name);
@@ -52,7 +53,9 @@ std::string RootName(Hive hive) {
     return hive == Hive::LocalMachine ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER";
 }
 
-std::string SectionPath(Hive hive, const std::string& key) { return RootName(hive) + "\\" + key; }
+std::string SectionPath(Hive hive, const std::string& key) {
+    return RootName(hive) + "\\" + key;
+}
 
 // True when `key` is the shell-folder key of the current user or one of its parents.
 bool IsShellFolderKeyOrParent(Hive hive, std::string_view key) {
@@ -89,7 +92,9 @@ std::string DefaultRegistryDirectory() {
 FileRegistry::FileRegistry(std::string directory, UserFolders folders)
     : directory_(std::move(directory)), folders_(std::move(folders)) {}
 
-std::string FileRegistry::HivePath(Hive hive) const { return directory_ + "/" + RootName(hive) + ".reg"; }
+std::string FileRegistry::HivePath(Hive hive) const {
+    return directory_ + "/" + RootName(hive) + ".reg";
+}
 
 bool FileRegistry::Writable(Hive hive) const {
     const std::string path = HivePath(hive);

@@ -17,11 +17,20 @@ std::string EscapeValue(std::string_view s) {
     std::string out;
     for (const char c : s) {
         switch (c) {
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\t': out += "\\t"; break;
-            case '\r': out += "\\r"; break;
-            default: out += c;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            default:
+                out += c;
         }
     }
     return out;
@@ -90,6 +99,8 @@ public:
 
 }  // namespace
 
-std::unique_ptr<IShellLinks> MakeNativeShellLinks() { return std::make_unique<DesktopEntryLinks>(); }
+std::unique_ptr<IShellLinks> MakeNativeShellLinks() {
+    return std::make_unique<DesktopEntryLinks>();
+}
 
 }  // namespace kurdb

@@ -26,7 +26,8 @@ std::optional<std::string> UdpExchange(const std::string& host, unsigned short p
             const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
             for (;;) {
                 const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                    deadline - std::chrono::steady_clock::now()).count();
+                                      deadline - std::chrono::steady_clock::now())
+                                      .count();
                 if (left <= 0) break;
                 pollfd p{fd, POLLIN, 0};
                 if (::poll(&p, 1, static_cast<int>(left)) <= 0) break;

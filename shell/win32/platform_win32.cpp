@@ -26,6 +26,8 @@ std::string Win32Platform::SystemDirectory() const {
     return win32::Narrow(std::wstring_view(buf, n));
 }
 
-std::unique_ptr<IPlatform> MakeNativePlatform() { return std::make_unique<Win32Platform>(); }
+std::unique_ptr<IPlatform> MakeNativePlatform() {
+    return std::make_unique<Win32Platform>();
+}
 
 }  // namespace kurdb

@@ -37,9 +37,7 @@ public:
                         wparams.empty() ? nullptr : wparams.c_str(), nullptr, SW_SHOWNORMAL);
     }
 
-    void DeleteUrlCacheEntry(const std::string& url) override {
-        ::DeleteUrlCacheEntryW(Wide(url).c_str());
-    }
+    void DeleteUrlCacheEntry(const std::string& url) override { ::DeleteUrlCacheEntryW(Wide(url).c_str()); }
 
 private:
     static std::wstring Wide(const std::string& s) { return win32::Wide(s); }
@@ -47,6 +45,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<IProcesses> MakeNativeProcesses() { return std::make_unique<Win32Processes>(); }
+std::unique_ptr<IProcesses> MakeNativeProcesses() {
+    return std::make_unique<Win32Processes>();
+}
 
 }  // namespace kurdb

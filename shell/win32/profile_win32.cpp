@@ -13,15 +13,14 @@ namespace {
 // uses them too: same parsing, same case rules, same encoding of the file.
 class Win32ProfileFiles final : public IProfileFiles {
 public:
-    std::string ReadString(const std::string& path, const std::string& section,
-                           const std::string& key, const std::string& fallback) override {
-        const std::wstring wpath = win32::Wide(path), wsec = win32::Wide(section),
-                           wkey = win32::Wide(key), wdef = win32::Wide(fallback);
+    std::string ReadString(const std::string& path, const std::string& section, const std::string& key,
+                           const std::string& fallback) override {
+        const std::wstring wpath = win32::Wide(path), wsec = win32::Wide(section), wkey = win32::Wide(key),
+                           wdef = win32::Wide(fallback);
         std::wstring buf(256, L'\0');
         for (;;) {
-            const DWORD n = ::GetPrivateProfileStringW(wsec.c_str(), wkey.c_str(), wdef.c_str(),
-                                                       buf.data(), static_cast<DWORD>(buf.size()),
-                                                       wpath.c_str());
+            const DWORD n = ::GetPrivateProfileStringW(wsec.c_str(), wkey.c_str(), wdef.c_str(), buf.data(),
+                                                       static_cast<DWORD>(buf.size()), wpath.c_str());
             if (n + 1 < buf.size()) {
                 buf.resize(n);
                 return win32::Narrow(buf);

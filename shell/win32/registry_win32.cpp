@@ -35,7 +35,9 @@ private:
     HKEY key_ = nullptr;
 };
 
-REGSAM Rights(Access access) { return access == Access::All ? KEY_ALL_ACCESS : KEY_READ; }
+REGSAM Rights(Access access) {
+    return access == Access::All ? KEY_ALL_ACCESS : KEY_READ;
+}
 
 ScopedKey Open(HKEY root, const std::string& key, Access access) {
     ScopedKey k;
@@ -62,20 +64,18 @@ std::optional<std::string> Win32Registry::ReadString(Hive hive, const std::strin
     DWORD size = 0;
     if (::RegQueryValueExW(k.Get(), wname.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
         return std::nullopt;
-    if (type != REG_SZ && type != REG_EXPAND_SZ)
-        throw EPlatformError("Invalid data type for '" + name + "'");
+    if (type != REG_SZ && type != REG_EXPAND_SZ) throw EPlatformError("Invalid data type for '" + name + "'");
     // The value may grow between the two calls: ask again with the size the second call gives.
     std::vector<wchar_t> buf;
     LONG rc = ERROR_MORE_DATA;
     while (rc == ERROR_MORE_DATA) {
         buf.assign(size / sizeof(wchar_t) + 2, L'\0');
         size = static_cast<DWORD>((buf.size() - 1) * sizeof(wchar_t));
-        rc = ::RegQueryValueExW(k.Get(), wname.c_str(), nullptr, &type,
-                                reinterpret_cast<BYTE*>(buf.data()), &size);
+        rc = ::RegQueryValueExW(k.Get(), wname.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buf.data()),
+                                &size);
     }
     if (rc != ERROR_SUCCESS) return std::nullopt;
-    if (type != REG_SZ && type != REG_EXPAND_SZ)
-        throw EPlatformError("Invalid data type for '" + name + "'");
+    if (type != REG_SZ && type != REG_EXPAND_SZ) throw EPlatformError("Invalid data type for '" + name + "'");
     // Up to the first zero: stored data need not end in one, and may hold several.
     std::wstring_view text(buf.data(), size / sizeof(wchar_t));
     const auto zero = text.find(L'\0');
@@ -89,8 +89,8 @@ bool Win32Registry::WriteString(Hive hive, const std::string& key, const std::st
     if (!k) return false;
     const std::wstring data = Wide(value);
     const DWORD bytes = static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t));
-    if (::RegSetValueExW(k.Get(), Wide(name).c_str(), 0, REG_SZ,
-                         reinterpret_cast<const BYTE*>(data.c_str()), bytes) != ERROR_SUCCESS)
+    if (::RegSetValueExW(k.Get(), Wide(name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                         bytes) != ERROR_SUCCESS)
         throw EPlatformError("Failed to set data for '" + name + "'");
     return true;
 }

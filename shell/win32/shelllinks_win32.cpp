@@ -32,10 +32,9 @@ private:
 
 std::string SystemMessage(HRESULT hr) {
     wchar_t* buf = nullptr;
-    const DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                         FORMAT_MESSAGE_IGNORE_INSERTS,
-                                     nullptr, static_cast<DWORD>(hr), 0,
-                                     reinterpret_cast<wchar_t*>(&buf), 0, nullptr);
+    const DWORD n = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&buf), 0, nullptr);
     std::wstring text = n && buf ? std::wstring(buf, n) : std::wstring();
     if (buf) ::LocalFree(buf);
     while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
@@ -56,9 +55,8 @@ public:
 
     void Save(const ShellLinkData& link, const std::string& linkPath) override {
         ComPtr<IUnknown> object;
-        const HRESULT hr = ::CoCreateInstance(CLSID_ShellLink, nullptr,
-                                              CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
-                                              IID_IUnknown, object.Out());
+        const HRESULT hr = ::CoCreateInstance(
+            CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IUnknown, object.Out());
         if (FAILED(hr)) throw Exception(SystemMessage(hr));
         ComPtr<IShellLinkW> shellLink;
         ComPtr<IPersistFile> file;
@@ -77,6 +75,8 @@ public:
 
 }  // namespace
 
-std::unique_ptr<IShellLinks> MakeNativeShellLinks() { return std::make_unique<ComShellLinks>(); }
+std::unique_ptr<IShellLinks> MakeNativeShellLinks() {
+    return std::make_unique<ComShellLinks>();
+}
 
 }  // namespace kurdb

@@ -30,7 +30,8 @@ std::optional<std::string> UdpExchange(const std::string& host, unsigned short p
     const SOCKET s = ::socket(found->ai_family, found->ai_socktype, found->ai_protocol);
     if (s != INVALID_SOCKET) {
         if (::connect(s, found->ai_addr, static_cast<int>(found->ai_addrlen)) == 0 &&
-            ::send(s, request.data(), static_cast<int>(request.size()), 0) == static_cast<int>(request.size())) {
+            ::send(s, request.data(), static_cast<int>(request.size()), 0) ==
+                static_cast<int>(request.size())) {
             fd_set readable;
             FD_ZERO(&readable);
             FD_SET(s, &readable);

@@ -55,7 +55,8 @@ public:
             return SQL_SUCCESS;
         };
         api.SQLSetEnvAttr = [](SQLHENV h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER) -> SQLRETURN {
-            H(h)->odbc3 = attr == SQL_ATTR_ODBC_VERSION && value == reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3);
+            H(h)->odbc3 =
+                attr == SQL_ATTR_ODBC_VERSION && value == reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3);
             return SQL_SUCCESS;
         };
         api.SQLDriversW = [](SQLHENV h, SQLUSMALLINT direction, SQLWCHAR* name, SQLSMALLINT room,
@@ -69,7 +70,8 @@ public:
         api.SQLGetInfoW = [](SQLHDBC, SQLUSMALLINT type, SQLPOINTER value, SQLSMALLINT bytes,
                              SQLSMALLINT* length) -> SQLRETURN {
             if (type != SQL_ODBC_VER) return SQL_ERROR;
-            *length = static_cast<SQLSMALLINT>(2 * Copy(F().odbcVersion, static_cast<SQLWCHAR*>(value), bytes / 2));
+            *length =
+                static_cast<SQLSMALLINT>(2 * Copy(F().odbcVersion, static_cast<SQLWCHAR*>(value), bytes / 2));
             return SQL_SUCCESS;
         };
         api.SQLDriverConnectW = [](SQLHDBC h, SQLHWND, SQLWCHAR* in, SQLSMALLINT inLength, SQLWCHAR*,
@@ -85,7 +87,10 @@ public:
             H(h)->loginTimeout = reinterpret_cast<std::intptr_t>(value);
             return SQL_SUCCESS;
         };
-        api.SQLDisconnect = [](SQLHDBC) -> SQLRETURN { ++F().disconnects; return SQL_SUCCESS; };
+        api.SQLDisconnect = [](SQLHDBC) -> SQLRETURN {
+            ++F().disconnects;
+            return SQL_SUCCESS;
+        };
         api.SQLExecDirectW = [](SQLHSTMT h, SQLWCHAR* sql, SQLINTEGER length) -> SQLRETURN {
             F().batches.push_back(Utf8(sql, length));
             H(h)->results = F().answer(F().batches.back());
@@ -96,7 +101,10 @@ public:
             ++H(h)->position;
             return Enter(*H(h));
         };
-        api.SQLNumResultCols = [](SQLHSTMT, SQLSMALLINT* count) -> SQLRETURN { *count = 0; return SQL_SUCCESS; };
+        api.SQLNumResultCols = [](SQLHSTMT, SQLSMALLINT* count) -> SQLRETURN {
+            *count = 0;
+            return SQL_SUCCESS;
+        };
         api.SQLGetDiagRecW = [](SQLSMALLINT, SQLHANDLE h, SQLSMALLINT record, SQLWCHAR* state,
                                 SQLINTEGER* native, SQLWCHAR* message, SQLSMALLINT room,
                                 SQLSMALLINT* length) -> SQLRETURN {
@@ -173,8 +181,10 @@ TEST_F(EngineTest, FirstRegisteredDriverOfThePreferenceList) {
 }
 
 TEST(EngineLoading, AMissingLibraryOrEntryPointIsNamed) {
-    EXPECT_EQ(ErrorOf([] { (void)OdbcEngine("kurdb-no-such-odbc-library").EngineVersion(); })
-                  .rfind("ODBC sürücü yöneticisi yüklenemedi (kurdb-no-such-odbc-library)", 0), 0u);
+    EXPECT_EQ(ErrorOf([] {
+                  (void)OdbcEngine("kurdb-no-such-odbc-library").EngineVersion();
+              }).rfind("ODBC sürücü yöneticisi yüklenemedi (kurdb-no-such-odbc-library)", 0),
+              0u);
     const odbc::Api table = FakeOdbc::Table();
     const auto lookup = [&](const char* name) -> void* {
         return std::string(name) == "SQLDriversW" ? nullptr : reinterpret_cast<void*>(table.SQLDisconnect);
@@ -185,7 +195,9 @@ TEST(EngineLoading, AMissingLibraryOrEntryPointIsNamed) {
 
 TEST_F(EngineTest, ConnectOpensFromTheFiveLines) {
     fake.drivers = {"ODBC Driver 18 for SQL Server"};
-    fake.connectErrors = {{"28000", 18456, "[Microsoft][ODBC Driver 18 for SQL Server][SQL Server]Login failed for user 'sa'."}};
+    fake.connectErrors = {
+        {"28000", 18456,
+         "[Microsoft][ODBC Driver 18 for SQL Server][SQL Server]Login failed for user 'sa'."}};
     try {
         session.Connect("srv", "sa", "yanlis");
         FAIL();
@@ -200,7 +212,8 @@ TEST_F(EngineTest, ConnectOpensFromTheFiveLines) {
     session.Connect("srv,1433", "sa", "");
     EXPECT_EQ(session.Params(), (std::vector<std::string>{"SERVER NAME=srv,1433", "USER NAME=sa",
                                                           "PASSWORD=", "LANGDRIVER=", "DATE MODE=1"}));
-    EXPECT_EQ(fake.connectionStrings[1], "DRIVER={FreeTDS};Server=srv;Port=1433;UID=sa;PWD=;Encryption=request;");
+    EXPECT_EQ(fake.connectionStrings[1],
+              "DRIVER={FreeTDS};Server=srv;Port=1433;UID=sa;PWD=;Encryption=request;");
     EXPECT_EQ(ErrorOf([&] { session.Connect("yeni", "u", "2"); }),
               "dbFirma: Bu işlem açık veritabanında gerçekleştirilemez");
     EXPECT_EQ(session.Params()[0], "SERVER NAME=srv,1433") << "the old lines stay";
@@ -245,7 +258,8 @@ TEST_F(EngineTest, ServerErrorsAreCollectedToTheEndOfTheBatch) {
 
     fake.moreResultsCalls = 0;  // a client-side failure (no server number) stops at once
     fake.answer = [](const std::string&) {
-        return std::vector<FakeOdbc::Result>{{}, {{"08S01", 0, "[FreeTDS][SQL Server]Write to the server failed"}}, {}, {}};
+        return std::vector<FakeOdbc::Result>{
+            {}, {{"08S01", 0, "[FreeTDS][SQL Server]Write to the server failed"}}, {}, {}};
     };
     EXPECT_THROW(session.RunBatch("select 1", false), EDBEngineError);
     EXPECT_EQ(fake.moreResultsCalls, 1);

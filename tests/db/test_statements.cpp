@@ -31,7 +31,8 @@ struct FakeHost : IStatementHost {
     std::vector<ResultSet> RunBatch(const std::string& sql, bool keepRows) override {
         batches.push_back({sql, keepRows});
         if (failAt == batches.size() - 1)
-            throw EDBEngineError({{"42S01", 2714, "[FreeTDS][SQL Server]There is already an object named 'T'."}}, -1);
+            throw EDBEngineError(
+                {{"42S01", 2714, "[FreeTDS][SQL Server]There is already an object named 'T'."}}, -1);
         if (replies.empty()) return {};
         auto reply = std::move(replies.front());
         replies.pop_front();
@@ -62,17 +63,24 @@ INSTANTIATE_TEST_SUITE_P(
     ScanRules, Markers,
     testing::Values(
         MarkerCase{"ended by blank, comma, semicolon, parenthesis, CR, LF and the end",
-                   "(:a :b,:c;:d):e\r:f\n:g", {"a", "b", "c", "d", "e", "f", "g"},
+                   "(:a :b,:c;:d):e\r:f\n:g",
+                   {"a", "b", "c", "d", "e", "f", "g"},
                    {"(", " ", ",", ";", ")", "\r", "\n", ""}},
         MarkerCase{"tab, =, <, ( belong to the name", ":a\tb=c<d(e f", {"a\tb=c<d(e"}, {"", " f"}},
-        MarkerCase{"each of ' \" ` toggles one shared flag", "':x' \":y\" `:z` '\" :w", {"w"},
+        MarkerCase{"each of ' \" ` toggles one shared flag",
+                   "':x' \":y\" `:z` '\" :w",
+                   {"w"},
                    {"':x' \":y\" `:z` '\" ", ""}},
-        MarkerCase{"escaped colons, doubled only outside quotes", "a::b ':: ' :::x", {"x"},
-                   {"a:b ':: ' :", ""}},
-        MarkerCase{"quoted names lose their first and last quote", ":\"my name\" x :'ab'cd e",
-                   {"my name", "ab'cd"}, {"", " x ", " e"}},
+        MarkerCase{
+            "escaped colons, doubled only outside quotes", "a::b ':: ' :::x", {"x"}, {"a:b ':: ' :", ""}},
+        MarkerCase{"quoted names lose their first and last quote",
+                   ":\"my name\" x :'ab'cd e",
+                   {"my name", "ab'cd"},
+                   {"", " x ", " e"}},
         MarkerCase{"a quote inside a name keeps end characters in, unclosed to the end",
-                   ":a'b c'd e :f'g h :i", {"a'b c'd", "f'g h :i"}, {"", " e ", ""}},
+                   ":a'b c'd e :f'g h :i",
+                   {"a'b c'd", "f'g h :i"},
+                   {"", " e ", ""}},
         MarkerCase{"the same name twice gives two parameters", ":x and :X", {"x", "X"}, {"", " and ", ""}},
         MarkerCase{"a lone colon is a marker without name", "a : b:", {"", ""}, {"a ", " b", ""}}));
 
@@ -83,13 +91,15 @@ TEST(SqlLiteral, DoublesQuotes) {
 
 TEST(TemplateParams, RederivedOnEveryLineChangeKeepingValuesByName) {
     SqlTemplate t("QCreateFirmaDB", nullptr,
-                  {"use master", "if not exists(select * from sysdatabases where name=:FirmaDB)", "  CREATE DATABASE X"});
+                  {"use master", "if not exists(select * from sysdatabases where name=:FirmaDB)",
+                   "  CREATE DATABASE X"});
     EXPECT_EQ(ErrorOf([&] { t.SetLine(3, "x"); }), "List index out of bounds (3)");
     EXPECT_EQ(ErrorOf([&] { t.SetParam("Firma", "x"); }), "QCreateFirmaDB: Parameter 'Firma' not found");
     t.SetParam("firmadb", "FIRMADORVA");
     t.SetLine(2, " CREATE DATABASE FIRMADORVA");
-    EXPECT_EQ(t.BatchText(), "use master\r\nif not exists(select * from sysdatabases where "
-                             "name=N'FIRMADORVA')\r\n CREATE DATABASE FIRMADORVA\r\n");
+    EXPECT_EQ(t.BatchText(),
+              "use master\r\nif not exists(select * from sysdatabases where "
+              "name=N'FIRMADORVA')\r\n CREATE DATABASE FIRMADORVA\r\n");
     t.SetLine(1, "if 1=0");  // the value goes with its marker
     t.SetLine(1, "if not exists(select * from sysdatabases where name=:FirmaDB)");
     EXPECT_EQ(ErrorOf([&] { (void)t.BatchText(); }), "QCreateFirmaDB: 'FirmaDB' parametresi için değer yok");
@@ -122,7 +132,8 @@ TEST(TemplateRows, ExecuteThenExistingAndMissingDatabase) {
     q.Execute();
     EXPECT_EQ(host.batches[0].sql, "select * from master..sysdatabases where name=N'X'\r\n");
     EXPECT_FALSE(host.batches[0].keepRows);
-    EXPECT_EQ(ErrorOf([&] { (void)q.RowCount(); }), "QFirmaDB: Cannot perform this operation on a closed dataset");
+    EXPECT_EQ(ErrorOf([&] { (void)q.RowCount(); }),
+              "QFirmaDB: Cannot perform this operation on a closed dataset");
     host.replies = {{{{"dbid"}, {{"5"}}}}, {{{"NAME", "dbid"}, {{"X", "7"}}}}, {{{"name"}, {}}}};
     EXPECT_EQ(ErrorOf([&] { q.OpenRows(); }), "QFirmaDB: Field 'name' not found");
     q.OpenRows();
@@ -188,8 +199,12 @@ TEST(TemplateRows, ComponentsRegisterWithTheirConnectionForTheirLifetime) {
 using DataType = ProcParam::DataType;
 using Direction = ProcParam::Direction;
 
-ProcParam Result() { return {"Result", DataType::Int32, Direction::Result, {}}; }
-ProcParam Input(std::string n) { return {std::move(n), DataType::String, Direction::Input, {}}; }
+ProcParam Result() {
+    return {"Result", DataType::Int32, Direction::Result, {}};
+}
+ProcParam Input(std::string n) {
+    return {std::move(n), DataType::String, Direction::Input, {}};
+}
 
 TEST(ProcedureCall, EveryInputByNameTheStatusIntoResult) {
     FakeHost host;
@@ -222,18 +237,22 @@ TEST(ProcedureCall, EveryInputByNameTheStatusIntoResult) {
 
 TEST(ProcedureCall, AnEmptyListComesFromTheServersDescription) {
     FakeHost host;
-    host.replies.push_back({{{"COLUMN_NAME", "COLUMN_TYPE"}, {{"@RETURN_VALUE", "5"}, {"@a", "1"}, {"@b", "2"}}}});
+    host.replies.push_back(
+        {{{"COLUMN_NAME", "COLUMN_TYPE"}, {{"@RETURN_VALUE", "5"}, {"@a", "1"}, {"@b", "2"}}}});
     ProcedureCall p("P", &host, "dbo.sp_x", {});
     p.Prepare();
-    EXPECT_EQ(host.batches[0].sql, "EXEC sp_sproc_columns @procedure_name = N'sp_x', @procedure_owner = N'dbo'");
+    EXPECT_EQ(host.batches[0].sql,
+              "EXEC sp_sproc_columns @procedure_name = N'sp_x', @procedure_owner = N'dbo'");
     p.SetParam("@b", "2");
-    EXPECT_EQ(p.CallText(), "DECLARE @RETURN_VALUE int\r\nEXEC @RETURN_VALUE = dbo.sp_x @a = NULL, "
-                            "@b = N'2'\r\nSELECT @RETURN_VALUE AS Result");
+    EXPECT_EQ(p.CallText(),
+              "DECLARE @RETURN_VALUE int\r\nEXEC @RETURN_VALUE = dbo.sp_x @a = NULL, "
+              "@b = N'2'\r\nSELECT @RETURN_VALUE AS Result");
     EXPECT_EQ(p.Params()[0].direction, Direction::Result);
 }
 
 TEST(SeparatorLine, IsGoAfterTrimmingCodesUpTo32) {
-    for (const std::string& line : std::vector<std::string>{"GO", "\tGO  \r", std::string("\0\x01GO\x1f ", 6)})
+    for (const std::string& line :
+         std::vector<std::string>{"GO", "\tGO  \r", std::string("\0\x01GO\x1f ", 6)})
         EXPECT_TRUE(IsSeparatorLine(line)) << "[" << line << "]";
     for (const std::string line : {"go", "GO;", "GO 2", "GOTO", "", "-- GO", "\xC2\xA0GO"})
         EXPECT_FALSE(IsSeparatorLine(line)) << "[" << line << "]";
@@ -266,20 +285,32 @@ TEST_P(RunScriptCases, SendTheBatchesInOrder) {
 
 INSTANTIATE_TEST_SUITE_P(
     Scripts, RunScriptCases,
-    testing::Values(
-        RunCase{"empty script: Query1 cleared, nothing sent", {}, {}, {}},
-        RunCase{"separators with blanks and tabs; lines arrive unchanged",
-                {"\t[A] int NULL ", "  GO", "select 2", "\tGO  \r", "select 3", "GO"},
-                {"\t[A] int NULL \r\n", "select 2\r\n", "select 3\r\n"}, {}},
-        RunCase{"go and GO; are batch lines", {"select 1", "go", "GO;", "GO"}, {"select 1\r\ngo\r\nGO;\r\n"}, {}},
-        RunCase{"two separators in a row send nothing between them; a blank line is a batch line",
-                {"GO", "select 1", "GO", "GO", "", "GO"}, {"select 1\r\n", "\r\n"}, {}},
-        RunCase{"a rejected second batch stops the run; Query1 keeps it",
-                {"A", "GO", "B", "GO", "C", "GO"}, {"A\r\n", "B\r\n"}, {"B"}, 1},
-        RunCase{"a last batch without separator is not lost", {"select 1", "GO", "select 2", "select 3"},
-                {"select 1\r\n", "select 2\r\nselect 3\r\n"}, {"select 2", "select 3"}},
-        RunCase{"blank lines after the last separator are no batch", {"select 1", "GO", "", "  \t"},
-                {"select 1\r\n"}, {"", "  \t"}}));
+    testing::Values(RunCase{"empty script: Query1 cleared, nothing sent", {}, {}, {}},
+                    RunCase{"separators with blanks and tabs; lines arrive unchanged",
+                            {"\t[A] int NULL ", "  GO", "select 2", "\tGO  \r", "select 3", "GO"},
+                            {"\t[A] int NULL \r\n", "select 2\r\n", "select 3\r\n"},
+                            {}},
+                    RunCase{"go and GO; are batch lines",
+                            {"select 1", "go", "GO;", "GO"},
+                            {"select 1\r\ngo\r\nGO;\r\n"},
+                            {}},
+                    RunCase{"two separators in a row send nothing between them; a blank line is a batch line",
+                            {"GO", "select 1", "GO", "GO", "", "GO"},
+                            {"select 1\r\n", "\r\n"},
+                            {}},
+                    RunCase{"a rejected second batch stops the run; Query1 keeps it",
+                            {"A", "GO", "B", "GO", "C", "GO"},
+                            {"A\r\n", "B\r\n"},
+                            {"B"},
+                            1},
+                    RunCase{"a last batch without separator is not lost",
+                            {"select 1", "GO", "select 2", "select 3"},
+                            {"select 1\r\n", "select 2\r\nselect 3\r\n"},
+                            {"select 2", "select 3"}},
+                    RunCase{"blank lines after the last separator are no batch",
+                            {"select 1", "GO", "", "  \t"},
+                            {"select 1\r\n"},
+                            {"", "  \t"}}));
 
 }  // namespace
 }  // namespace kurdb::db

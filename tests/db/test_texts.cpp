@@ -40,23 +40,27 @@ INSTANTIATE_TEST_SUITE_P(
                     "Tablo ya da görünüm bulunamadı.\r\nChanged database context to 'master'.\r\n"
                     "Invalid object name 'YOK'."},
         ComposeCase{"only warnings: the first one is the reported error",
-                    {{"01004", 0, "[unixODBC][Driver Manager]String data, right truncated"}}, 1,
+                    {{"01004", 0, "[unixODBC][Driver Manager]String data, right truncated"}},
+                    1,
                     "Veri kesildi.\r\nString data, right truncated"},
-        ComposeCase{"two client records, each after its description, the repeated description once",
-                    {{"01000", 0, "[unixODBC][Driver Manager]Can't open lib 'libtdsodbc.so' : file not found"},
-                     {"IM003", 0, "[unixODBC][Driver Manager]Driver could not be loaded"}},
-                    -1,
-                    "Sürücü yüklenemedi.\r\nGenel uyarı.\r\nCan't open lib 'libtdsodbc.so' : file "
-                    "not found\r\nDriver could not be loaded"},
+        ComposeCase{
+            "two client records, each after its description, the repeated description once",
+            {{"01000", 0, "[unixODBC][Driver Manager]Can't open lib 'libtdsodbc.so' : file not found"},
+             {"IM003", 0, "[unixODBC][Driver Manager]Driver could not be loaded"}},
+            -1,
+            "Sürücü yüklenemedi.\r\nGenel uyarı.\r\nCan't open lib 'libtdsodbc.so' : file "
+            "not found\r\nDriver could not be loaded"},
         ComposeCase{"texts equal but for letter case (Turkish i's too) stand once",
                     {{"42000", 50000, "[FreeTDS][SQL Server]GENEL SQL HATASI."},
                      {"42000", 2714, "[FreeTDS][SQL Server]There is already an object named 'T'."},
                      {"42000", 2714, "[FreeTDS][SQL Server]there is ALREADY an object named 't'."}},
-                    -1, "Genel SQL hatası.\r\nThere is already an object named 'T'."},
+                    -1,
+                    "Genel SQL hatası.\r\nThere is already an object named 'T'."},
         ComposeCase{"blank and control characters trimmed, empty texts left out",
                     {{"42000", 1, "[FreeTDS][SQL Server]  \t"},
                      {"42000", 2, "\r\n  [FreeTDS][SQL Server]  Incorrect syntax near 'x'. \r\n"}},
-                    -1, "Genel SQL hatası.\r\nIncorrect syntax near 'x'."},
+                    -1,
+                    "Genel SQL hatası.\r\nIncorrect syntax near 'x'."},
         ComposeCase{"no records: the return code", {}, -1, "BDE hatası $FFFF"},
         ComposeCase{"no records: four hex digits", {}, 99, "BDE hatası $0063"}));
 
@@ -88,27 +92,32 @@ TEST_P(ConnectionStrings, AreBuiltForTheDriver) {
 
 INSTANTIATE_TEST_SUITE_P(
     FreeTds, ConnectionStrings,
-    testing::Values(
-        ConnCase{"FreeTDS", "srv,1433", "sa", "", "DRIVER={FreeTDS};Server=srv;Port=1433;UID=sa;PWD=;Encryption=request;"},
-        ConnCase{"FreeTDS", ".", "sa", "x", "DRIVER={FreeTDS};Server=127.0.0.1;UID=sa;PWD=x;Encryption=request;"},
-        ConnCase{"FreeTDS", "(LOCAL)\\SQLEXPRESS", "sa", "x",
-                 "DRIVER={FreeTDS};Server=127.0.0.1\\SQLEXPRESS;UID=sa;PWD=x;Encryption=request;"},
-        ConnCase{"FreeTDS", "tcp:srv\\inst,1500", "sa", "x",
-                 "DRIVER={FreeTDS};Server=srv;Port=1500;UID=sa;PWD=x;Encryption=request;"},
-        ConnCase{"FreeTDS", "srv,abc", "sa", "x", "DRIVER={FreeTDS};Server=srv,abc;UID=sa;PWD=x;Encryption=request;"},
-        ConnCase{"FreeTDS", "srv", "a;b", "a}b", "DRIVER={FreeTDS};Server=srv;UID={a;b};PWD=a}b;Encryption=request;"},
-        ConnCase{"FreeTDS", "srv", "{x", "a;b}", "DRIVER={FreeTDS};Server=srv;UID={{x};PWD={a;b}};Encryption=request;"}));
+    testing::Values(ConnCase{"FreeTDS", "srv,1433", "sa", "",
+                             "DRIVER={FreeTDS};Server=srv;Port=1433;UID=sa;PWD=;Encryption=request;"},
+                    ConnCase{"FreeTDS", ".", "sa", "x",
+                             "DRIVER={FreeTDS};Server=127.0.0.1;UID=sa;PWD=x;Encryption=request;"},
+                    ConnCase{
+                        "FreeTDS", "(LOCAL)\\SQLEXPRESS", "sa", "x",
+                        "DRIVER={FreeTDS};Server=127.0.0.1\\SQLEXPRESS;UID=sa;PWD=x;Encryption=request;"},
+                    ConnCase{"FreeTDS", "tcp:srv\\inst,1500", "sa", "x",
+                             "DRIVER={FreeTDS};Server=srv;Port=1500;UID=sa;PWD=x;Encryption=request;"},
+                    ConnCase{"FreeTDS", "srv,abc", "sa", "x",
+                             "DRIVER={FreeTDS};Server=srv,abc;UID=sa;PWD=x;Encryption=request;"},
+                    ConnCase{"FreeTDS", "srv", "a;b", "a}b",
+                             "DRIVER={FreeTDS};Server=srv;UID={a;b};PWD=a}b;Encryption=request;"},
+                    ConnCase{"FreeTDS", "srv", "{x", "a;b}",
+                             "DRIVER={FreeTDS};Server=srv;UID={{x};PWD={a;b}};Encryption=request;"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Microsoft, ConnectionStrings,
-    testing::Values(
-        ConnCase{"ODBC Driver 18 for SQL Server", "srv,1433", "sa", "p}w;",
-                 "DRIVER={ODBC Driver 18 for SQL Server};Server={srv,1433};UID={sa};PWD={p}}w;};"
-                 "Encrypt=yes;TrustServerCertificate=yes;"},
-        ConnCase{"ODBC Driver 17 for SQL Server", "(local)", "sa", "",
-                 "DRIVER={ODBC Driver 17 for SQL Server};Server={(local)};UID={sa};PWD={};"
-                 "Encrypt=yes;TrustServerCertificate=yes;"},
-        ConnCase{"SQL Server", "srv\\inst", "sa", "{x}", "DRIVER={SQL Server};Server={srv\\inst};UID={sa};PWD={{x}}};"}));
+    testing::Values(ConnCase{"ODBC Driver 18 for SQL Server", "srv,1433", "sa", "p}w;",
+                             "DRIVER={ODBC Driver 18 for SQL Server};Server={srv,1433};UID={sa};PWD={p}}w;};"
+                             "Encrypt=yes;TrustServerCertificate=yes;"},
+                    ConnCase{"ODBC Driver 17 for SQL Server", "(local)", "sa", "",
+                             "DRIVER={ODBC Driver 17 for SQL Server};Server={(local)};UID={sa};PWD={};"
+                             "Encrypt=yes;TrustServerCertificate=yes;"},
+                    ConnCase{"SQL Server", "srv\\inst", "sa", "{x}",
+                             "DRIVER={SQL Server};Server={srv\\inst};UID={sa};PWD={{x}}};"}));
 
 TEST(ConnectionStringsFreeTds, AValueHoldingBraceSemicolonCannotBePassed) {
     EXPECT_THROW(BuildConnectionString("FreeTDS", "srv", "sa", "a};b"), EDBEngineError);

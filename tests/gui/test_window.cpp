@@ -39,8 +39,8 @@ QString FocusedControl() {
 void ClickIndicator(QAbstractButton* button) {
     QStyleOptionButton opt;
     opt.initFrom(button);
-    const auto element = qobject_cast<QRadioButton*>(button) ? QStyle::SE_RadioButtonIndicator
-                                                             : QStyle::SE_CheckBoxIndicator;
+    const auto element =
+        qobject_cast<QRadioButton*>(button) ? QStyle::SE_RadioButtonIndicator : QStyle::SE_CheckBoxIndicator;
     const QRect indicator = button->style()->subElementRect(element, &opt, button);
     QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, indicator.center());
 }
@@ -93,10 +93,12 @@ struct BoxAnswerer {
 
 // The page-1 controls as designed: left, top, width, height relative to the page.
 const std::pair<const char*, QRect> kPageOne[] = {
-    {controls::cbTerminal, {107, 9, 286, 44}},   {controls::Label4, {72, 68, 78, 16}},     {controls::Label5, {71, 98, 86, 16}},
-    {controls::Label6, {71, 119, 33, 16}},       {controls::editServer, {160, 64, 177, 24}}, {controls::editUser, {160, 96, 177, 24}},
-    {controls::editPass, {160, 128, 177, 24}},   {controls::cbKaydet, {161, 167, 281, 17}}, {controls::cbFirmalar, {160, 193, 281, 17}},
-    {controls::btnConnect, {375, 227, 127, 27}}, {controls::Label3, {429, 257, 73, 16}},
+    {controls::cbTerminal, {107, 9, 286, 44}},   {controls::Label4, {72, 68, 78, 16}},
+    {controls::Label5, {71, 98, 86, 16}},        {controls::Label6, {71, 119, 33, 16}},
+    {controls::editServer, {160, 64, 177, 24}},  {controls::editUser, {160, 96, 177, 24}},
+    {controls::editPass, {160, 128, 177, 24}},   {controls::cbKaydet, {161, 167, 281, 17}},
+    {controls::cbFirmalar, {160, 193, 281, 17}}, {controls::btnConnect, {375, 227, 127, 27}},
+    {controls::Label3, {429, 257, 73, 16}},
 };
 
 }  // namespace
@@ -207,7 +209,8 @@ private slots:
             const auto metric = [b](QStyle::PixelMetric m) { return b->style()->pixelMetric(m, nullptr, b); };
             int indicator = 0;
             if (qobject_cast<QRadioButton*>(b))
-                indicator = metric(QStyle::PM_ExclusiveIndicatorWidth) + metric(QStyle::PM_RadioButtonLabelSpacing);
+                indicator =
+                    metric(QStyle::PM_ExclusiveIndicatorWidth) + metric(QStyle::PM_RadioButtonLabelSpacing);
             else if (qobject_cast<QCheckBox*>(b))
                 indicator = metric(QStyle::PM_IndicatorWidth) + metric(QStyle::PM_CheckBoxLabelSpacing);
             QVERIFY2(indicator + b->fontMetrics().horizontalAdvance(b->text()) <= b->width(),
@@ -271,8 +274,9 @@ private slots:
     }
 
     void pageOneTabOrder() {
-        const QStringList cycle{controls::editServer, controls::editUser,   controls::editPass, controls::btnConnect,
-                                controls::cbFirmalar, controls::cbKaydet, controls::cbTerminal, controls::cxPage};
+        const QStringList cycle{controls::editServer, controls::editUser,   controls::editPass,
+                                controls::btnConnect, controls::cbFirmalar, controls::cbKaydet,
+                                controls::cbTerminal, controls::cxPage};
         Find(Window(), controls::editServer)->setFocus(Qt::TabFocusReason);
         QTRY_COMPARE(FocusedControl(), cycle.front());
         // twice round, to see the cycle close and only one radio item stop
@@ -299,7 +303,8 @@ private slots:
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
             seen << Form().ActivePage(controls::cxPage);
         }
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab,
+                        Qt::ControlModifier | Qt::ShiftModifier);
         seen << Form().ActivePage(controls::cxPage);
         QCOMPARE(seen, (QList<int>{1, 2, 3, 0, 3}));
         QCOMPARE(Pages()->currentIndex(), 3);

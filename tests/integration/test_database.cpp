@@ -322,8 +322,9 @@ TEST_F(Scripts, ExtendedSchemaTwice) {
         FAIL() << "RIGHTS0 let a second LOGIN_NAME '3' in";
     } catch (const EDBEngineError& e) {
         const auto& r = e.Records();
-        EXPECT_TRUE(std::any_of(r.begin(), r.end(), [](const DiagRecord& d) { return d.nativeError == 2601; }))
-            << e.Message();
+        EXPECT_TRUE(std::any_of(r.begin(), r.end(), [](const DiagRecord& d) {
+            return d.nativeError == 2601;
+        })) << e.Message();
         EXPECT_NE(e.Message().find("RIGHTS0"), std::string::npos) << e.Message();
     }
     EXPECT_EQ(Scalar("select count(*) as V from RIGHTS"), "1");

@@ -49,7 +49,8 @@ Lines LoginLines(const std::string& first) {
 
 Lines ModuleLines(const CurrentEdition& e) {
     Lines lines;
-    for (int i = 0; i < e.moduleCount; ++i) lines.push_back(e.modules[static_cast<std::size_t>(i)] + " tablosu oluşturuldu.");
+    for (int i = 0; i < e.moduleCount; ++i)
+        lines.push_back(e.modules[static_cast<std::size_t>(i)] + " tablosu oluşturuldu.");
     return lines;
 }
 
@@ -91,7 +92,8 @@ protected:
     struct Wizard {
         Wizard(WizardOnServer& t, CurrentEdition e)
             : edition(std::move(e)),
-              ctl(form, window, edition, {t.platform_, *t.profiles_, database, t.registry_, processes, links}) {
+              ctl(form, window, edition,
+                  {t.platform_, *t.profiles_, database, t.registry_, processes, links}) {
             ctl.FormCreate();
             ctl.FormShow();
         }
@@ -125,7 +127,8 @@ protected:
     }
 
     Lines ConnectLines(const std::string& version) const {
-        return {"BDE Versiyon: " + version, "Server a bağlantı kuruldu.", "Server Bağlantı parametresi kaydedildi"};
+        return {"BDE Versiyon: " + version, "Server a bağlantı kuruldu.",
+                "Server Bağlantı parametresi kaydedildi"};
     }
     std::string Version(Wizard& w) { return std::to_string(w.database.dbFirma.EngineVersion()); }
 
@@ -142,8 +145,8 @@ protected:
     Lines ColumnsOf(const std::string& table) {
         const auto results = admin_.dbFirma.RunBatch(
             "select COLUMN_NAME, DATA_TYPE, CHARACTER_MAXIMUM_LENGTH, IS_NULLABLE, NUMERIC_PRECISION, "
-            "NUMERIC_SCALE from INFORMATION_SCHEMA.COLUMNS where TABLE_NAME = N'" + table +
-                "' order by ORDINAL_POSITION",
+            "NUMERIC_SCALE from INFORMATION_SCHEMA.COLUMNS where TABLE_NAME = N'" +
+                table + "' order by ORDINAL_POSITION",
             true);
         Lines out;
         for (const auto& r : results.at(0).rows) {
@@ -166,14 +169,16 @@ protected:
     // Drops a database once no session uses it any more: a client that has just closed its
     // connection may still be seen holding it for a moment, on a real server too.
     void DropDatabase(const std::string& name) {
-        if (Scalar("select count(*) as V from master..sysdatabases where name = N'" + name + "'") == "0") return;
+        if (Scalar("select count(*) as V from master..sysdatabases where name = N'" + name + "'") == "0")
+            return;
         for (int attempt = 0;; ++attempt) {
             try {
                 Run("use master\r\nDROP DATABASE [" + name + "]");
                 return;
             } catch (const db::EDBEngineError& e) {
                 const auto& r = e.Records();
-                const bool inUse = std::any_of(r.begin(), r.end(), [](const db::DiagRecord& d) { return d.nativeError == 3702; });
+                const bool inUse = std::any_of(r.begin(), r.end(),
+                                               [](const db::DiagRecord& d) { return d.nativeError == 3702; });
                 if (!inUse || attempt == 100) throw;
                 std::this_thread::sleep_for(std::chrono::milliseconds(50));
             }
@@ -216,12 +221,17 @@ TEST_F(WizardOnServer, AFirstRunCreatesEverythingAndLandsOnBitir) {
     // what the server holds now
     Run("USE " + name);
     EXPECT_EQ(Scalar("select count(*) as V from sysobjects where xtype = 'U' and name = 'FIRMALAR'"), "1");
-    EXPECT_EQ(Scalar("select count(*) as V from sysobjects where xtype = 'U'"), "13") << "FIRMALAR and twelve module tables";
+    EXPECT_EQ(Scalar("select count(*) as V from sysobjects where xtype = 'U'"), "13")
+        << "FIRMALAR and twelve module tables";
     for (const std::string& module : w.edition.modules) {
-        EXPECT_EQ(Scalar("select count(*) as V from sys.indexes i join sys.tables t on t.object_id = i.object_id "
-                         "where t.name = '" + module + "' and i.is_primary_key = 1 and i.type_desc = 'NONCLUSTERED' "
-                         "and i.name = 'PK_" + module + "'"),
-                  "1")
+        EXPECT_EQ(
+            Scalar("select count(*) as V from sys.indexes i join sys.tables t on t.object_id = i.object_id "
+                   "where t.name = '" +
+                   module +
+                   "' and i.is_primary_key = 1 and i.type_desc = 'NONCLUSTERED' "
+                   "and i.name = 'PK_" +
+                   module + "'"),
+            "1")
             << module << ": a nonclustered primary key named PK_" << module;
     }
     EXPECT_EQ(Scalar("select count(*) as V from FIRMALAR"), "0");
@@ -234,7 +244,8 @@ TEST_F(WizardOnServer, AFirstRunCreatesEverythingAndLandsOnBitir) {
               Scalar("select name as V from master..syslanguages where alias = 'Turkish'"));
     EXPECT_EQ(Scalar("select dbname as V from master..syslogins where name = 'DURANIX'"), "master");
     for (const auto role : setup::kServerRoles)
-        EXPECT_EQ(Scalar("select IS_SRVROLEMEMBER('" + std::string(role) + "', 'DURANIX') as V"), "1") << role;
+        EXPECT_EQ(Scalar("select IS_SRVROLEMEMBER('" + std::string(role) + "', 'DURANIX') as V"), "1")
+            << role;
 }
 
 TEST_F(WizardOnServer, ASecondPressFindsTheDatabaseAndStopsOnGuncelle) {
@@ -245,7 +256,8 @@ TEST_F(WizardOnServer, ASecondPressFindsTheDatabaseAndStopsOnGuncelle) {
     w.form.SetActivePage(controls::cxPage, 0);
     w.form.SetLines(controls::Memo1, {});
     w.ctl.Click(controls::btnConnect);
-    EXPECT_EQ(w.Log(), ConnectLines(Version(w)) + Lines{"Firmalar (" + w.edition.companiesDatabase + ") Veritabanı mevcut."});
+    EXPECT_EQ(w.Log(), ConnectLines(Version(w)) +
+                           Lines{"Firmalar (" + w.edition.companiesDatabase + ") Veritabanı mevcut."});
     EXPECT_EQ(w.Page(), 1);
 }
 
@@ -267,7 +279,8 @@ TEST_F(WizardOnServer, CreationOverAnExistingDatabaseMakesNothingNewButLogsEvery
     EXPECT_EQ(w.Log(), LoginLines("Sql Kullanıcısı Mevcut :DURANIX") + ModuleLines(w.edition) +
                            ConnectLines(Version(w)) +
                            Lines{"Firmalar (" + w.edition.companiesDatabase + ") Veritabanı mevcut."});
-    EXPECT_EQ(Scalar("select count(*) as V from " + w.edition.companiesDatabase + "..sysobjects"), tablesBefore);
+    EXPECT_EQ(Scalar("select count(*) as V from " + w.edition.companiesDatabase + "..sysobjects"),
+              tablesBefore);
     EXPECT_EQ(Scalar("select language as V from master..syslogins where name = 'DURANIX'"),
               Scalar("select name as V from master..syslanguages where alias = 'Turkish'"));
     EXPECT_EQ(w.Page(), 1);
@@ -301,7 +314,8 @@ TEST_F(WizardOnServer, ARejectedSchemaBatchIsLoggedAndTheConnectionStepStillRuns
     // A default constraint that takes the name MODEL's batch gives one of its own.
     const std::string name = UniqueName("KURDBF");
     Run("CREATE DATABASE " + name);
-    Run("USE " + name + "\r\nCREATE TABLE [dbo].[ENGEL] ([X] [int] NULL CONSTRAINT [DF_MODEL_KRIKO] DEFAULT (0))");
+    Run("USE " + name +
+        "\r\nCREATE TABLE [dbo].[ENGEL] ([X] [int] NULL CONSTRAINT [DF_MODEL_KRIKO] DEFAULT (0))");
     Run("use master");
     Wizard& w = Open(18, name);
     TypeMainMachine(w, server_.user, server_.password);
@@ -309,10 +323,12 @@ TEST_F(WizardOnServer, ARejectedSchemaBatchIsLoggedAndTheConnectionStepStillRuns
     w.ctl.Click(controls::Btn43);
     ASSERT_TRUE(w.window.errors.empty()) << w.window.errors[0].text;
     const Lines& log = w.Log();
-    const auto failed = std::find_if(log.begin(), log.end(), [](const std::string& l) { return l.rfind("Tablolar Hata:", 0) == 0; });
+    const auto failed = std::find_if(log.begin(), log.end(),
+                                     [](const std::string& l) { return l.rfind("Tablolar Hata:", 0) == 0; });
     ASSERT_NE(failed, log.end());
     EXPECT_EQ(*(failed - 1), "GUNCELTARSO tablosu oluşturuldu.");
-    const std::string rest = std::accumulate(failed, log.end(), std::string(), [](std::string a, const std::string& b) { return a + b + "\n"; });
+    const std::string rest = std::accumulate(
+        failed, log.end(), std::string(), [](std::string a, const std::string& b) { return a + b + "\n"; });
     EXPECT_NE(rest.find("DF_MODEL_KRIKO"), std::string::npos) << rest;
     EXPECT_EQ(std::count(log.begin(), log.end(), std::string("Tablolar oluşturuldu.")), 0);
     EXPECT_EQ(log.back(), "Firmalar (" + name + ") Veritabanı mevcut.") << "the nested step ran";
@@ -320,7 +336,9 @@ TEST_F(WizardOnServer, ARejectedSchemaBatchIsLoggedAndTheConnectionStepStillRuns
     Run("USE " + name);
     EXPECT_EQ(Scalar("select count(*) as V from sysobjects where xtype = 'U' and name = 'FRT'"), "1")
         << "the batch before the failing one stays done";
-    EXPECT_EQ(Scalar("select count(*) as V from sysobjects where xtype = 'U' and name in ('ISEMRI', 'ISCIUSTA')"), "0")
+    EXPECT_EQ(
+        Scalar("select count(*) as V from sysobjects where xtype = 'U' and name in ('ISEMRI', 'ISCIUSTA')"),
+        "0")
         << "the batches after the failing one were not sent";
 }
 
@@ -340,7 +358,8 @@ TEST_F(WizardOnServer, ALoginWithoutServerRightsGetsHataLinesAndTheErrorBox) {
         return h;
     }();
     ASSERT_EQ(hata.size(), 2u) << "the database and the login each fail with a line";
-    const std::string all = std::accumulate(log.begin(), log.end(), std::string(), [](std::string a, const std::string& b) { return a + b + "\n"; });
+    const std::string all = std::accumulate(log.begin(), log.end(), std::string(),
+                                            [](std::string a, const std::string& b) { return a + b + "\n"; });
     EXPECT_NE(all.find("CREATE DATABASE permission denied in database 'master'."), std::string::npos) << all;
     EXPECT_EQ(all.find("tablosu oluşturuldu."), std::string::npos) << all;
     EXPECT_EQ(all.find("rolü verildi"), std::string::npos) << all;
@@ -351,7 +370,9 @@ TEST_F(WizardOnServer, ALoginWithoutServerRightsGetsHataLinesAndTheErrorBox) {
     EXPECT_EQ(w.window.errors[0].text.find("bağlantıyı reddetti"), std::string::npos)
         << "a failed USE is no refused connection: " << w.window.errors[0].text;
     EXPECT_EQ(w.Page(), 0);
-    EXPECT_EQ(Scalar("select count(*) as V from master..sysdatabases where name = '" + w.edition.companiesDatabase + "'"), "0");
+    EXPECT_EQ(Scalar("select count(*) as V from master..sysdatabases where name = '" +
+                     w.edition.companiesDatabase + "'"),
+              "0");
     EXPECT_EQ(Scalar("select count(*) as V from master..syslogins where name = 'DURANIX'"), "0");
 }
 
@@ -360,7 +381,8 @@ TEST_F(WizardOnServer, AWrongPasswordShowsTheServersMessageAndStays) {
     TypeMainMachine(w, server_.user, server_.password + "-yanlis");
     w.ctl.Click(controls::btnConnect);
     ASSERT_EQ(w.window.errors.size(), 1u);
-    EXPECT_NE(w.window.errors[0].text.find("Login failed for user '" + server_.user + "'."), std::string::npos)
+    EXPECT_NE(w.window.errors[0].text.find("Login failed for user '" + server_.user + "'."),
+              std::string::npos)
         << w.window.errors[0].text;
     EXPECT_EQ(w.Log(), (Lines{"Server Bağlantı Parametresi mevcut değil!", "BDE Versiyon: " + Version(w)}));
     EXPECT_EQ(w.Page(), 0);
@@ -385,7 +407,9 @@ TEST_F(WizardOnServer, WithoutTheCompaniesBoxNothingIsCreated) {
     EXPECT_EQ(w.Page(), 1);
     EXPECT_FALSE(fs::exists(dir_ / "Duranix.ini")) << "\"Bağlantı Parametrelerini Kaydet\" was off";
     EXPECT_EQ(w.ctl.RememberedServerName(), server_.server) << "remembered all the same";
-    EXPECT_EQ(Scalar("select count(*) as V from master..sysdatabases where name = '" + w.edition.companiesDatabase + "'"), "0");
+    EXPECT_EQ(Scalar("select count(*) as V from master..sysdatabases where name = '" +
+                     w.edition.companiesDatabase + "'"),
+              "0");
 }
 
 TEST_F(WizardOnServer, ADatabaseTheServerNeverShowsEndsAfterABoundedNumberOfRounds) {
@@ -398,7 +422,8 @@ TEST_F(WizardOnServer, ADatabaseTheServerNeverShowsEndsAfterABoundedNumberOfRoun
     w.ctl.Click(controls::btnConnect);
     ASSERT_EQ(w.window.errors.size(), 1u) << "the rounds end with an error, not a loop";
     const Lines& log = w.Log();
-    EXPECT_EQ(std::count(log.begin(), log.end(), "Firmalar ([" + plain + "]) Veritabanı mevcut değil !!!"), 3);
+    EXPECT_EQ(std::count(log.begin(), log.end(), "Firmalar ([" + plain + "]) Veritabanı mevcut değil !!!"),
+              3);
     EXPECT_EQ(log.back(), "Firmalar ([" + plain + "]) Veritabanı oluşturulamadı !!!");
     EXPECT_EQ(w.Page(), 0);
 }
@@ -427,8 +452,9 @@ TEST_F(WizardOnServer, ACreateFlagOtherThanOneOnlyUpdatesEvenAMissingLogin) {
         FAIL() << "the language of a missing login was set";
     } catch (const db::EDBEngineError& e) {
         const auto& r = e.Records();
-        EXPECT_TRUE(std::any_of(r.begin(), r.end(), [](const db::DiagRecord& d) { return d.nativeError == 15007; }))
-            << e.Message();
+        EXPECT_TRUE(std::any_of(r.begin(), r.end(), [](const db::DiagRecord& d) {
+            return d.nativeError == 15007;
+        })) << e.Message();
     }
     EXPECT_TRUE(w.Log().empty()) << "no login line, and no role granted after the failure";
     EXPECT_EQ(Scalar("select count(*) as V from master..syslogins where name = 'DURANIX'"), "0");

@@ -17,22 +17,43 @@ namespace {
 
 // The eleven tables in the order in which the script creates them, with their column counts.
 const std::vector<std::pair<std::string, int>> kTables = {
-    {"FRT", 33}, {"MODEL", 97}, {"ISEMRI", 118}, {"ISCILIK", 29}, {"GUNCEL", 2}, {"FIRKIM", 62},
-    {"PARAMSER", 6}, {"RIGHTS", 59}, {"PEROKU", 7}, {"PEROKUM", 14}, {"ISCIUSTA", 39},
+    {"FRT", 33},     {"MODEL", 97},  {"ISEMRI", 118}, {"ISCILIK", 29}, {"GUNCEL", 2},    {"FIRKIM", 62},
+    {"PARAMSER", 6}, {"RIGHTS", 59}, {"PEROKU", 7},   {"PEROKUM", 14}, {"ISCIUSTA", 39},
 };
 
 // Every constraint and index the script creates, by table, and those of them that are unique.
 const std::map<std::string, std::vector<std::string>> kNamed = {
     {"FRT", {"Frt0", "FRTANA", "FRTMODEL", "FRTGRUP", "FRTAD"}},
-    {"MODEL", {"DF_MODEL_RADYO_TEYP", "DF_MODEL_CAKMAK", "DF_MODEL_AVANDANLIK", "DF_MODEL_KRIKO", "DF_MODEL_STEPNE",
-               "DF_MODEL_RUHSAT", "DF_MODEL_SIP_VERILEBILIR", "DF_MODEL_POQ_VER", "MODEL0"}},
-    {"ISEMRI", {"DF__ISEMRI__MUSOK_1__4707859D", "DF__ISEMRI__MUSOK_2__47FBA9D6", "DF__ISEMRI__MUSOK_3__48EFCE0F",
-                "DF__ISEMRI__MUSOK_4__49E3F248", "DF__ISEMRI__MUSOK_5__4AD81681", "DF__ISEMRI__MUSOK_6__4BCC3ABA",
-                "DF__ISEMRI__MUSOK_7__4CC05EF3", "DF__ISEMRI__MUSOK_8__4DB4832C", "DF__ISEMRI__MUSOK_9__4EA8A765",
-                "DF__ISEMRI__MUSOK_10__4F9CCB9E", "DF__ISEMRI__INS_DATE__3A235722", "DF_ISEMRI_VURUK",
-                "DF_ISEMRI_CIZIK", "DF_ISEMRI_PAS", "DF_ISEMRI_BOYA_HATA", "DF_ISEMRI_CAKMAK", "DF_ISEMRI_RADYO_TEYP",
-                "DF_ISEMRI_AVADANLIK", "DF_ISEMRI_KRIKO", "DF_ISEMRI_RUHSAT", "DF_ISEMRI_STEPNE", "Isemri0",
-                "IX_ISEMRI", "IX_ISEMRI_1", "IX_ISEMRI_2", "IX_ISEMRI_KAPANDI"}},
+    {"MODEL",
+     {"DF_MODEL_RADYO_TEYP", "DF_MODEL_CAKMAK", "DF_MODEL_AVANDANLIK", "DF_MODEL_KRIKO", "DF_MODEL_STEPNE",
+      "DF_MODEL_RUHSAT", "DF_MODEL_SIP_VERILEBILIR", "DF_MODEL_POQ_VER", "MODEL0"}},
+    {"ISEMRI",
+     {"DF__ISEMRI__MUSOK_1__4707859D",
+      "DF__ISEMRI__MUSOK_2__47FBA9D6",
+      "DF__ISEMRI__MUSOK_3__48EFCE0F",
+      "DF__ISEMRI__MUSOK_4__49E3F248",
+      "DF__ISEMRI__MUSOK_5__4AD81681",
+      "DF__ISEMRI__MUSOK_6__4BCC3ABA",
+      "DF__ISEMRI__MUSOK_7__4CC05EF3",
+      "DF__ISEMRI__MUSOK_8__4DB4832C",
+      "DF__ISEMRI__MUSOK_9__4EA8A765",
+      "DF__ISEMRI__MUSOK_10__4F9CCB9E",
+      "DF__ISEMRI__INS_DATE__3A235722",
+      "DF_ISEMRI_VURUK",
+      "DF_ISEMRI_CIZIK",
+      "DF_ISEMRI_PAS",
+      "DF_ISEMRI_BOYA_HATA",
+      "DF_ISEMRI_CAKMAK",
+      "DF_ISEMRI_RADYO_TEYP",
+      "DF_ISEMRI_AVADANLIK",
+      "DF_ISEMRI_KRIKO",
+      "DF_ISEMRI_RUHSAT",
+      "DF_ISEMRI_STEPNE",
+      "Isemri0",
+      "IX_ISEMRI",
+      "IX_ISEMRI_1",
+      "IX_ISEMRI_2",
+      "IX_ISEMRI_KAPANDI"}},
     {"ISCILIK", {"DF_ISCILIK_FIILIORAN", "Iscilik0"}},
     {"GUNCEL", {"PK_GUNCEL", "DF_GUNCEL_ID", "DF_GUNCEL_STATU"}},
     {"RIGHTS", {"RIGHTS0"}},
@@ -40,12 +61,14 @@ const std::map<std::string, std::vector<std::string>> kNamed = {
     {"PEROKUM", {"IX_PEROKUM", "IX_PEROKUM_1", "IX_PEROKUM_IESIRA"}},
     {"ISCIUSTA", {"Isciusta0", "IX_ISCIUSTA", "IX_ISCIUSTA_1", "IX_BOLUMU"}},
 };
-const std::set<std::string> kUnique = {"Frt0", "MODEL0", "Isemri0", "Iscilik0", "RIGHTS0", "Isciusta0",
-                                       "IX_PEROKU", "IX_PEROKUM"};
+const std::set<std::string> kUnique = {"Frt0",    "MODEL0",    "Isemri0",   "Iscilik0",
+                                       "RIGHTS0", "Isciusta0", "IX_PEROKU", "IX_PEROKUM"};
 
 // "YÖNETİCİ" in UTF-8, written with escapes so that the comparison does not depend on how the
 // compiler reads this file, and as the code page 1254 bytes the seed rows carry.
-const std::string kYonetici = "Y\xC3\x96NET\xC4\xB0" "C\xC4\xB0";
+const std::string kYonetici =
+    "Y\xC3\x96NET\xC4\xB0"
+    "C\xC4\xB0";
 const std::string kYoneticiCast = "CAST(0x59D64E4554DD43DD AS varchar(8))";
 
 std::string FrameLine(const std::string& table) {
@@ -57,7 +80,8 @@ std::string FrameLine(const std::string& table) {
 std::vector<std::string> Tokens(const std::string& line) {
     std::vector<std::string> tokens;
     static const std::regex word(R"(\w+)");
-    for (std::sregex_iterator it(line.begin(), line.end(), word), end; it != end; ++it) tokens.push_back(it->str());
+    for (std::sregex_iterator it(line.begin(), line.end(), word), end; it != end; ++it)
+        tokens.push_back(it->str());
     return tokens;
 }
 
@@ -74,8 +98,10 @@ protected:
         if (start < text.size()) lines.push_back(text.substr(start));
         batches.emplace_back();
         for (const std::string& line : lines) {
-            if (kurdb::text::TrimControl(line) == "GO") batches.emplace_back();
-            else batches.back().push_back(line);
+            if (kurdb::text::TrimControl(line) == "GO")
+                batches.emplace_back();
+            else
+                batches.back().push_back(line);
         }
     }
     // The batch that creates `table`; the test fails if there is none.
@@ -132,8 +158,10 @@ TEST_F(TarsoScript, FourSeedRowsEachOnceInItsBatch) {
     const std::map<std::string, std::string> want = {
         {"FIRKIM", "INSERT INTO FIRKIM(SER_KOD, EADI) VALUES('0', 'PERSONEL')"},
         {"PARAMSER", "INSERT INTO PARAMSER(SERI_NO) VALUES(1)"},
-        {"RIGHTS", "INSERT INTO RIGHTS(LOGIN_NAME, USER_NAME, USER_PASS, SUPERVIZOR, IS_EMRI, DISPOZ, PERSONEL, "
-                   "PERSONEL_KOD) VALUES('3', " + kYoneticiCast + ", '', 'A', 'Y', 'Y', 'Y', '3')"},
+        {"RIGHTS",
+         "INSERT INTO RIGHTS(LOGIN_NAME, USER_NAME, USER_PASS, SUPERVIZOR, IS_EMRI, DISPOZ, PERSONEL, "
+         "PERSONEL_KOD) VALUES('3', " +
+             kYoneticiCast + ", '', 'A', 'Y', 'Y', 'Y', '3')"},
         {"ISCIUSTA", "INSERT INTO ISCIUSTA(ISCI_KOD, ISCI_ADI) VALUES('3', " + kYoneticiCast + ")"},
     };
     int inserts = 0;
@@ -150,7 +178,8 @@ TEST_F(TarsoScript, FourSeedRowsEachOnceInItsBatch) {
         for (std::sregex_iterator it(line.begin(), line.end(), cast), end; it != end; ++it, ++names) {
             std::string bytes;
             const std::string hex = (*it)[1];
-            for (std::size_t i = 0; i + 1 < hex.size(); i += 2) bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+            for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+                bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
             EXPECT_EQ(kurdb::text::Cp1254ToUtf8(bytes), kYonetici) << line;
             EXPECT_EQ(std::stoul((*it)[2]), bytes.size()) << line;
         }
@@ -203,8 +232,10 @@ TEST_F(TarsoScript, OneIdentityAndTheDefaults) {
     want["DF__PEROKU__PORTNO__414EAC47"] = "null";
     for (const std::string& line : lines) {
         std::smatch m;
-        if (std::regex_match(line, m, defaultLine)) got[m[1]] = m[2];
-        else EXPECT_EQ(line.find("DEFAULT"), std::string::npos) << line;
+        if (std::regex_match(line, m, defaultLine))
+            got[m[1]] = m[2];
+        else
+            EXPECT_EQ(line.find("DEFAULT"), std::string::npos) << line;
     }
     EXPECT_EQ(got, want);
 }

@@ -33,8 +33,8 @@ TempDir::TempDir() {
 TempDir::~TempDir() {
     std::error_code ec;
     fs::permissions(U8Path(path_), fs::perms::owner_all, fs::perm_options::add, ec);
-    for (auto it = fs::recursive_directory_iterator(U8Path(path_), ec); it != fs::recursive_directory_iterator();
-         it.increment(ec))
+    for (auto it = fs::recursive_directory_iterator(U8Path(path_), ec);
+         it != fs::recursive_directory_iterator(); it.increment(ec))
         fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
     fs::remove_all(U8Path(path_), ec);
 }

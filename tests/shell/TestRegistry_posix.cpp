@@ -16,9 +16,9 @@ struct TestRegistry::Impl {
     void PutLine(Hive hive, const std::string& key, const std::string& line) {
         const std::string path = registry.HivePath(hive);
         std::string text = ReadFile(path);
-        const std::string header =
-            std::string("[") + (hive == Hive::LocalMachine ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER") +
-            "\\" + key + "]\n";
+        const std::string header = std::string("[") +
+                                   (hive == Hive::LocalMachine ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER") +
+                                   "\\" + key + "]\n";
         const auto at = text.find(header);
         if (at == std::string::npos) throw std::logic_error("make the key first: " + key);
         text.insert(at + header.size(), line + "\n");
@@ -28,10 +28,11 @@ struct TestRegistry::Impl {
 
 TestRegistry::TestRegistry() : impl_(std::make_unique<Impl>()) {}
 TestRegistry::~TestRegistry() = default;
-IRegistry& TestRegistry::Get() { return impl_->registry; }
+IRegistry& TestRegistry::Get() {
+    return impl_->registry;
+}
 
-void TestRegistry::PutDword(Hive hive, const std::string& key, const std::string& name,
-                            std::uint32_t value) {
+void TestRegistry::PutDword(Hive hive, const std::string& key, const std::string& name, std::uint32_t value) {
     char hex[9];
     std::snprintf(hex, sizeof hex, "%08x", value);
     impl_->PutLine(hive, key, "\"" + name + "\"=dword:" + hex);

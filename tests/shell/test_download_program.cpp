@@ -145,7 +145,8 @@ TEST_F(DownloadProgramTest, TimestampingAgainstTheLocalFile) {
     EXPECT_EQ(Count("/files/ts.exe"), 2);
     // Newer on the server: fetched.
     WriteFile(target, "local copy");
-    std::filesystem::last_write_time(U8Path(target), std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+    std::filesystem::last_write_time(U8Path(target),
+                                     std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
     ASSERT_EQ(ExitStatus(DownloadCommandLine(DownloadProgram(), host + "/newer/ts.exe", target)), 0);
     EXPECT_EQ(ReadFile(target), Body());
 }

@@ -57,17 +57,21 @@ protected:
 }  // namespace
 
 TEST(DownloadCommandLine, UrlBareTargetQuotedFixedOptions) {
-    EXPECT_EQ(DownloadCommandLine("wget.exe", "www.example.com.tr/indir/bde.exe", "C:\\Program Files\\Kurdb\\bde.exe"),
-              "wget.exe www.example.com.tr/indir/bde.exe -O \"C:\\Program Files\\Kurdb\\bde.exe\" -t20 -T10 -N -Y off");
+    EXPECT_EQ(DownloadCommandLine("wget.exe", "www.example.com.tr/indir/bde.exe",
+                                  "C:\\Program Files\\Kurdb\\bde.exe"),
+              "wget.exe www.example.com.tr/indir/bde.exe -O \"C:\\Program Files\\Kurdb\\bde.exe\" -t20 -T10 "
+              "-N -Y off");
     EXPECT_EQ(DownloadCommandLine("wget", "h/a b", "/t"), "wget h/a b -O \"/t\" -t20 -T10 -N -Y off");
     EXPECT_EQ(EngineInstallerUrl(), std::string(DownloadHost()) + "/indir/bde.exe");
-    EXPECT_EQ(std::string(DownloadHost()).find('/'), std::string::npos) << "a host name, without scheme or path";
+    EXPECT_EQ(std::string(DownloadHost()).find('/'), std::string::npos)
+        << "a host name, without scheme or path";
 }
 
 TEST_F(DownloaderTest, RunsTheProgramAfterClearingTheCache) {
     const std::string target = dir.Join("bde.exe");
     EXPECT_TRUE(downloader.Download("h/indir/bde.exe", target));
-    const std::string line = std::string(DownloadProgram()) + " h/indir/bde.exe -O \"" + target + "\" -t20 -T10 -N -Y off";
+    const std::string line =
+        std::string(DownloadProgram()) + " h/indir/bde.exe -O \"" + target + "\" -t20 -T10 -N -Y off";
     EXPECT_EQ(processes.order, (std::vector<std::string>{"cache h/indir/bde.exe", "run 5 " + line}));
     EXPECT_TRUE(log.empty());
     // Not started: false, nothing logged.
@@ -82,7 +86,8 @@ TEST_F(DownloaderTest, ErrorsOfTheRunAreLoggedWithTheTargetsName) {
     processes.throwOnRun = false;
     processes.throwOnCache = true;
     EXPECT_FALSE(downloader.Download("h/x", dir.Join("Kurulum Dosyası.exe")));
-    EXPECT_EQ(log, (std::vector<std::string>{"bde.exe modülü indirilemedi", "Kurulum Dosyası.exe modülü indirilemedi"}));
+    EXPECT_EQ(log, (std::vector<std::string>{"bde.exe modülü indirilemedi",
+                                             "Kurulum Dosyası.exe modülü indirilemedi"}));
 }
 
 #if KURDB_TEST_CARRIES_DOWNLOADER
@@ -101,7 +106,8 @@ TEST_F(DownloaderTest, ProgramThatCannotBePlacedIsTheCallersError) {
         downloader.Download("h/a", dir.Join("a"));
         FAIL() << "no error";
     } catch (const EPlatformError& e) {
-        EXPECT_EQ(e.Message().rfind("Cannot create file \"" + dir.Join("yok") + "\\WGET.EXE\". ", 0), 0u) << e.Message();
+        EXPECT_EQ(e.Message().rfind("Cannot create file \"" + dir.Join("yok") + "\\WGET.EXE\". ", 0), 0u)
+            << e.Message();
     }
     EXPECT_TRUE(processes.order.empty());
     EXPECT_TRUE(log.empty());

@@ -50,8 +50,7 @@ TEST(Files, DirectoriesAreNotFiles) {
 
 TEST(Files, CreationErrorNamesThePathAndTheReason) {
     TempDir dir;
-    for (const std::string& path : {dir.Join("yok/a.dll"),
-                                    dir.Path()}) {
+    for (const std::string& path : {dir.Join("yok/a.dll"), dir.Path()}) {
         try {
             files::CreateFileWith(path, "x");
             FAIL() << path;

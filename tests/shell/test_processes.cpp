@@ -19,7 +19,9 @@ using kurdb::test::U8Path;
 
 namespace {
 
-std::string ChildName() { return NativePathRules().windows ? "kurdb_test_child.exe" : "kurdb_test_child"; }
+std::string ChildName() {
+    return NativePathRules().windows ? "kurdb_test_child.exe" : "kurdb_test_child";
+}
 
 std::string ChildPath() {
     const PathRules rules = NativePathRules();
@@ -57,15 +59,16 @@ TEST(CommandLineSplit, WindowsArgumentRules) {
         std::vector<std::string> args;
     } cases[] = {
         {"wget.exe host/indir/bde.exe -O \"C:\\Program Files\\bde.exe\" -t20 -T10 -N -Y off",
-         {"wget.exe", "host/indir/bde.exe", "-O", "C:\\Program Files\\bde.exe", "-t20", "-T10", "-N", "-Y", "off"}},
+         {"wget.exe", "host/indir/bde.exe", "-O", "C:\\Program Files\\bde.exe", "-t20", "-T10", "-N", "-Y",
+          "off"}},
         {"C:\\Kurulum Dosyalari\\bde.exe", {"C:\\Kurulum", "Dosyalari\\bde.exe"}},
         {"\"C:\\a b\\p.exe\" x", {"C:\\a b\\p.exe", "x"}},
         {"\"C:\\a\\\"rest x", {"C:\\a\\", "rest", "x"}},  // no escapes in the program token
         {"p a\\\\\\\"b", {"p", "a\\\"b"}},                // 3 backslashes + quote
-        {"p a\\\\\"b c\"", {"p", "a\\b c"}},             // 2 backslashes + quote
-        {"p a\\b\\\\ c", {"p", "a\\b\\\\", "c"}},        // backslashes without a quote
+        {"p a\\\\\"b c\"", {"p", "a\\b c"}},              // 2 backslashes + quote
+        {"p a\\b\\\\ c", {"p", "a\\b\\\\", "c"}},         // backslashes without a quote
         {"p \"\" x", {"p", "", "x"}},
-        {"p \"a\"\"b\" c", {"p", "a\"b c"}},     // "" in quotes: a quote, and the quotes end
+        {"p \"a\"\"b\" c", {"p", "a\"b c"}},  // "" in quotes: a quote, and the quotes end
         {"p \"a\"\"\"b\"", {"p", "a\"b"}},
         {"  p\t a  \t b  ", {"p", "a", "b"}},
         {"p \"open", {"p", "open"}},
@@ -113,8 +116,7 @@ TEST_F(ProcessRunner, ChildStartsInOurFolderAndIsFoundInTheProgramFolder) {
     std::filesystem::current_path(previous);
     ASSERT_EQ(rc, 0);
     const auto record = Record();
-    EXPECT_TRUE(std::filesystem::equivalent(U8Path(record.at(0)), U8Path(elsewhere.Path())))
-        << record.at(0);
+    EXPECT_TRUE(std::filesystem::equivalent(U8Path(record.at(0)), U8Path(elsewhere.Path()))) << record.at(0);
 }
 
 TEST_F(ProcessRunner, DownloadLineQuotesTheTargetButNotTheUrl) {

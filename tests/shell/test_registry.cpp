@@ -96,7 +96,8 @@ TEST(RegistryHelpers, KeyAndValueNamesIgnoreLetterCase) {
     EXPECT_EQ(reg.ReadString(Hive::CurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer",
                              "desktop", Access::Read),
               "D1");
-    ASSERT_TRUE(reg.CreateKey(Hive::LocalMachine, "SOFTWARE\\Borland\\Database Engine\\Settings\\System\\Init"));
+    ASSERT_TRUE(
+        reg.CreateKey(Hive::LocalMachine, "SOFTWARE\\Borland\\Database Engine\\Settings\\System\\Init"));
     EXPECT_TRUE(RegKeyExists(reg, "BORLAND\\database engine\\SETTINGS\\system\\INIT"));
 }
 

@@ -51,7 +51,8 @@ const char* const kHive =
 }  // namespace
 
 TEST(RegFile, ReadsWhatRegeditWritesInEitherEncoding) {
-    for (const std::string& bytes : {std::string(kHive), Utf16File(kHive), "\xEF\xBB\xBF" + std::string(kHive)}) {
+    for (const std::string& bytes :
+         {std::string(kHive), Utf16File(kHive), "\xEF\xBB\xBF" + std::string(kHive)}) {
         const RegFile f = RegFile::Parse(bytes);
         const std::string init = std::string("HKEY_LOCAL_MACHINE\\SOFTWARE\\") + kInit;
         ASSERT_NE(f.FindValue(init, "maxbufsize"), nullptr);
@@ -60,12 +61,17 @@ TEST(RegFile, ReadsWhatRegeditWritesInEitherEncoding) {
         EXPECT_EQ(f.FindValue(init, "PATH")->text, "%SystemRoot%");
         EXPECT_EQ(f.FindValue(init, "MEMSIZE")->type, kRegDword);
         EXPECT_EQ(f.FindValue(init, "")->text, "default");
-        EXPECT_EQ(f.FindValue("hkey_local_machine\\software\\borland\\database engine\\settings\\drivers\\mssql\\init",
-                              "BLOB")->type, kRegBinary);
+        EXPECT_EQ(
+            f.FindValue(
+                 "hkey_local_machine\\software\\borland\\database engine\\settings\\drivers\\mssql\\init",
+                 "BLOB")
+                ->type,
+            kRegBinary);
         EXPECT_TRUE(f.HasKey("HKEY_LOCAL_MACHINE\\SOFTWARE\\Borland"));
         EXPECT_TRUE(f.HasKey("HKEY_LOCAL_MACHINE\\software\\borland\\database engine\\settings\\DRIVERS"));
         EXPECT_FALSE(f.HasKey("HKEY_LOCAL_MACHINE\\SOFTWARE\\Borl"));
-        EXPECT_FALSE(f.HasKey("HKEY_LOCAL_MACHINE\\SOFTWARE\\Borland\\Database Engine\\Settings\\System\\INIT\\X"));
+        EXPECT_FALSE(
+            f.HasKey("HKEY_LOCAL_MACHINE\\SOFTWARE\\Borland\\Database Engine\\Settings\\System\\INIT\\X"));
     }
     // REGEDIT4: expandable strings in 8-bit text (code page 1254).
     const RegFile old = RegFile::Parse("REGEDIT4\n\n[HKEY_CURRENT_USER\\A]\n\"P\"=hex(2):dd,fe,00\n");
@@ -81,9 +87,10 @@ TEST(RegFile, WritingOneValueKeepsEverythingElseAsWritten) {
     EXPECT_NE(text.find("\"MAXBUFSIZE\"=\"32768\"\n"), std::string::npos) << text;
     EXPECT_NE(text.find("\"SHAREDMEMSIZE\"=\"16384\"\n"), std::string::npos);
     EXPECT_EQ(text.find("2048"), std::string::npos);
-    for (const char* kept : {"; exported for the dealer", "\"LANGDRIVER\"=\"DBWINUS0\"", "\"MEMSIZE\"=dword:00000080",
-                             "@=\"default\"", "\"VERSION\"=\"4.0\"", "\"BLOB\"=hex:01,02,03",
-                             "  25,00,00,00", "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Borland\\Database Engine\\Settings\\DRIVERS\\MSSQL\\INIT]"})
+    for (const char* kept :
+         {"; exported for the dealer", "\"LANGDRIVER\"=\"DBWINUS0\"", "\"MEMSIZE\"=dword:00000080",
+          "@=\"default\"", "\"VERSION\"=\"4.0\"", "\"BLOB\"=hex:01,02,03", "  25,00,00,00",
+          "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Borland\\Database Engine\\Settings\\DRIVERS\\MSSQL\\INIT]"})
         EXPECT_NE(text.find(kept), std::string::npos) << kept;
     // What was written reads back the same.
     const RegFile again = RegFile::Parse(text);
@@ -150,9 +157,13 @@ TEST(FileRegistry, FilesAreMadeOnFirstWriteInTheirFolder) {
 
 TEST(FileRegistry, ShellFoldersComeFromTheUserFoldersUnlessTheHiveHasThem) {
     TempDir dir;
-    FileRegistry reg(dir.Join("reg"), UserFolders{"/home/ayse/Masaüstü", "/home/ayse/.local/share/applications"});
-    auto read = [&](const char* name) { return reg.ReadString(Hive::CurrentUser, kShellFolders, name, Access::Read); };
-    EXPECT_TRUE(reg.KeyOpens(Hive::CurrentUser, "Software\\MicroSoft\\Windows\\CurrentVersion\\Explorer", Access::All));
+    FileRegistry reg(dir.Join("reg"),
+                     UserFolders{"/home/ayse/Masaüstü", "/home/ayse/.local/share/applications"});
+    auto read = [&](const char* name) {
+        return reg.ReadString(Hive::CurrentUser, kShellFolders, name, Access::Read);
+    };
+    EXPECT_TRUE(reg.KeyOpens(Hive::CurrentUser, "Software\\MicroSoft\\Windows\\CurrentVersion\\Explorer",
+                             Access::All));
     EXPECT_TRUE(reg.KeyOpens(Hive::CurrentUser, kShellFolders, Access::All));
     EXPECT_EQ(read("Desktop"), "/home/ayse/Masaüstü");
     EXPECT_EQ(read("Programs"), "/home/ayse/.local/share/applications");

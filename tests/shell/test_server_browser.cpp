@@ -33,11 +33,15 @@ TEST(ServerBrowser, ThePortOfTheNamedInstanceIsTakenFromTheAnswer) {
 
 TEST(ServerBrowser, AnswersWithoutAUsablePortGiveNone) {
     // named pipes only
-    EXPECT_EQ(TcpPortFromBrowserResponse(
-                  Response("ServerName;S;InstanceName;X;IsClustered;No;Version;16.0;np;\\\\S\\pipe\\sql\\query;;"), "X"),
+    EXPECT_EQ(
+        TcpPortFromBrowserResponse(
+            Response("ServerName;S;InstanceName;X;IsClustered;No;Version;16.0;np;\\\\S\\pipe\\sql\\query;;"),
+            "X"),
+        std::nullopt);
+    EXPECT_EQ(TcpPortFromBrowserResponse(Response("ServerName;S;InstanceName;X;tcp;70000;;"), "X"),
               std::nullopt);
-    EXPECT_EQ(TcpPortFromBrowserResponse(Response("ServerName;S;InstanceName;X;tcp;70000;;"), "X"), std::nullopt);
-    EXPECT_EQ(TcpPortFromBrowserResponse(Response("ServerName;S;InstanceName;X;tcp;14a3;;"), "X"), std::nullopt);
+    EXPECT_EQ(TcpPortFromBrowserResponse(Response("ServerName;S;InstanceName;X;tcp;14a3;;"), "X"),
+              std::nullopt);
     EXPECT_EQ(TcpPortFromBrowserResponse("\x04SQLEXPRESS", "SQLEXPRESS"), std::nullopt) << "not an answer";
     EXPECT_EQ(TcpPortFromBrowserResponse("\x05", "X"), std::nullopt);
     // the length field cuts what follows it

@@ -67,7 +67,8 @@ TEST(DesktopEntry, ExecQuotesByTheDesktopEntryRules) {
         {"/opt/a", "C:\\yol", "/opt/a \"C:\\\\yol\""},
         {"/opt/a", "\"\"", "/opt/a \"\""},
     };
-    for (const Case& c : cases) EXPECT_EQ(posix::ExecLine(c.target, c.args), c.exec) << c.target << " " << c.args;
+    for (const Case& c : cases)
+        EXPECT_EQ(posix::ExecLine(c.target, c.args), c.exec) << c.target << " " << c.args;
 }
 
 TEST(DesktopEntry, ShortcutOnTheDesktopIsAnExecutableEntry) {
@@ -79,7 +80,8 @@ TEST(DesktopEntry, ShortcutOnTheDesktopIsAnExecutableEntry) {
     EXPECT_EQ(links->Extension(), ".desktop");
 
     std::string path;
-    CreateShortcut(registry, *links, "/opt/Duranix/VANTRIS.exe", slDesktop, "", "", "C:\\x 1", "Duranix Satış", path);
+    CreateShortcut(registry, *links, "/opt/Duranix/VANTRIS.exe", slDesktop, "", "", "C:\\x 1",
+                   "Duranix Satış", path);
     ASSERT_EQ(path, desktop + "/Duranix Satış.desktop");
     EXPECT_EQ(ReadFile(path),
               "[Desktop Entry]\n"

@@ -101,8 +101,8 @@ TEST_F(ComTest, ShellLinksReadBackWithEverySetting) {
 
     // Into a folder of our choosing, with arguments and a working folder.
     std::filesystem::create_directory(test::U8Path(dir.Join("Karvelisto")));
-    CreateShortcut(reg.Get(), *links, "C:\\D\\GUNCEL.exe", slFolder, dir.Join("Karvelisto\\"), "D:\\Veri", "1 \"iki kelime\"",
-                   "Bakım Destek", path);
+    CreateShortcut(reg.Get(), *links, "C:\\D\\GUNCEL.exe", slFolder, dir.Join("Karvelisto\\"), "D:\\Veri",
+                   "1 \"iki kelime\"", "Bakım Destek", path);
     ASSERT_EQ(path, dir.Join("Karvelisto\\\\Bakım Destek.lnk"));
     l = ReadLink(path);
     EXPECT_EQ(l.target, "C:\\D\\GUNCEL.exe");

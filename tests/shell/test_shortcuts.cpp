@@ -27,7 +27,9 @@ public:
     };
     std::vector<Saved> saved;
     std::string Extension() const override { return ".lnk"; }
-    void Save(const ShellLinkData& link, const std::string& linkPath) override { saved.push_back({link, linkPath}); }
+    void Save(const ShellLinkData& link, const std::string& linkPath) override {
+        saved.push_back({link, linkPath});
+    }
 };
 
 class ShortcutMaker : public ::testing::Test {
@@ -120,10 +122,13 @@ TEST_F(ShortcutMaker, WorkingFolderIsTheTargetUpToItsLastSeparator) {
         const char* target;
         const char* dir;
     };
-    const std::vector<Case> cases = sep == '\\'
-        ? std::vector<Case>{{"C:\\a\\b.exe", "C:\\a\\"}, {"C:b.exe", "C:"}, {"C:\\a/b.exe", "C:\\a/"},
-                            {"b.exe", ""}, {"\\\\srv\\pay\\b.exe", "\\\\srv\\pay\\"}}
-        : std::vector<Case>{{"/a/b", "/a/"}, {"/b", "/"}, {"b", ""}, {"/a:b/c", "/a:b/"}};
+    const std::vector<Case> cases =
+        sep == '\\' ? std::vector<Case>{{"C:\\a\\b.exe", "C:\\a\\"},
+                                        {"C:b.exe", "C:"},
+                                        {"C:\\a/b.exe", "C:\\a/"},
+                                        {"b.exe", ""},
+                                        {"\\\\srv\\pay\\b.exe", "\\\\srv\\pay\\"}}
+                    : std::vector<Case>{{"/a/b", "/a/"}, {"/b", "/"}, {"b", ""}, {"/a:b/c", "/a:b/"}};
     for (const Case& c : cases) {
         std::string path;
         CreateShortcut(reg.Get(), links, c.target, slDesktop, "", "", "", "L", path);

@@ -47,7 +47,8 @@ public:
                            const std::string& fallback) override {
         return fallback;
     }
-    void WriteString(const std::string&, const std::string&, const std::string&, const std::string&) override {}
+    void WriteString(const std::string&, const std::string&, const std::string&,
+                     const std::string&) override {}
 };
 
 std::pair<std::string, std::string> TargetAndDescription(const std::string& path) {
@@ -91,7 +92,8 @@ TEST(SecondPageOnWindows, LinksOnTheDesktopAndInTheGroupAndASilentUpdaterStart) 
         auto links = MakeNativeShellLinks();
         SilentWindow window;
         FormModel form(WindowDef::Embedded());
-        TFFirmaDB ctl(form, window, EditionFor(3), {platform, profiles, database, reg.Get(), *processes, *links});
+        TFFirmaDB ctl(form, window, EditionFor(3),
+                      {platform, profiles, database, reg.Get(), *processes, *links});
         ctl.FormCreate();
         form.SetActivePage(controls::cxPage, 1);
 

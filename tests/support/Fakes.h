@@ -39,8 +39,8 @@ public:
     bool failWrites = false;
     int writes = 0;
 
-    std::string ReadString(const std::string& path, const std::string& section,
-                           const std::string& key, const std::string& fallback) override {
+    std::string ReadString(const std::string& path, const std::string& section, const std::string& key,
+                           const std::string& fallback) override {
         const auto it = files.find(path);
         if (it == files.end()) return fallback;
         return IniText(it->second).Get(section, key).value_or(fallback);
@@ -150,7 +150,9 @@ public:
 // Records every dialog; answers confirmations from a script (missing answers are "no").
 class ScriptedWindow : public IFormHost {
 public:
-    struct Error { std::string text, caption; };
+    struct Error {
+        std::string text, caption;
+    };
     std::deque<bool> answers;
     std::vector<std::string> questions;
     std::vector<Error> errors;

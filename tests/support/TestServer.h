@@ -69,8 +69,13 @@ inline TestInstance FindTestInstance() {
             t.missing = "KURDB_TEST_INSTANCE_SERVER names no host\\instance of the real server";
             return t;
         }
-        return {named.substr(0, slash), named.substr(slash + 1), "", Env("KURDB_TEST_USER"),
-                Env("KURDB_TEST_PASSWORD"), "", false};
+        return {named.substr(0, slash),
+                named.substr(slash + 1),
+                "",
+                Env("KURDB_TEST_USER"),
+                Env("KURDB_TEST_PASSWORD"),
+                "",
+                false};
     }
     t.host = ReadWord(Env("KURDB_TEST_INSTANCE_HOST_FILE"));
     t.port = ReadWord(Env("KURDB_TEST_INSTANCE_READY_FILE"));
@@ -78,15 +83,17 @@ inline TestInstance FindTestInstance() {
     t.user = "sa";
     t.password = Env("KURDB_TEST_STANDIN_PASSWORD");
     if (t.host.empty() || t.port.empty() || t.instance.empty())
-        t.missing = "no instance stand-in: KURDB_TEST_INSTANCE_HOST_FILE, KURDB_TEST_INSTANCE_READY_FILE "
-                    "and KURDB_TEST_INSTANCE must name it";
+        t.missing =
+            "no instance stand-in: KURDB_TEST_INSTANCE_HOST_FILE, KURDB_TEST_INSTANCE_READY_FILE "
+            "and KURDB_TEST_INSTANCE must name it";
     return t;
 }
 
 // A name no earlier run has used, so a rerun against a real server starts clean.
 inline std::string UniqueName(const std::string& prefix) {
-    static std::mt19937_64 random{std::random_device{}() ^
-                                  static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count())};
+    static std::mt19937_64 random{
+        std::random_device{}() ^
+        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count())};
     std::ostringstream out;
     out << prefix << std::hex << std::uppercase << (random() & 0xFFFFFFFFFFFFull);
     return out.str();

@@ -4,4 +4,6 @@
 
 #include "resources/ControlNames.h"
 
-std::string_view ControlNameCheck() { return kurdb::controls::KURDB_CONTROL; }
+std::string_view ControlNameCheck() {
+    return kurdb::controls::KURDB_CONTROL;
+}

@@ -21,9 +21,9 @@ std::unique_ptr<db::OdbcEngine> MissingEngine() {
 // without the database engine.
 struct Wizard {
     explicit Wizard(int edition = 3, std::string exe = "/opt/kurdb/kurdb")
-        : database(MissingEngine()), form(WindowDef::Embedded()),
-          ctl(form, window, EditionFor(edition),
-              {platform, profiles, database, registry, processes, links}) {
+        : database(MissingEngine()),
+          form(WindowDef::Embedded()),
+          ctl(form, window, EditionFor(edition), {platform, profiles, database, registry, processes, links}) {
         platform.exe = std::move(exe);
     }
     void Open() {
@@ -56,8 +56,9 @@ TEST(WindowDefinition, ControlsDefaultsAndTabOrder) {
     EXPECT_EQ(pages, (std::vector<std::string>{"Bağlan", "Güncelle", "Bitir", "Rapor"}));
     std::vector<std::string> order;
     for (const ControlDef* c : def.TabOrderOf(controls::cxTabSheet1)) order.push_back(c->name);
-    EXPECT_EQ(order, (std::vector<std::string>{controls::editServer, controls::editUser, controls::editPass, controls::btnConnect,
-                                               controls::cbFirmalar, controls::cbKaydet, controls::cbTerminal}));
+    EXPECT_EQ(order, (std::vector<std::string>{controls::editServer, controls::editUser, controls::editPass,
+                                               controls::btnConnect, controls::cbFirmalar, controls::cbKaydet,
+                                               controls::cbTerminal}));
     EXPECT_TRUE(def.Find(controls::editPass).password);
     EXPECT_EQ(def.Find(controls::cbTerminal).items, (std::vector<std::string>{"Ana Makine", "Terminal"}));
     EXPECT_EQ(def.Find(controls::cbTerminal).caption, " Kurulum Yeri ");
@@ -206,8 +207,7 @@ TEST(SettingsFile, FoundBesideTheExecutableFromAnotherWorkingDirectory) {
     RecordingShellLinks links;
     ScriptedWindow window;
     FormModel form(WindowDef::Embedded());
-    TFFirmaDB ctl(form, window, EditionFor(3),
-                  {*platform, *profiles, database, registry, processes, links});
+    TFFirmaDB ctl(form, window, EditionFor(3), {*platform, *profiles, database, registry, processes, links});
     ctl.FormShow();
     EXPECT_EQ(form.Text(controls::editServer), "BESIDE-EXE");
 

@@ -22,7 +22,8 @@ class NoEngine : public ::testing::Test {
 protected:
     void SetUp() override {
         dir = fs::temp_directory_path() /
-              ("kurdb-noengine-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+              ("kurdb-noengine-" +
+               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(dir);
         fs::create_directories(dir);
         platform.exe = (dir / "kurdb").string();
@@ -89,9 +90,9 @@ TEST_F(NoEngine, YesDownloadsThenRunsTheInstallerAndWaits) {
               (std::vector<std::string>{"BDE Kurulumu indirilsin mi?", "BDE Kurulum çalıştırılsın mı?"}));
     ASSERT_EQ(processes.runs.size(), 2u);
     const std::string& download = processes.runs[0];
-    EXPECT_NE(download.find(" " + EngineInstallerUrl() + " -O \"" + installer +
-                            "\" -t20 -T10 -N -Y off |show=5"),
-              std::string::npos)
+    EXPECT_NE(
+        download.find(" " + EngineInstallerUrl() + " -O \"" + installer + "\" -t20 -T10 -N -Y off |show=5"),
+        std::string::npos)
         << download;
     EXPECT_EQ(EngineInstallerUrl().find("://"), std::string::npos) << "no scheme";
     EXPECT_EQ(processes.uncached, std::vector<std::string>{EngineInstallerUrl()});
@@ -142,7 +143,8 @@ TEST_F(NoEngine, AnInstallerPathThatIsAFolderIsNotRun) {
 class EngineSettings : public ::testing::Test {
 protected:
     MemoryRegistry::Key& Key(bool writable = true) {
-        return registry.AddKey(Hive::LocalMachine, "SOFTWARE\\" + std::string(setup::kEngineSettingsKey), writable);
+        return registry.AddKey(Hive::LocalMachine, "SOFTWARE\\" + std::string(setup::kEngineSettingsKey),
+                               writable);
     }
     std::vector<std::string> Writes() const {
         std::vector<std::string> w;

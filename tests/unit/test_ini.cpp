@@ -27,7 +27,10 @@ TEST(IniText, EmptyAndQuotedValues) {
 }
 
 TEST(IniText, SetKeepsEverythingElse) {
-    IniText ini("; suite settings\r\n[GENEL]\r\nDil=TR\r\n\r\n[server]\r\nserveradi=OLD\r\nPort=1433\r\n\r\n[SON]\r\nX=1\r\n");
+    IniText ini(
+        "; suite "
+        "settings\r\n[GENEL]\r\nDil=TR\r\n\r\n[server]\r\nserveradi=OLD\r\nPort=1433\r\n\r\n[SON]\r\nX="
+        "1\r\n");
     ini.Set("SERVER", "ServerAdi", "NEW");
     ini.Set("SERVER", "Firmalar", "TARSO");
     EXPECT_EQ(ini.Text(),
@@ -110,12 +113,15 @@ TEST_F(NativeProfile, AKeyOrSectionMissingFromAnExistingFileYieldsTheFallback) {
 TEST_F(NativeProfile, OtherSectionsStayByteForByte) {
     // code page 1254 bytes, LF line ends, a comment and no final line break: all written by the
     // suite's other programs
-    const std::string before = "; ayarlar\n[GENEL]\nKullan\xDD\x63\xFD=Y\xD6NET\xDD\x43\xDD\n[SERVER]\nServerAdi=OLD\nPort=1433";
+    const std::string before =
+        "; ayarlar\n[GENEL]\nKullan\xDD\x63\xFD=Y\xD6NET\xDD\x43\xDD\n[SERVER]\nServerAdi=OLD\nPort=1433";
     { std::ofstream(path, std::ios::binary) << before; }
     profiles->WriteString(path, "SERVER", "ServerAdi", "NEW");
     profiles->WriteString(path, "SERVER", "Firmalar", "TARSO");
-    EXPECT_EQ(Read(), "; ayarlar\n[GENEL]\nKullan\xDD\x63\xFD=Y\xD6NET\xDD\x43\xDD\n[SERVER]\nServerAdi=NEW\nPort=1433\r\n"
-                      "Firmalar=TARSO\r\n");
+    EXPECT_EQ(
+        Read(),
+        "; ayarlar\n[GENEL]\nKullan\xDD\x63\xFD=Y\xD6NET\xDD\x43\xDD\n[SERVER]\nServerAdi=NEW\nPort=1433\r\n"
+        "Firmalar=TARSO\r\n");
 }
 
 TEST_F(NativeProfile, AReadOnlyFileIsNotReplaced) {

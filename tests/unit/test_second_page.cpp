@@ -25,8 +25,8 @@ struct Scratch {
     Scratch() {
         static std::atomic<int> n{0};
         path = fs::temp_directory_path() /
-               ("kurdb-page2-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + "-" +
-                std::to_string(n++));
+               ("kurdb-page2-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) +
+                "-" + std::to_string(n++));
         fs::create_directories(path);
     }
     ~Scratch() {
@@ -86,8 +86,12 @@ TEST(SecondPage, EditionThreeLinksGroupUpdaterAndNextPage) {
     const std::string satis = p.desk + s + "Duranix Satış.lnk";
     const std::string servis = p.desk + s + "Duranix Servis.lnk";
     // The group folder ends in a separator, and one more goes in before each link's name.
-    std::vector<std::string> expected = {satis, servis, group + s + "Satış.lnk", group + s + "Servis.lnk",
-                                         group + s + "Bakım Destek.lnk", group + s + "Liste Raporlar.lnk"};
+    std::vector<std::string> expected = {satis,
+                                         servis,
+                                         group + s + "Satış.lnk",
+                                         group + s + "Servis.lnk",
+                                         group + s + "Bakım Destek.lnk",
+                                         group + s + "Liste Raporlar.lnk"};
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(p.Paths(), expected);
     const ShellLinkData& l = p.links.saved.at(satis);
@@ -109,17 +113,20 @@ TEST(SecondPage, EditionEighteenHasOneLinkOfEachKindInTarso) {
     SecondPage p(18);
     p.ctl.Click(controls::Button1);
     const char s = p.sep;
-    EXPECT_EQ(p.Paths(), (std::vector<std::string>{p.desk + s + "Duranix Satış.lnk",
-                                                    p.programs.Str() + s + "Karvelisto" + s + "Tarso" + s + "Satış.lnk"}));
+    EXPECT_EQ(p.Paths(), (std::vector<std::string>{
+                             p.desk + s + "Duranix Satış.lnk",
+                             p.programs.Str() + s + "Karvelisto" + s + "Tarso" + s + "Satış.lnk"}));
     EXPECT_TRUE(fs::is_directory(p.programs.path / "Karvelisto" / "Tarso"));
     EXPECT_EQ(p.links.saved.begin()->second.target, p.dir + "TARSO.exe");
 }
 
 TEST(SecondPage, ProgramGroupNames) {
     const PathRules win{true}, posix{false};
-    EXPECT_EQ(ProgramGroupFolder(win, "C:\\Menu\\Programs", 3, "DORVA"), "C:\\Menu\\Programs\\Karvelisto\\Duranix Dorva\\");
+    EXPECT_EQ(ProgramGroupFolder(win, "C:\\Menu\\Programs", 3, "DORVA"),
+              "C:\\Menu\\Programs\\Karvelisto\\Duranix Dorva\\");
     // The second "O" is the brand's second character: lowered like the rest.
-    EXPECT_EQ(ProgramGroupFolder(win, "C:\\P\\", 17, "DO DORIVODA"), "C:\\P\\Karvelisto\\Duranix Do dorivoda\\");
+    EXPECT_EQ(ProgramGroupFolder(win, "C:\\P\\", 17, "DO DORIVODA"),
+              "C:\\P\\Karvelisto\\Duranix Do dorivoda\\");
     EXPECT_EQ(ProgramGroupFolder(posix, "/a", 18, "TARSO"), "/a/Karvelisto/Tarso");
     // Only A to Z are lowered; the first character stays; at most 31 characters count.
     EXPECT_EQ(ProgramGroupFolder(posix, "/a", 5, "İZMİR ÇAĞ-X"), "/a/Karvelisto/Duranix İzmİr ÇaĞ-x/");
@@ -155,7 +162,7 @@ TEST(SecondPage, MissingShellFoldersSkipTheirLinks) {
     p.ctl.Click(controls::Button1);
     // No group relative to the current folder: only the desktop links.
     EXPECT_EQ(p.Paths(), (std::vector<std::string>{p.desk + p.sep + "Duranix Satış.lnk",
-                                                    p.desk + p.sep + "Duranix Servis.lnk"}));
+                                                   p.desk + p.sep + "Duranix Servis.lnk"}));
     EXPECT_FALSE(fs::exists("Karvelisto"));
     EXPECT_EQ(p.Log(), (std::vector<std::string>{"Kısayollar oluşturuldu."}));
 

@@ -7,17 +7,20 @@
 using namespace kurdb;
 
 TEST(ErrorBoxText, FullStopOnlyAfterCharactersAboveTheFullStop) {
-    struct Case { const char* message; const char* shown; } cases[] = {
+    struct Case {
+        const char* message;
+        const char* shown;
+    } cases[] = {
         {"Login failed for user sa", "Login failed for user sa."},
         {"Login failed for user 'sa'", "Login failed for user 'sa'"},  // "'" is 39
-        {"Sunucu bulunamadı", "Sunucu bulunamadı."},          // Turkish letter at the end
-        {"Hata 42", "Hata 42."},                              // digit
+        {"Sunucu bulunamadı", "Sunucu bulunamadı."},                   // Turkish letter at the end
+        {"Hata 42", "Hata 42."},                                       // digit
         {"Firmalar Veritabanı mevcut değil !!!", "Firmalar Veritabanı mevcut değil !!!"},
         {"Already ends.", "Already ends."},
         {"(in brackets)", "(in brackets)"},
         {"trailing blank ", "trailing blank "},
-        {"dash-", "dash-"},                                   // code 45, below "."
-        {"slash/", "slash/."},                                // code 47, above "."
+        {"dash-", "dash-"},     // code 45, below "."
+        {"slash/", "slash/."},  // code 47, above "."
         {"", ""},
         {"first line\r\nsecond line", "first line\r\nsecond line."},
     };
@@ -67,8 +70,8 @@ TEST(Text, Cp1254RoundTripOfTurkishLetters) {
 TEST(Text, Utf16RoundTripIncludingSurrogatesAndBadInput) {
     const std::string s = "Bağlan 𝄞";
     EXPECT_EQ(text::Utf16ToUtf8(text::Utf8ToUtf16(s)), s);
-    EXPECT_EQ(text::Utf8ToUtf16("\xC3").size(), 1u);                       // truncated sequence
-    EXPECT_EQ(text::Utf8ToUtf16("\xC0\xAF")[0], u'\xFFFD');                // overlong "/"
+    EXPECT_EQ(text::Utf8ToUtf16("\xC3").size(), 1u);         // truncated sequence
+    EXPECT_EQ(text::Utf8ToUtf16("\xC0\xAF")[0], u'\xFFFD');  // overlong "/"
     EXPECT_EQ(text::LastCodePoint("Şifre ı"), 0x131u);
     EXPECT_EQ(text::TrimControl("\t GO \r"), "GO");
 }

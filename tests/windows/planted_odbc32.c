@@ -9,7 +9,8 @@ BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID reserved) {
         const DWORD n = GetModuleFileNameW(self, path, MAX_PATH);
         if (n > 0 && n < MAX_PATH) {
             lstrcatW(path, L".loaded");
-            HANDLE record = CreateFileW(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+            HANDLE record =
+                CreateFileW(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
             if (record != INVALID_HANDLE_VALUE) CloseHandle(record);
         }
     }

@@ -19,10 +19,16 @@ std::wstring ProgramFolder() {
     return self.substr(0, self.find_last_of(L"\\/"));
 }
 
-std::wstring PlantedDll() { return ProgramFolder() + L"\\odbc32.dll"; }
-std::wstring PlantedRecord() { return PlantedDll() + L".loaded"; }
+std::wstring PlantedDll() {
+    return ProgramFolder() + L"\\odbc32.dll";
+}
+std::wstring PlantedRecord() {
+    return PlantedDll() + L".loaded";
+}
 
-bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const std::wstring& path) {
+    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 std::wstring Lower(std::wstring s) {
     for (auto& c : s) c = static_cast<wchar_t>(std::towlower(c));

@@ -43,7 +43,8 @@ struct InstalledRun {
         STARTUPINFOW si{};
         si.cb = sizeof si;
         std::wstring cmd = L"\"" + exe + L"\"";
-        started = ::CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+        started =
+            ::CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
     }
     ~InstalledRun() {
         if (started) {
@@ -89,17 +90,19 @@ TEST(KurdbExe, ImportsOnlySystemLibraries) {
         base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
     const DWORD imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
     std::vector<std::string> dlls;
-    for (auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports); imports && d->Name; ++d) {
+    for (auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports); imports && d->Name;
+         ++d) {
         std::string name(reinterpret_cast<const char*>(base + d->Name));
-        std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+        std::transform(name.begin(), name.end(), name.begin(),
+                       [](unsigned char c) { return char(std::tolower(c)); });
         dlls.push_back(name);
     }
     ::FreeLibrary(image);
     ASSERT_FALSE(dlls.empty());
-    const std::vector<std::string> system = {"kernel32.dll", "user32.dll", "gdi32.dll", "comctl32.dll",
-                                             "ole32.dll", "oleaut32.dll", "msvcrt.dll", "advapi32.dll",
-                                             "shell32.dll", "shlwapi.dll", "uuid.dll", "wininet.dll",
-                                             "version.dll", "odbc32.dll", "ws2_32.dll", "comdlg32.dll"};
+    const std::vector<std::string> system = {"kernel32.dll", "user32.dll",   "gdi32.dll",  "comctl32.dll",
+                                             "ole32.dll",    "oleaut32.dll", "msvcrt.dll", "advapi32.dll",
+                                             "shell32.dll",  "shlwapi.dll",  "uuid.dll",   "wininet.dll",
+                                             "version.dll",  "odbc32.dll",   "ws2_32.dll", "comdlg32.dll"};
     for (const std::string& dll : dlls)
         EXPECT_TRUE(std::count(system.begin(), system.end(), dll))
             << dll << " is not a system library: the program must run as one file";
@@ -113,10 +116,10 @@ TEST(KurdbExe, ManifestAsksForCommonControlsDpiAwarenessAndHighestLevel) {
     const char* data = static_cast<const char*>(::LockResource(::LoadResource(image, resource)));
     const std::string manifest(data, ::SizeofResource(image, resource));
     ::FreeLibrary(image);
-    for (const char* part : {"Microsoft.Windows.Common-Controls", "version=\"6.0.0.0\"", ">true/pm</dpiAware>",
-                             ">PerMonitorV2, PerMonitor</dpiAwareness>", "level=\"highestAvailable\"",
-                             "uiAccess=\"false\"", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
-                             "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"})
+    for (const char* part :
+         {"Microsoft.Windows.Common-Controls", "version=\"6.0.0.0\"", ">true/pm</dpiAware>",
+          ">PerMonitorV2, PerMonitor</dpiAwareness>", "level=\"highestAvailable\"", "uiAccess=\"false\"",
+          "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"})
         EXPECT_NE(manifest.find(part), std::string::npos) << part;
 }
 
@@ -128,13 +131,16 @@ TEST(KurdbExe, VersionResourceNamesTheProduct) {
     std::vector<BYTE> info(size);
     ASSERT_TRUE(::GetFileVersionInfoW(exe.c_str(), 0, size, info.data()));
     const std::pair<const wchar_t*, const wchar_t*> strings[] = {
-        {L"ProductName", L"DURANIX Veritaban\u0131 Kurulumu"}, {L"FileDescription", L"DURANIX Veritaban\u0131 Kurulumu"},
-        {L"OriginalFilename", L"Kurdb.exe"}, {L"ProductVersion", L"" KURDB_EXPECTED_VERSION}};
+        {L"ProductName", L"DURANIX Veritaban\u0131 Kurulumu"},
+        {L"FileDescription", L"DURANIX Veritaban\u0131 Kurulumu"},
+        {L"OriginalFilename", L"Kurdb.exe"},
+        {L"ProductVersion", L"" KURDB_EXPECTED_VERSION}};
     for (const auto& [name, want] : strings) {
         const std::wstring path = std::wstring(L"\\StringFileInfo\\041F04B0\\") + name;
         wchar_t* value = nullptr;
         UINT length = 0;
-        ASSERT_TRUE(::VerQueryValueW(info.data(), path.c_str(), reinterpret_cast<void**>(&value), &length)) << path;
+        ASSERT_TRUE(::VerQueryValueW(info.data(), path.c_str(), reinterpret_cast<void**>(&value), &length))
+            << path;
         EXPECT_STREQ(value, want) << path;
     }
 }
@@ -156,6 +162,7 @@ TEST(KurdbExe, StartsWithoutSettingsFileAndLogsIt) {
     // the close box ends the program
     ::PostMessageW(window, WM_CLOSE, 0, 0);
     DWORD code = STILL_ACTIVE;
-    EXPECT_TRUE(pump.Until([&] { return ::GetExitCodeProcess(run.pi.hProcess, &code) && code != STILL_ACTIVE; }, 60000));
+    EXPECT_TRUE(pump.Until(
+        [&] { return ::GetExitCodeProcess(run.pi.hProcess, &code) && code != STILL_ACTIVE; }, 60000));
     EXPECT_EQ(code, 0u);
 }

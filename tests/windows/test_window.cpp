@@ -45,8 +45,9 @@ protected:
 
     // Creates and shows the window as the program entry does.
     void Open(int edition = 3) {
-        controller = std::make_unique<TFFirmaDB>(form, services, EditionFor(edition),
-                                                 MachineAccess{platform, profiles, database, registry, processes, links});
+        controller = std::make_unique<TFFirmaDB>(
+            form, services, EditionFor(edition),
+            MachineAccess{platform, profiles, database, registry, processes, links});
         window = std::make_unique<WizardWindow>(form, *controller, services, ::GetModuleHandleW(nullptr));
         services.SetOwner(window->Handle());
         controller->FormCreate();
@@ -56,7 +57,9 @@ protected:
         ASSERT_TRUE(::IsWindowVisible(window->Handle()));
     }
 
-    HWND Ctl(const char* name) const { return FindById(window->Handle(), ControlId(form.Definition(), name)); }
+    HWND Ctl(const char* name) const {
+        return FindById(window->Handle(), ControlId(form.Definition(), name));
+    }
     HWND Radio(int item) const {
         return FindById(window->Handle(), RadioItemId(form.Definition(), controls::cbTerminal, item));
     }
@@ -64,7 +67,9 @@ protected:
     int Scaled(int pixels) const { return Scale(pixels, window->Dpi()); }
 
     // Keyboard input as the message loop sees it: posted to the focused control.
-    void PostKey(UINT message, WPARAM key, LPARAM flags = 1) { ::PostMessageW(::GetFocus(), message, key, flags); }
+    void PostKey(UINT message, WPARAM key, LPARAM flags = 1) {
+        ::PostMessageW(::GetFocus(), message, key, flags);
+    }
     void PressKey(WPARAM key) {
         PostKey(WM_KEYDOWN, key);
         PostKey(WM_KEYUP, key, static_cast<LPARAM>(0xC0000001));
@@ -86,7 +91,8 @@ protected:
 
     kurdb::test::FakePlatform platform;
     kurdb::test::MemoryProfiles profiles;
-    kurdb::db::Components database{std::make_unique<kurdb::db::OdbcEngine>("kurdb-no-such-driver-manager.dll")};
+    kurdb::db::Components database{
+        std::make_unique<kurdb::db::OdbcEngine>("kurdb-no-such-driver-manager.dll")};
     kurdb::test::MemoryRegistry registry;
     kurdb::test::RecordingProcesses processes;
     kurdb::test::RecordingShellLinks links;
@@ -192,10 +198,12 @@ TEST_F(WizardWindowTest, WindowFollowsTheDefinition) {
     }
     EXPECT_EQ(placed, 7);
     // the radio items side by side inside their box
-    const RECT box = RectInParent(Ctl(controls::cbTerminal)), first = RectInParent(Radio(0)), second = RectInParent(Radio(1));
+    const RECT box = RectInParent(Ctl(controls::cbTerminal)), first = RectInParent(Radio(0)),
+               second = RectInParent(Radio(1));
     EXPECT_EQ(first.top, second.top);
     EXPECT_LE(first.right, second.left);
-    EXPECT_TRUE(first.left > box.left && second.right < box.right && first.top > box.top && first.bottom <= box.bottom);
+    EXPECT_TRUE(first.left > box.left && second.right < box.right && first.top > box.top &&
+                first.bottom <= box.bottom);
     EXPECT_EQ(TextOf(Radio(0)), L"Ana Makine");
     EXPECT_TRUE(IsChecked(Radio(1)) && !IsChecked(Radio(0)));
     EXPECT_EQ(TextOf(Ctl(controls::BitBtn2)), L"&Son");
@@ -217,7 +225,8 @@ TEST_F(WizardWindowTest, RadioGroupSetsLoginAndCompaniesBox) {
     Open();
     EXPECT_EQ(TextOf(Ctl(controls::editUser)), L"DURANIX");
     ::SendMessageW(Radio(0), BM_CLICK, 0, 0);  // "Ana Makine"
-    EXPECT_TRUE(pump.Until([&] { return TextOf(Ctl(controls::editUser)) == L"sa" && IsChecked(Ctl(controls::cbFirmalar)); }));
+    EXPECT_TRUE(pump.Until(
+        [&] { return TextOf(Ctl(controls::editUser)) == L"sa" && IsChecked(Ctl(controls::cbFirmalar)); }));
     EXPECT_EQ(form.ItemIndex(controls::cbTerminal), 0);
     EXPECT_FALSE(IsChecked(Radio(1)));
     // the arrow keys move within the group and select as they go
@@ -247,7 +256,8 @@ TEST_F(WizardWindowTest, UserInputReachesTheModel) {
     Open();
     ::SetFocus(Ctl(controls::editServer));
     for (wchar_t c : std::wstring(L"SRV\u015e")) PostKey(WM_CHAR, c);
-    EXPECT_TRUE(pump.Until([&] { return form.Text(controls::editServer) == "SRV\u015e"; })) << form.Text(controls::editServer);
+    EXPECT_TRUE(pump.Until([&] { return form.Text(controls::editServer) == "SRV\u015e"; }))
+        << form.Text(controls::editServer);
     ::SendMessageW(Ctl(controls::cbKaydet), BM_CLICK, 0, 0);
     EXPECT_TRUE(pump.Until([&] { return !form.Checked(controls::cbKaydet); }));
     // a tab chosen by the tab control's own notification, as a mouse click takes it
@@ -266,13 +276,16 @@ TEST_F(WizardWindowTest, UserInputReachesTheModel) {
 
 TEST_F(WizardWindowTest, TabFollowsThePageOneTabOrder) {
     Open();
-    const std::vector<HWND> cycle = {Ctl(controls::editUser),   Ctl(controls::editPass), Ctl(controls::btnConnect), Ctl(controls::cbFirmalar),
-                                     Ctl(controls::cbKaydet),   Radio(1),        Ctl(controls::cxPage),     Ctl(controls::editServer)};
+    const std::vector<HWND> cycle = {Ctl(controls::editUser),   Ctl(controls::editPass),
+                                     Ctl(controls::btnConnect), Ctl(controls::cbFirmalar),
+                                     Ctl(controls::cbKaydet),   Radio(1),
+                                     Ctl(controls::cxPage),     Ctl(controls::editServer)};
     ::SetFocus(Ctl(controls::editServer));
     for (HWND next : cycle)
         EXPECT_TRUE(PressTab(false, false, [&] { return ::GetFocus() == next; }))
             << "focus on id " << ::GetDlgCtrlID(::GetFocus()) << ", expected " << ::GetDlgCtrlID(next);
-    EXPECT_TRUE(PressTab(false, true, [&] { return ::GetFocus() == Ctl(controls::cxPage); })) << "Shift+Tab walks back";
+    EXPECT_TRUE(PressTab(false, true, [&] { return ::GetFocus() == Ctl(controls::cxPage); }))
+        << "Shift+Tab walks back";
 }
 
 TEST_F(WizardWindowTest, CtrlTabChangesThePage) {
@@ -282,7 +295,8 @@ TEST_F(WizardWindowTest, CtrlTabChangesThePage) {
     EXPECT_TRUE(::IsWindowVisible(Ctl(controls::cxTabSheet2)));
     EXPECT_TRUE(::IsChild(Ctl(controls::cxTabSheet2), ::GetFocus())) << "the focus left the hidden page";
     EXPECT_TRUE(PressTab(true, true, [&] { return form.ActivePage(controls::cxPage) == 0; }));
-    EXPECT_TRUE(PressTab(true, true, [&] { return form.ActivePage(controls::cxPage) == 3; })) << "wraps round";
+    EXPECT_TRUE(PressTab(true, true, [&] { return form.ActivePage(controls::cxPage) == 3; }))
+        << "wraps round";
     EXPECT_EQ(::SendMessageW(Ctl(controls::cxPage), TCM_GETCURSEL, 0, 0), 3);
 }
 

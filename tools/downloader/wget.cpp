@@ -103,14 +103,22 @@ bool Parse(int argc, wchar_t** argv, Options& o) {
             const auto eq = a.find(L'=');
             const std::wstring name = a.substr(2, eq == std::wstring::npos ? std::wstring::npos : eq - 2);
             const std::wstring arg = eq == std::wstring::npos ? L"" : a.substr(eq + 1);
-            if (name == L"output-document") o.output = arg;
-            else if (name == L"tries") { if (!ParseCount(arg, o.tries)) return false; }
-            else if (name == L"timeout" || name == L"read-timeout") { if (!ParseCount(arg, o.timeoutSeconds)) return false; }
-            else if (name == L"timestamping") o.timestamping = true;
-            else if (name == L"proxy") o.proxy = arg != L"off";
-            else if (name == L"no-proxy") o.proxy = false;
-            else if (name == L"quiet") o.quiet = true;
-            else return false;
+            if (name == L"output-document")
+                o.output = arg;
+            else if (name == L"tries") {
+                if (!ParseCount(arg, o.tries)) return false;
+            } else if (name == L"timeout" || name == L"read-timeout") {
+                if (!ParseCount(arg, o.timeoutSeconds)) return false;
+            } else if (name == L"timestamping")
+                o.timestamping = true;
+            else if (name == L"proxy")
+                o.proxy = arg != L"off";
+            else if (name == L"no-proxy")
+                o.proxy = false;
+            else if (name == L"quiet")
+                o.quiet = true;
+            else
+                return false;
             continue;
         }
         if (a.size() < 2 || a[0] != L'-') {
@@ -118,13 +126,29 @@ bool Parse(int argc, wchar_t** argv, Options& o) {
             continue;
         }
         switch (a[1]) {
-            case L'O': if (!value(2, o.output)) return false; break;
-            case L't': if (!value(2, v) || !ParseCount(v, o.tries)) return false; break;
-            case L'T': if (!value(2, v) || !ParseCount(v, o.timeoutSeconds)) return false; break;
-            case L'Y': if (!value(2, v)) return false; o.proxy = !(v == L"off" || v == L"no"); break;
-            case L'N': o.timestamping = true; if (a.size() > 2) return false; break;
-            case L'q': o.quiet = true; if (a.size() > 2) return false; break;
-            default: return false;
+            case L'O':
+                if (!value(2, o.output)) return false;
+                break;
+            case L't':
+                if (!value(2, v) || !ParseCount(v, o.tries)) return false;
+                break;
+            case L'T':
+                if (!value(2, v) || !ParseCount(v, o.timeoutSeconds)) return false;
+                break;
+            case L'Y':
+                if (!value(2, v)) return false;
+                o.proxy = !(v == L"off" || v == L"no");
+                break;
+            case L'N':
+                o.timestamping = true;
+                if (a.size() > 2) return false;
+                break;
+            case L'q':
+                o.quiet = true;
+                if (a.size() > 2) return false;
+                break;
+            default:
+                return false;
         }
     }
     return !o.urls.empty();
@@ -134,8 +158,8 @@ std::wstring LastErrorText(DWORD err) {
     wchar_t* buf = nullptr;
     DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE |
                                    FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                               ::GetModuleHandleW(L"wininet.dll"), err, 0,
-                               reinterpret_cast<wchar_t*>(&buf), 0, nullptr);
+                               ::GetModuleHandleW(L"wininet.dll"), err, 0, reinterpret_cast<wchar_t*>(&buf),
+                               0, nullptr);
     std::wstring text = n && buf ? std::wstring(buf, n) : L"error " + std::to_wstring(err);
     if (buf) ::LocalFree(buf);
     while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r')) text.pop_back();
@@ -178,8 +202,8 @@ void SetTimeouts(HINTERNET handle, const Options& o) {
 }
 
 Attempt FetchOnce(HINTERNET session, const Target& t, const std::wstring& file, const Options& o) {
-    Handle connection(::InternetConnectW(session, t.host.c_str(), t.port, nullptr, nullptr,
-                                         INTERNET_SERVICE_HTTP, 0, 0));
+    Handle connection(
+        ::InternetConnectW(session, t.host.c_str(), t.port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
     if (!connection) {
         Say(L"failed: %ls.\n", LastErrorText(::GetLastError()).c_str());
         return Attempt::Retry;
@@ -187,8 +211,8 @@ Attempt FetchOnce(HINTERNET session, const Target& t, const std::wstring& file, 
     DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE |
                   INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_UI;
     if (t.secure) flags |= INTERNET_FLAG_SECURE;
-    Handle request(::HttpOpenRequestW(connection.Get(), L"GET", t.path.c_str(), nullptr, nullptr, nullptr,
-                                      flags, 0));
+    Handle request(
+        ::HttpOpenRequestW(connection.Get(), L"GET", t.path.c_str(), nullptr, nullptr, nullptr, flags, 0));
     if (!request) {
         Say(L"failed: %ls.\n", LastErrorText(::GetLastError()).c_str());
         return Attempt::Retry;
@@ -238,14 +262,16 @@ Attempt FetchOnce(HINTERNET session, const Target& t, const std::wstring& file, 
     unsigned long long length = 0;
     wchar_t lengthText[32] = L"";
     DWORD lengthSize = sizeof lengthText;
-    const bool known = ::HttpQueryInfoW(request.Get(), HTTP_QUERY_CONTENT_LENGTH, lengthText, &lengthSize, nullptr);
+    const bool known =
+        ::HttpQueryInfoW(request.Get(), HTTP_QUERY_CONTENT_LENGTH, lengthText, &lengthSize, nullptr);
     if (known) length = std::wcstoull(lengthText, nullptr, 10);
     Say(known ? L"Length: %llu\n" : L"Length: unspecified\n", length);
 
     // Into a file beside the target, which replaces it only when complete: a broken transfer
     // leaves the old file (or none), never half of one.
     const std::wstring part = file + L".part";
-    HANDLE out = ::CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE out =
+        ::CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (out == INVALID_HANDLE_VALUE) {
         Say(L"%ls: %ls\n", part.c_str(), LastErrorText(::GetLastError()).c_str());
         return Attempt::FileError;
@@ -335,7 +361,8 @@ int Fetch(const std::wstring& given, const Options& o) {
     if (t.path.empty()) t.path = L"/";
     const std::wstring file = o.output.empty() ? DefaultFileName(path.data()) : o.output;
 
-    Handle session(::InternetOpenW(L"Wget/1.8.2 (Kurdb)", o.proxy ? INTERNET_OPEN_TYPE_PRECONFIG : INTERNET_OPEN_TYPE_DIRECT,
+    Handle session(::InternetOpenW(L"Wget/1.8.2 (Kurdb)",
+                                   o.proxy ? INTERNET_OPEN_TYPE_PRECONFIG : INTERNET_OPEN_TYPE_DIRECT,
                                    nullptr, nullptr, 0));
     if (!session) {
         Say(L"%ls\n", LastErrorText(::GetLastError()).c_str());
@@ -350,11 +377,16 @@ int Fetch(const std::wstring& given, const Options& o) {
         Say(L"Connecting to %ls:%u... ", t.host.c_str(), t.port);
         switch (FetchOnce(session.Get(), t, file, o)) {
             case Attempt::Done:
-            case Attempt::NotNewer: return kOk;
-            case Attempt::ServerError: return kServerError;
-            case Attempt::FileError: return kFileError;
-            case Attempt::Fatal: return kNetwork;
-            case Attempt::Retry: break;
+            case Attempt::NotNewer:
+                return kOk;
+            case Attempt::ServerError:
+                return kServerError;
+            case Attempt::FileError:
+                return kFileError;
+            case Attempt::Fatal:
+                return kNetwork;
+            case Attempt::Retry:
+                break;
         }
         if (o.tries != 0 && attempt >= o.tries) {
             Say(L"Giving up.\n\n");
