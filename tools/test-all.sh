@@ -1,8 +1,9 @@
 #!/bin/sh
-# Builds and runs every test: the Linux build (unit, database integration against the stand-in
-# server, the Qt window offscreen) and the Windows build cross-compiled with mingw-w64 (the same
+# Checks the format of the C and C++ sources first (tools/check-format.sh), then builds and runs
+# every test: the Linux build (unit, database integration against the stand-in server, the Qt
+# window offscreen) and the Windows build cross-compiled with mingw-w64 (the same
 # tests and the Win32 window, run under Wine). Installs what is missing first.
-# Exit status 0 only when both platforms pass.
+# Exit status 0 only when the format check and both platforms pass.
 set -eu
 cd "$(dirname "$0")/.."
 sh tools/deps.sh
@@ -23,7 +24,9 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${KURDB_UNDER_XVFB:-}" ]; then
   exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
 fi
 
+echo "=== format" >&2
+sh tools/check-format.sh || status=1
 run linux || status=1
 run windows || status=1
-[ $status -eq 0 ] && echo "=== all tests passed on Linux and Windows (Wine)" >&2
+[ $status -eq 0 ] && echo "=== format checked; all tests passed on Linux and Windows (Wine)" >&2
 exit $status
