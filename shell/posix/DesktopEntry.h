@@ -1,6 +1,6 @@
 #pragma once
-// The desktop entry that stands for a shell link on Linux (freedesktop Desktop Entry
-// Specification 1.5).
+// The desktop entry that stands for a shell link on Linux, in the freedesktop desktop entry
+// format, version 1.5.
 #include <string>
 
 #include "shell/Shortcuts.h"

@@ -183,8 +183,12 @@ class RefusalTest(unittest.TestCase):
         for typ in ("varchar(0)", "nvarchar(0)", "char(0)", "varbinary(0)", "decimal(0, 0)"):
             with self.subTest(type=typ):
                 r = tsql(self.server, "DECLARE @x int\nCREATE TABLE #never (A %s NULL)\ngo\n" % typ)
-                self.assertEqual(r.messages(), [(1001, 16, "Line 2: Length or precision specification 0 is "
-                                                           "invalid.")])
+                # number, severity, line and the length: SQL Server words the text around them
+                # slightly differently from the stand-in
+                (number, severity, text), = r.messages()
+                self.assertEqual((number, severity), (1001, 16))
+                self.assertTrue(text.startswith("Line 2: Length or precision ") and text.endswith(" 0 is invalid."),
+                                text)
 
     def test_role_names_compare_under_the_turkish_server_collation(self):
         r = tsql(self.server, "SELECT CONVERT(varchar(60), SERVERPROPERTY('Collation')) AS c\ngo\n")

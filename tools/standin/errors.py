@@ -20,7 +20,7 @@ MESSAGES = {
     119: (15, "Must pass parameter number %s and subsequent parameters as '@name = value'. After the form "
               "'@name = value' has been used, all subsequent parameters must be passed in the form "
               "'@name = value'.", STATEMENT),
-    1001: (16, "Line %s: Length or precision specification %s is invalid.", COMPILE),
+    1001: (16, "Line %s: Length or precision value %s is invalid.", COMPILE),
     131: (15, "The size (%s) given to the column '%s' exceeds the maximum allowed for any data type (8000).",
           COMPILE),
     259: (16, "Ad hoc updates to system catalogs are not allowed.", STATEMENT),
