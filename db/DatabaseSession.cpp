@@ -153,10 +153,8 @@ std::string DatabaseSession::ReachableServer(const std::string& driver, const st
     // instance nor the server.
     const auto port = FindInstancePort(FreeTdsHost(name.host), name.instance);
     if (!port) {
-        std::string text(texts::kInstanceNotFound);
-        text.replace(text.find("%s"), 2, name.instance);
-        text.replace(text.find("%s"), 2, name.host.empty() ? "(local)" : name.host);
-        throw EDBEngineError(text);
+        throw EDBEngineError(Format(Format(texts::kInstanceNotFound, name.instance),
+                                    name.host.empty() ? "(local)" : name.host));
     }
     return name.host + "," + std::to_string(*port);
 }

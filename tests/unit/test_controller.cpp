@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "tests/support/Fakes.h"
+#include "tests/support/HeadlessWizard.h"
 #include "app/Kurdb.h"
 #include "resources/ControlNames.h"
 
@@ -17,31 +17,14 @@ std::unique_ptr<db::OdbcEngine> MissingEngine() {
     return std::make_unique<db::OdbcEngine>("kurdb-no-such-driver-manager");
 }
 
-// One wizard window without widgets: the model, the controller and its fakes, on a machine
-// without the database engine.
-struct Wizard {
-    explicit Wizard(int edition = 3, std::string exe = "/opt/kurdb/kurdb")
-        : database(MissingEngine()),
-          form(WindowDef::Embedded()),
-          ctl(form, window, EditionFor(edition), {platform, profiles, database, registry, processes, links}) {
-        platform.exe = std::move(exe);
-    }
+// One wizard window without widgets, opened as the program entry opens it.
+struct Wizard : HeadlessWizard {
+    using HeadlessWizard::HeadlessWizard;
     void Open() {
         ctl.FormCreate();
         ctl.FormShow();
     }
-    const std::vector<std::string>& Log() const { return form.Lines(controls::Memo1); }
     std::string IniPath() const { return ctl.SettingsPath(); }
-
-    FakePlatform platform;
-    MemoryProfiles profiles;
-    db::Components database;
-    MemoryRegistry registry;
-    RecordingProcesses processes;
-    RecordingShellLinks links;
-    ScriptedWindow window;
-    FormModel form;
-    TFFirmaDB ctl;
 };
 
 }  // namespace

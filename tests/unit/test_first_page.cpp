@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "tests/support/Fakes.h"
+#include "tests/support/HeadlessWizard.h"
 #include "app/Kurdb.h"
 #include "setup/ServerSetup.h"
 #include "shell/Downloader.h"
@@ -18,7 +18,7 @@ namespace fs = std::filesystem;
 namespace {
 
 // A wizard on a machine without the engine, its program in a folder of its own.
-class NoEngine : public ::testing::Test {
+class NoEngine : public ::testing::Test, protected HeadlessWizard {
 protected:
     void SetUp() override {
         dir = fs::temp_directory_path() /
@@ -35,20 +35,10 @@ protected:
     void TearDown() override { fs::remove_all(dir); }
 
     void Press() { ctl.Click(controls::btnConnect); }
-    const std::vector<std::string>& Log() const { return form.Lines(controls::Memo1); }
     void PutInstaller(const std::string& bytes) { std::ofstream(installer, std::ios::binary) << bytes; }
 
     fs::path dir;
     std::string installer;
-    FakePlatform platform;
-    MemoryProfiles profiles;
-    db::Components database{std::make_unique<db::OdbcEngine>("kurdb-no-such-driver-manager")};
-    MemoryRegistry registry;
-    RecordingProcesses processes;
-    RecordingShellLinks links;
-    ScriptedWindow window;
-    FormModel form{WindowDef::Embedded()};
-    TFFirmaDB ctl{form, window, EditionFor(3), {platform, profiles, database, registry, processes, links}};
 };
 
 TEST_F(NoEngine, TheFirstPressOnlyLogsAndArmsTheOffer) {

@@ -6,7 +6,7 @@
 #include <chrono>
 #include <filesystem>
 
-#include "tests/support/Fakes.h"
+#include "tests/support/HeadlessWizard.h"
 #include "app/Kurdb.h"
 #include "app/Workstation.h"
 #include "resources/ControlNames.h"
@@ -40,11 +40,8 @@ struct Scratch {
     fs::path path;
 };
 
-struct SecondPage {
-    explicit SecondPage(int edition = 3)
-        : database(std::make_unique<db::OdbcEngine>("kurdb-no-such-driver-manager")),
-          form(WindowDef::Embedded()),
-          ctl(form, window, EditionFor(edition), {platform, profiles, database, registry, processes, links}) {
+struct SecondPage : HeadlessWizard {
+    explicit SecondPage(int edition = 3) : HeadlessWizard(edition) {
         platform.exe = dir + "Kurdb.exe";
         MemoryRegistry::Key& folders = registry.AddKey(Hive::CurrentUser, kShellFolders);
         MemoryRegistry::Set(folders, "Desktop", desk);
@@ -58,21 +55,10 @@ struct SecondPage {
         for (const auto& [path, link] : links.saved) out.push_back(path);
         return out;
     }
-    const std::vector<std::string>& Log() const { return form.Lines(controls::Memo1); }
-
     const char sep = NativePathRules().Separator();
     const std::string dir = sep == '\\' ? "C:\\Duranix\\" : "/opt/duranix/";
     const std::string desk = sep == '\\' ? "C:\\Masaustu" : "/home/ayse/Masaüstü";
     Scratch programs;
-    FakePlatform platform;
-    MemoryProfiles profiles;
-    db::Components database;
-    MemoryRegistry registry;
-    RecordingProcesses processes;
-    RecordingShellLinks links;
-    ScriptedWindow window;
-    FormModel form;
-    TFFirmaDB ctl;
 };
 
 }  // namespace
