@@ -2,7 +2,7 @@
 # Installs the Debian 12 packages that building, running and testing need, when missing.
 # Sourced by run-wizard.sh and test-all.sh; safe to run again.
 set -eu
-KURDB_PACKAGES="cmake ninja-build g++ pkg-config python3 qt6-base-dev libgl-dev googletest libgtest-dev libgmock-dev
+KURDB_PACKAGES="cmake ninja-build g++ pkg-config python3 qt6-base-dev libgl-dev libfontconfig-dev googletest libgtest-dev libgmock-dev
 g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
 wine wine64 unixodbc tdsodbc freetds-bin xvfb xauth fonts-dejavu-core fonts-wine openssl wget
 clang-format-14"

@@ -23,6 +23,7 @@ public:
     WizardWindow& Window() { return window_; }
 
 private:
+    bool styled_ = WizardWindow::PrepareApplicationStyle();
     QtFormHost host_;
     Program program_;
     WizardWindow window_;

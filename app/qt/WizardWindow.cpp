@@ -2,17 +2,22 @@
 
 #include <algorithm>
 #include <exception>
+#include <map>
 #include <vector>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QEvent>
 #include <QFont>
+#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -29,16 +34,26 @@ QString Q(const std::string& s) {
     return QString::fromStdString(s);
 }
 
-// The design's face is not on Linux machines. Prefer faces with the same metrics as the one the
-// geometry was drawn for; a condensed face keeps the captions inside their boxes otherwise.
-void SubstituteDesignFace(const std::string& face) {
-    static bool done = false;
-    if (done || face.empty()) return;
-    done = true;
-    if (QFont::substitutes(Q(face)).isEmpty())
-        QFont::insertSubstitutions(Q(face),
-                                   {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Liberation Sans"),
-                                    QStringLiteral("Arimo"), QStringLiteral("DejaVu Sans Condensed")});
+// The design's face is not on Linux machines. Use it where it is installed, else the first
+// installed face with the same metrics as the one the geometry was drawn for; a condensed face
+// keeps the captions inside their boxes otherwise. The face is chosen here once, from the list of
+// installed families: left to Qt, an unknown face costs a fontconfig fallback search per font
+// at start.
+QString InstalledFace(const std::string& face) {
+    static std::map<std::string, QString, std::less<>> chosen;
+    if (const auto it = chosen.find(face); it != chosen.end()) return it->second;
+    const QStringList installed = QFontDatabase::families();
+    QString family = Q(face);
+    for (const QString& candidate :
+         {Q(face), QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Liberation Sans"),
+          QStringLiteral("Arimo"), QStringLiteral("DejaVu Sans Condensed")}) {
+        if (installed.contains(candidate, Qt::CaseInsensitive)) {
+            family = candidate;
+            break;
+        }
+    }
+    chosen.emplace(face, family);
+    return family;
 }
 
 // A control's own font over its parent's; a control that names nothing keeps the parent's.
@@ -47,14 +62,24 @@ void ApplyFont(const ControlDef& c, QWidget* w) {
     if (f.face.empty() && f.pixelHeight <= 0 && !f.bold) return;
     QFont font = w->font();
     if (!f.face.empty()) {
-        SubstituteDesignFace(f.face);
-        font.setFamily(Q(f.face));
+        font.setFamily(InstalledFace(f.face));
         font.setStyleHint(QFont::SansSerif);
     }
     if (f.pixelHeight > 0) font.setPixelSize(f.pixelHeight);
     font.setBold(f.bold);
     w->setFont(font);
 }
+
+// Windows shows a password as "*"; Qt's styles show a bullet. A proxy of the application's own
+// style changes only that (a style sheet would do the same at the cost of a style sheet engine).
+class StarPasswordStyle final : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returned) const override {
+        if (hint == SH_LineEdit_PasswordCharacter) return '*';
+        return QProxyStyle::styleHint(hint, option, widget, returned);
+    }
+};
 
 // One line per paragraph (Qt's plain text separates them with "\n"); an empty memo has no lines.
 std::vector<std::string> LinesOf(const QString& text) {
@@ -73,6 +98,15 @@ QString TextOf(const std::vector<std::string>& lines) {
 }
 
 }  // namespace
+
+bool WizardWindow::PrepareApplicationStyle() {
+    // Asking QApplication for its style would make the default one only to replace it.
+    static QPointer<QStyle> installed;
+    if (installed && QApplication::style() == installed) return true;
+    installed = new StarPasswordStyle;
+    QApplication::setStyle(installed);
+    return true;
+}
 
 QString WizardWindow::RadioItemName(std::string_view group, int index) {
     return Q(std::string(group)) + QLatin1Char('_') + QString::number(index);
@@ -184,10 +218,7 @@ QWidget* WizardWindow::Create(const ControlDef& c, QWidget* into) {
         }
         case ControlKind::Edit: {
             auto* edit = new QLineEdit(into);
-            if (c.password) {
-                edit->setEchoMode(QLineEdit::Password);
-                edit->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));  // "*"
-            }
+            if (c.password) edit->setEchoMode(QLineEdit::Password);
             connect(edit, &QLineEdit::textChanged, this, [this, name](const QString& text) {
                 Guarded([&] {
                     std::string value = text.toStdString();

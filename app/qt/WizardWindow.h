@@ -34,6 +34,9 @@ public:
     // The widget of a control: a page's widget for a page, nullptr for an action or an unknown
     // name.
     QWidget* Control(std::string_view name) const;
+    // Sets the application's style to the one the window is drawn with (the password character
+    // as on Windows). Call before the first widget exists; returns true.
+    static bool PrepareApplicationStyle();
     // Object name of the radio button of item `index` of a radio group: "<group>_<index>".
     static QString RadioItemName(std::string_view group, int index);
 

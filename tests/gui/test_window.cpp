@@ -243,6 +243,12 @@ private slots:
         server->setFocus();
         Type(server, S("ŞUBE\\SQL"));
         QCOMPARE(Form().Text(controls::editServer), std::string("ŞUBE\\SQL"));
+        // the password reaches the model as typed and shows one "*" per character, as on Windows
+        auto* password = Find<QLineEdit>(Window(), controls::editPass);
+        password->setFocus();
+        Type(password, S("Şifre1"));
+        QCOMPARE(Form().Text(controls::editPass), std::string("Şifre1"));
+        QCOMPARE(password->displayText(), S("******"));
         ClickIndicator(Find<QCheckBox>(Window(), controls::cbKaydet));
         QTRY_VERIFY(!Form().Checked(controls::cbKaydet));
 
