@@ -167,7 +167,7 @@ void WizardWindow::CreateControls(HINSTANCE instance) {
     FlagScope scope(mirroring_);
     const ScopedMemoryDC measure;
     for (const ControlDef* def : CreationOrder()) CreateControl(*def, instance, measure.Get());
-    MirrorAll();
+    ShowActivePage();
 }
 
 // A child window made later lies below the ones made before it, so the order of creation is the
@@ -304,6 +304,7 @@ void WizardWindow::CreateControl(const ControlDef& def, HINSTANCE instance, HDC 
         default:
             break;
     }
+    MirrorInitialState(w);
     byName_.emplace(def.name, widgets_.size());
     widgets_.push_back(std::move(w));
 }
@@ -434,16 +435,29 @@ void WizardWindow::ApplyDpi(int dpi, const RECT* suggested) {
 // ---------------------------------------------------------------------------------------------
 // Model -> controls
 
-void WizardWindow::MirrorAll() {
-    FlagScope scope(mirroring_);
-    for (const Widget& w : widgets_) {
-        MirrorText(w);
-        if (w.def->kind == ControlKind::CheckBox)
-            ::SendMessageW(w.hwnd, BM_SETCHECK, form_.Checked(w.def->name) ? BST_CHECKED : BST_UNCHECKED, 0);
-        if (w.def->kind == ControlKind::RadioGroup) MirrorItemIndex(w);
-        if (w.def->kind == ControlKind::Memo) MirrorLines(w);
+// The model's state that a control does not take at its creation (which gives it its text,
+// visibility, place and font). A new button is unchecked and a new edit empty, so only what
+// differs is sent: under Wine a button's BM_SETCHECK rewrites its style through the server.
+void WizardWindow::MirrorInitialState(const Widget& w) {
+    switch (w.def->kind) {
+        case ControlKind::CheckBox:
+            MirrorChecked(w);
+            break;
+        case ControlKind::RadioGroup:
+            MirrorItemIndex(w);
+            break;
+        case ControlKind::Memo:
+            MirrorLines(w);
+            break;
+        default:
+            break;
     }
-    ShowActivePage();
+}
+
+void WizardWindow::MirrorChecked(const Widget& w) {
+    const WPARAM wanted = form_.Checked(w.def->name) ? BST_CHECKED : BST_UNCHECKED;
+    if (static_cast<WPARAM>(::SendMessageW(w.hwnd, BM_GETCHECK, 0, 0)) != wanted)
+        ::SendMessageW(w.hwnd, BM_SETCHECK, wanted, 0);
 }
 
 void WizardWindow::Mirror(const std::string& control, Property what) {
@@ -460,8 +474,7 @@ void WizardWindow::Mirror(const std::string& control, Property what) {
             MirrorText(*w);
             break;
         case Property::Checked:
-            if (w->def->kind == ControlKind::CheckBox)
-                ::SendMessageW(w->hwnd, BM_SETCHECK, form_.Checked(control) ? BST_CHECKED : BST_UNCHECKED, 0);
+            if (w->def->kind == ControlKind::CheckBox) MirrorChecked(*w);
             break;
         case Property::ItemIndex:
             MirrorItemIndex(*w);
@@ -512,7 +525,8 @@ void WizardWindow::MirrorItemIndex(const Widget& w) {
     const int selected = form_.ItemIndex(w.def->name);
     for (std::size_t i = 0; i < w.items.size(); ++i) {
         const bool on = static_cast<int>(i) == selected;
-        ::SendMessageW(w.items[i], BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+        if ((::SendMessageW(w.items[i], BM_GETCHECK, 0, 0) == BST_CHECKED) != on)
+            ::SendMessageW(w.items[i], BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
         // Only the selected button is a tab stop: Tab must not land on (and so select) another.
         SetStyle(w.items[i], WS_TABSTOP, on || (selected < 0 && i == 0));
     }

@@ -84,7 +84,8 @@ private:
     void ApplyDpi(int dpi, const RECT* suggested);
 
     // Model -> controls.
-    void MirrorAll();
+    void MirrorInitialState(const Widget& w);
+    void MirrorChecked(const Widget& w);
     void Mirror(const std::string& control, Property what);
     void MirrorText(const Widget& w);
     void MirrorItemIndex(const Widget& w);
