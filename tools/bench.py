@@ -6,7 +6,8 @@
 Creation: one "İleri" press on the main machine (edition 18, then edition 3) through the wizard's
 own controller on the real ODBC stack against the stand-in, against the same batches replayed by a
 minimal ODBC client over the same driver and server. Start: exec to the window being mapped, the
-Qt program against a bare Qt window, Kurdb.exe under Wine against a bare Win32 window under Wine.
+Qt program against a bare Qt window, Kurdb.exe under Wine against a bare Win32 window under Wine,
+and for reference the wizard's window tree made by a minimal program against the same bare window.
 Memory: peak resident memory of the Qt program after a full creation against a bare Qt window that
 has loaded the same driver manager and driver. Size: Kurdb.exe with its embedded downloader.
 Medians of N runs. Not a test: nothing here passes or fails.
@@ -181,12 +182,16 @@ def start_times(runs):
         time.sleep(1)
         exe = os.path.join(WINDOWS, "app", "win32", "Kurdb.exe")
         bare = os.path.join(WINDOWS, "bench", "kurdb_bare_win32.exe")
+        same = os.path.join(WINDOWS, "bench", "kurdb_same_window_win32.exe")
         time_to_map(["wine", bare], "Kurdb bench", env)  # first start: the prefix's caches
-        wine, bare_wine = interleaved([(["wine", exe], "Kurulumu", env), (["wine", bare], "Kurdb bench", env)], runs)
+        time_to_map(["wine", same], "Kurdb same window", env)
+        wine, bare_wine, same_wine = interleaved([(["wine", exe], "Kurulumu", env),
+                                                  (["wine", bare], "Kurdb bench", env),
+                                                  (["wine", same], "Kurdb same window", env)], runs)
     finally:
         subprocess.run(["wineserver", "-k"], env=env)
         server.wait()
-    return qt, bare_qt, caption_qt, wine, bare_wine
+    return qt, bare_qt, caption_qt, wine, bare_wine, same_wine
 
 
 def peak_kib(pid):
@@ -282,12 +287,19 @@ def main():
                      (kib - floor) / 1024, "≤ 8 MiB over"))
     finally:
         server.stop()
-    qt, bare_qt, caption_qt, wine, bare_wine = start_times(args.runs)
-    rows.insert(2, ("Start, Qt program (median ms)", qt * 1000, "bare Qt window", bare_qt * 1000, qt / bare_qt, "≤ 1.20"))
-    rows.insert(3, ("Start, Qt program (median ms)", qt * 1000, "bare Qt window, one caption", caption_qt * 1000,
-                    qt / caption_qt, "(what text costs)"))
-    rows.insert(4, ("Start, Kurdb.exe under Wine (median ms)", wine * 1000, "bare Win32 window", bare_wine * 1000,
-                    wine / bare_wine, "≤ 1.20"))
+    qt, bare_qt, caption_qt, wine, bare_wine, same_wine = start_times(args.runs)
+    # The reference rows are not targets: they hold each program against a floor that pays for what
+    # the program's window cannot do without (text in Qt; under Wine the window's own tree, made by
+    # a minimal program, bench/same_window_win32.cpp).
+    rows[2:2] = [
+        ("Start, Qt program (median ms)", qt * 1000, "bare Qt window", bare_qt * 1000, qt / bare_qt, "≤ 1.20"),
+        ("Start, Qt program (median ms)", qt * 1000, "bare Qt window, one caption", caption_qt * 1000,
+         qt / caption_qt, "reference"),
+        ("Start, Kurdb.exe under Wine (median ms)", wine * 1000, "bare Win32 window", bare_wine * 1000,
+         wine / bare_wine, "≤ 1.20"),
+        ("Start, Kurdb.exe under Wine (median ms)", wine * 1000, "its window, minimal program", same_wine * 1000,
+         wine / same_wine, "reference"),
+    ]
     size = os.path.getsize(os.path.join(WINDOWS, "app", "win32", "Kurdb.exe"))
     rows.append(("Kurdb.exe with its downloader (MiB)", size / 2 ** 20, "limit", 1.5, size / 2 ** 20 / 1.5, "≤ 1.00"))
 

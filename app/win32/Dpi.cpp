@@ -11,34 +11,32 @@ const HANDLE kPerMonitorAwareV2 = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(
 const HANDLE kPerMonitorAware = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-3));
 constexpr int kProcessPerMonitorDpiAware = 2;  // PROCESS_DPI_AWARENESS of shcore.dll
 
-// Every DPI function the window uses, by module: newer than Windows 7, so looked up at run time;
+// Every DPI function of user32 the window uses: newer than Windows 7, so looked up at run time;
 // a missing one is nullptr and the caller falls back to the older way.
-//   X(module, name, return type, parameters)
-#define KURDB_DPI_ENTRY_POINTS(X)                                                 \
-    X(user32, GetDpiForWindow, UINT, (HWND))                                      \
-    X(user32, GetDpiForSystem, UINT, ())                                          \
-    X(user32, GetSystemMetricsForDpi, int, (int, UINT))                           \
-    X(user32, SystemParametersInfoForDpi, BOOL, (UINT, UINT, PVOID, UINT, UINT))  \
-    X(user32, AdjustWindowRectExForDpi, BOOL, (LPRECT, DWORD, BOOL, DWORD, UINT)) \
-    X(user32, SetProcessDpiAwarenessContext, BOOL, (HANDLE))                      \
-    X(user32, SetProcessDPIAware, BOOL, ())                                       \
-    X(shcore, SetProcessDpiAwareness, HRESULT, (int))
+//   X(name, return type, parameters)
+#define KURDB_DPI_ENTRY_POINTS(X)                                         \
+    X(GetDpiForWindow, UINT, (HWND))                                      \
+    X(GetDpiForSystem, UINT, ())                                          \
+    X(GetSystemMetricsForDpi, int, (int, UINT))                           \
+    X(SystemParametersInfoForDpi, BOOL, (UINT, UINT, PVOID, UINT, UINT))  \
+    X(AdjustWindowRectExForDpi, BOOL, (LPRECT, DWORD, BOOL, DWORD, UINT)) \
+    X(SetProcessDpiAwarenessContext, BOOL, (HANDLE))                      \
+    X(SetProcessDPIAware, BOOL, ())
 
 struct DpiApi {
-#define KURDB_DPI_MEMBER(module, name, ret, params) ret(WINAPI* name) params = nullptr;
+#define KURDB_DPI_MEMBER(name, ret, params) ret(WINAPI* name) params = nullptr;
     KURDB_DPI_ENTRY_POINTS(KURDB_DPI_MEMBER)
 #undef KURDB_DPI_MEMBER
 };
 
-// Both modules come from the system directory only and stay loaded for the process's lifetime.
+// user32 comes from the system directory only and stays loaded for the process's lifetime.
 DpiApi ResolveDpiApi() {
     const HMODULE user32 = LoadSystemLibrary(L"user32.dll");
-    const HMODULE shcore = LoadSystemLibrary(L"shcore.dll");
     DpiApi api;
-#define KURDB_DPI_RESOLVE(module, name, ret, params) \
-    if (module)                                      \
-        api.name =                                   \
-            reinterpret_cast<ret(WINAPI*) params>(reinterpret_cast<void*>(::GetProcAddress(module, #name)));
+#define KURDB_DPI_RESOLVE(name, ret, params) \
+    if (user32)                              \
+        api.name =                           \
+            reinterpret_cast<ret(WINAPI*) params>(reinterpret_cast<void*>(::GetProcAddress(user32, #name)));
     KURDB_DPI_ENTRY_POINTS(KURDB_DPI_RESOLVE)
 #undef KURDB_DPI_RESOLVE
     return api;
@@ -66,8 +64,11 @@ void EnsureDpiAwareness() {
             api.SetProcessDpiAwarenessContext(kPerMonitorAware);
         return;
     }
-    if (api.SetProcessDpiAwareness) {
-        api.SetProcessDpiAwareness(kProcessPerMonitorDpiAware);
+    // Windows 8.1: shcore.dll has the call; loaded only there, as no later system needs it.
+    using SetProcessDpiAwarenessFn = HRESULT WINAPI(int);
+    if (const auto setAwareness =
+            SystemFunction<SetProcessDpiAwarenessFn>(L"shcore.dll", "SetProcessDpiAwareness")) {
+        setAwareness(kProcessPerMonitorDpiAware);
         return;
     }
     if (api.SetProcessDPIAware) api.SetProcessDPIAware();

@@ -53,6 +53,22 @@ private:
     HDC dc_;
 };
 
+// A memory device context compatible with the screen, for measuring text without a window;
+// deleted by the destructor. Get() is null when the system gave none.
+class ScopedMemoryDC {
+public:
+    ScopedMemoryDC() : dc_(::CreateCompatibleDC(nullptr)) {}
+    ~ScopedMemoryDC() {
+        if (dc_) ::DeleteDC(dc_);
+    }
+    ScopedMemoryDC(const ScopedMemoryDC&) = delete;
+    ScopedMemoryDC& operator=(const ScopedMemoryDC&) = delete;
+    HDC Get() const { return dc_; }
+
+private:
+    HDC dc_;
+};
+
 // An object selected into a device context for the scope; the one it replaced is selected back
 // at the end.
 class ScopedSelectObject {

@@ -26,6 +26,10 @@ void Win32FormHost::ShowError(const std::string& text, const std::string& captio
 
 void Win32FormHost::SetBusy(bool busy) {
     busy_ = busy;
+    // The cursor takes the shape a window of this thread gives it: before the window shows (the
+    // form's creation) there is none to show the wait cursor over, and nothing to restore.
+    const HWND owner = LiveOwner();
+    if (!owner || !::IsWindowVisible(owner)) return;
     if (busy) {
         ::SetCursor(WaitCursor());
         return;

@@ -70,6 +70,14 @@ RECT ScaledRect(const ControlDef& def, int dpi) {
     return RECT{left, top, left + Scale(def.width, dpi), top + Scale(def.height, dpi)};
 }
 
+// The character cell height of a font, tmHeight.
+int TextHeight(HDC dc, HFONT font) {
+    const ScopedSelectObject selected(dc, font);
+    TEXTMETRICW metrics{};
+    ::GetTextMetricsW(dc, &metrics);
+    return metrics.tmHeight;
+}
+
 void Move(HWND hwnd, const RECT& r) {
     ::MoveWindow(hwnd, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
 }
@@ -152,19 +160,44 @@ void WizardWindow::RegisterClasses(HINSTANCE instance) {
     if (!::RegisterClassExW(&wc)) throw EPlatformError("Cannot register the page class");
 }
 
+// Every control is made once, in its final place, stacking and font: under Wine each later
+// move, restack or repaint of a control is a round trip to the server before the window can
+// show. Text is measured on a memory DC, which gives the same extents as a control's own DC.
 void WizardWindow::CreateControls(HINSTANCE instance) {
     FlagScope scope(mirroring_);
-    for (const ControlDef& def : form_.Definition().Controls()) {
-        if (def.kind == ControlKind::Form || def.kind == ControlKind::Action) continue;
-        CreateControl(def, instance);
-    }
-    ArrangeZOrder();
-    ApplyFonts();
-    MirrorAll();
-    Layout();
+    const ScopedMemoryDC measure;
+    for (const ControlDef* def : CreationOrder()) CreateControl(*def, instance, measure.Get());
+    ShowActivePage();
 }
 
-void WizardWindow::CreateControl(const ControlDef& def, HINSTANCE instance) {
+// A child window made later lies below the ones made before it, so the order of creation is the
+// z-order, which the dialog manager walks as the tab order: within every parent the tab stops
+// come first, in the definition's tab order, then the other controls; a radio group's buttons
+// lie above its box (see CreateControl). The pages come first of all, above the page control,
+// so that it never paints over them; since the pages hold the only other tab stops, Tab still
+// cycles from the tab strip through the shown page and back.
+std::vector<const ControlDef*> WizardWindow::CreationOrder() const {
+    const WindowDef& def = form_.Definition();
+    const std::vector<const ControlDef*> pages = def.PagesOf(pageControl_);
+    std::vector<const ControlDef*> order = pages;
+    auto addChildren = [&](const std::string& parent) {
+        for (const ControlDef* c : def.TabOrderOf(parent))
+            if (c->kind != ControlKind::Page) order.push_back(c);
+        for (const ControlDef* c : def.ChildrenOf(parent))
+            if (c->tabOrder < 0 && c->kind != ControlKind::Page && c->kind != ControlKind::Action)
+                order.push_back(c);
+    };
+    addChildren(formDef_.name);
+    for (const ControlDef* page : pages) addChildren(page->name);
+    // Controls of any other parent follow in definition order, after their parents.
+    for (const ControlDef& c : def.Controls())
+        if (c.kind != ControlKind::Form && c.kind != ControlKind::Action &&
+            std::find(order.begin(), order.end(), &c) == order.end())
+            order.push_back(&c);
+    return order;
+}
+
+void WizardWindow::CreateControl(const ControlDef& def, HINSTANCE instance, HDC measure) {
     Widget w;
     w.def = &def;
     // Pages lie beside the page control, over its display area, so that the dialog manager
@@ -177,8 +210,14 @@ void WizardWindow::CreateControl(const ControlDef& def, HINSTANCE instance) {
         w.parent = parent->hwnd;
     }
     const auto id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(form_.Definition(), def.name)));
-    const DWORD visible = form_.Visible(def.name) ? WS_VISIBLE : 0;
+    const bool shown = def.kind == ControlKind::Page
+                           ? static_cast<int>(pages_.size()) == form_.ActivePage(pageControl_)
+                           : form_.Visible(def.name);
+    const DWORD visible = shown ? WS_VISIBLE : 0;
     const std::wstring text = def.kind == ControlKind::Memo ? std::wstring() : Wide(form_.Text(def.name));
+    const HFONT font = fonts_.For(def.font);
+    // Pages are placed by the page control, which is made after them.
+    RECT r = def.kind == ControlKind::Page ? RECT{} : ScaledRect(def, dpi_);
 
     const wchar_t* className = WC_BUTTONW;
     DWORD style = WS_CHILD | visible | WS_GROUP;
@@ -187,6 +226,7 @@ void WizardWindow::CreateControl(const ControlDef& def, HINSTANCE instance) {
         case ControlKind::Label:
             className = WC_STATICW;
             style |= def.centred ? SS_CENTER : SS_LEFTNOWORDWRAP;
+            r = LabelRect(def, measure);
             break;
         case ControlKind::PageControl:
             className = WC_TABCONTROLW;
@@ -194,7 +234,7 @@ void WizardWindow::CreateControl(const ControlDef& def, HINSTANCE instance) {
             break;
         case ControlKind::Page:
             className = kPageClass;
-            style = WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;  // shown by ShowActivePage
+            style = WS_CHILD | visible | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;  // the active one shown
             exStyle = WS_EX_CONTROLPARENT;
             break;
         case ControlKind::Edit:
@@ -209,11 +249,12 @@ void WizardWindow::CreateControl(const ControlDef& def, HINSTANCE instance) {
             exStyle = WS_EX_CLIENTEDGE;
             break;
         case ControlKind::RadioGroup:
-            // The group box is drawn below its radio buttons (see ArrangeZOrder), clipped by them.
-            // It paints only its frame and caption: WS_EX_TRANSPARENT lets the page, which clips
-            // its children, paint the box's inside.
+            // The group box lies below its radio buttons, clipped by them. It paints only its
+            // frame and caption: WS_EX_TRANSPARENT lets the page, which clips its children,
+            // paint the box's inside.
             style |= BS_GROUPBOX | WS_CLIPSIBLINGS;
             exStyle = WS_EX_TRANSPARENT;
+            w.items = CreateRadioItems(def, r, visible, w.parent, instance, font, measure);
             break;
         case ControlKind::CheckBox:
             style |= WS_TABSTOP | BS_AUTOCHECKBOX;
@@ -225,26 +266,33 @@ void WizardWindow::CreateControl(const ControlDef& def, HINSTANCE instance) {
         case ControlKind::Action:
             return;
     }
-    w.hwnd =
-        ::CreateWindowExW(exStyle, className, text.c_str(), style, 0, 0, 0, 0, w.parent, id, instance, this);
+    w.hwnd = ::CreateWindowExW(exStyle, className, text.c_str(), style, r.left, r.top, r.right - r.left,
+                               r.bottom - r.top, w.parent, id, instance, this);
     if (!w.hwnd) throw EPlatformError("Cannot create the control " + def.name);
+    // Not shown yet: nothing to repaint.
+    ::SendMessageW(w.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
 
     switch (def.kind) {
-        case ControlKind::PageControl:
+        case ControlKind::PageControl: {
             tabs_ = w.hwnd;
             ::SetWindowSubclass(tabs_, TabSubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
-            break;
-        case ControlKind::Page: {
-            TCITEMW item{};
-            item.mask = TCIF_TEXT;
-            std::wstring caption = text;
-            item.pszText = caption.data();
-            const int index = static_cast<int>(pages_.size());
-            ::SendMessageW(tabs_, TCM_INSERTITEMW, static_cast<WPARAM>(index),
-                           reinterpret_cast<LPARAM>(&item));
-            pages_.push_back(w.hwnd);
+            int index = 0;
+            for (const ControlDef* page : form_.Definition().PagesOf(def.name)) {
+                std::wstring caption = Wide(form_.Text(page->name));
+                TCITEMW item{};
+                item.mask = TCIF_TEXT;
+                item.pszText = caption.data();
+                ::SendMessageW(tabs_, TCM_INSERTITEMW, static_cast<WPARAM>(index++),
+                               reinterpret_cast<LPARAM>(&item));
+            }
+            // The pages cover the display area, which depends on the strip's font and items.
+            ::SendMessageW(tabs_, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&r));
+            for (HWND page : pages_) Move(page, r);
             break;
         }
+        case ControlKind::Page:
+            pages_.push_back(w.hwnd);
+            break;
         case ControlKind::Edit:
             // The definition asks for "*"; visual styles would show a dot.
             if (def.password) ::SendMessageW(w.hwnd, EM_SETPASSWORDCHAR, L'*', 0);
@@ -253,54 +301,38 @@ void WizardWindow::CreateControl(const ControlDef& def, HINSTANCE instance) {
             ::SendMessageW(w.hwnd, EM_SETLIMITTEXT, 0, 0);  // the log may outgrow the 32K default
             ::SetWindowSubclass(w.hwnd, MemoSubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
             break;
-        case ControlKind::RadioGroup:
-            for (std::size_t i = 0; i < def.items.size(); ++i) {
-                const int itemId = RadioItemId(form_.Definition(), def.name, static_cast<int>(i));
-                // WS_GROUP on the first radio button starts the group that the arrow keys walk.
-                const DWORD itemStyle = WS_CHILD | visible | BS_AUTORADIOBUTTON | (i == 0 ? WS_GROUP : 0);
-                HWND radio = ::CreateWindowExW(
-                    0, WC_BUTTONW, Wide(def.items[i]).c_str(), itemStyle, 0, 0, 0, 0, w.parent,
-                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(itemId)), instance, nullptr);
-                if (!radio) throw EPlatformError("Cannot create the radio button " + def.items[i]);
-                w.items.push_back(radio);
-            }
-            break;
         default:
             break;
     }
+    MirrorInitialState(w);
     byName_.emplace(def.name, widgets_.size());
     widgets_.push_back(std::move(w));
 }
 
-// Tab order is z-order: within every parent the tab stops come first, in the definition's tab
-// order, then the other controls. Pages are put above the page control so that it never
-// paints over them; since the pages hold the only other tab stops, Tab still cycles from the
-// tab strip through the shown page and back.
-void WizardWindow::ArrangeZOrder() {
-    const WindowDef& def = form_.Definition();
-    HWND after = HWND_TOP;
-    auto place = [&after](HWND hwnd) {
-        ::SetWindowPos(hwnd, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-        after = hwnd;
-    };
-    auto placeWidget = [&](const Widget& w) {
-        for (HWND radio : w.items) place(radio);
-        place(w.hwnd);
-    };
-    auto placeChildren = [&](const std::string& parent) {
-        for (const ControlDef* c : def.TabOrderOf(parent))
-            if (const Widget* w = Find(c->name); w && c->kind != ControlKind::Page) placeWidget(*w);
-        for (const ControlDef* c : def.ChildrenOf(parent))
-            if (const Widget* w = Find(c->name); w && c->tabOrder < 0 && c->kind != ControlKind::Page)
-                placeWidget(*w);
-    };
-
-    for (HWND page : pages_) place(page);
-    placeChildren(formDef_.name);
-    for (const ControlDef* page : def.PagesOf(pageControl_)) {
-        after = HWND_TOP;
-        placeChildren(page->name);
+// The buttons of a radio group, made before its box so that they lie above it, in their places
+// inside it and with the selected one as the group's tab stop.
+std::vector<HWND> WizardWindow::CreateRadioItems(const ControlDef& def, const RECT& box, DWORD visible,
+                                                 HWND parent, HINSTANCE instance, HFONT font, HDC measure) {
+    const std::vector<RECT> places = RadioItemRects(def, box, TextHeight(measure, font));
+    const int selected = form_.ItemIndex(def.name);
+    std::vector<HWND> items;
+    for (std::size_t i = 0; i < def.items.size(); ++i) {
+        const int itemId = RadioItemId(form_.Definition(), def.name, static_cast<int>(i));
+        // WS_GROUP on the first radio button starts the group that the arrow keys walk. Only the
+        // selected button is a tab stop: Tab must not land on (and so select) another.
+        const bool tabStop = static_cast<int>(i) == selected || (selected < 0 && i == 0);
+        const DWORD itemStyle =
+            WS_CHILD | visible | BS_AUTORADIOBUTTON | (i == 0 ? WS_GROUP : 0) | (tabStop ? WS_TABSTOP : 0);
+        const RECT& r = places[i];
+        HWND radio =
+            ::CreateWindowExW(0, WC_BUTTONW, Wide(def.items[i]).c_str(), itemStyle, r.left, r.top,
+                              r.right - r.left, r.bottom - r.top, parent,
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(itemId)), instance, nullptr);
+        if (!radio) throw EPlatformError("Cannot create the radio button " + def.items[i]);
+        ::SendMessageW(radio, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        items.push_back(radio);
     }
+    return items;
 }
 
 void WizardWindow::ApplyFonts() {
@@ -341,46 +373,51 @@ void WizardWindow::Layout() {
 
 // Labels size themselves to their text, as the designer's labels did; a centred label keeps
 // its width so that the text stays centred on the window.
-void WizardWindow::LayoutLabel(const Widget& w) {
-    RECT r = ScaledRect(*w.def, dpi_);
-    if (!w.def->centred) {
-        const std::wstring text = Wide(StripAccessKey(form_.Text(w.def->name)));
-        const ScopedGetDC dc(w.hwnd);
-        const ScopedSelectObject selected(dc.Get(), fonts_.For(w.def->font));
+RECT WizardWindow::LabelRect(const ControlDef& def, HDC measure) {
+    RECT r = ScaledRect(def, dpi_);
+    if (!def.centred) {
+        const std::wstring text = Wide(StripAccessKey(form_.Text(def.name)));
+        const ScopedSelectObject selected(measure, fonts_.For(def.font));
         SIZE extent{};
-        ::GetTextExtentPoint32W(dc.Get(), text.c_str(), static_cast<int>(text.size()), &extent);
+        ::GetTextExtentPoint32W(measure, text.c_str(), static_cast<int>(text.size()), &extent);
         r.right = std::max<LONG>(r.right, r.left + extent.cx);
         r.bottom = std::max<LONG>(r.bottom, r.top + extent.cy);
     }
-    Move(w.hwnd, r);
+    return r;
+}
+
+void WizardWindow::LayoutLabel(const Widget& w) {
+    const ScopedMemoryDC measure;
+    Move(w.hwnd, LabelRect(*w.def, measure.Get()));
 }
 
 // The radio buttons fill the box below its caption: items run down each column, the columns
 // share the width.
-void WizardWindow::LayoutRadioGroup(const Widget& w) {
-    const RECT box = ScaledRect(*w.def, dpi_);
-    Move(w.hwnd, box);
-    if (w.items.empty()) return;
-
-    TEXTMETRICW metrics{};
-    {
-        const ScopedGetDC dc(w.hwnd);
-        const ScopedSelectObject selected(dc.Get(), fonts_.For(w.def->font));
-        ::GetTextMetricsW(dc.Get(), &metrics);
-    }
-
-    const int count = static_cast<int>(w.items.size());
-    const int columns = std::clamp(w.def->columns, 1, count);
+std::vector<RECT> WizardWindow::RadioItemRects(const ControlDef& def, const RECT& box, int textHeight) const {
+    std::vector<RECT> places;
+    const int count = static_cast<int>(def.items.size());
+    if (count == 0) return places;
+    const int columns = std::clamp(def.columns, 1, count);
     const int perColumn = (count + columns - 1) / columns;
     const int buttonWidth = (box.right - box.left - Scale(10, dpi_)) / columns;
-    const int room = std::max(0, static_cast<int>(box.bottom - box.top - metrics.tmHeight - Scale(5, dpi_)));
+    const int room = std::max(0, static_cast<int>(box.bottom - box.top - textHeight - Scale(5, dpi_)));
     const int buttonHeight = room / perColumn;
-    const int topMargin = metrics.tmHeight + 1 + (room % perColumn) / 2;
+    const int topMargin = textHeight + 1 + (room % perColumn) / 2;
     for (int i = 0; i < count; ++i) {
         const int left = box.left + (i / perColumn) * buttonWidth + Scale(8, dpi_);
         const int top = box.top + (i % perColumn) * buttonHeight + topMargin;
-        ::MoveWindow(w.items[static_cast<std::size_t>(i)], left, top, buttonWidth, buttonHeight, TRUE);
+        places.push_back(RECT{left, top, left + buttonWidth, top + buttonHeight});
     }
+    return places;
+}
+
+void WizardWindow::LayoutRadioGroup(const Widget& w) {
+    const RECT box = ScaledRect(*w.def, dpi_);
+    Move(w.hwnd, box);
+    const ScopedMemoryDC measure;
+    const std::vector<RECT> places =
+        RadioItemRects(*w.def, box, TextHeight(measure.Get(), fonts_.For(w.def->font)));
+    for (std::size_t i = 0; i < w.items.size() && i < places.size(); ++i) Move(w.items[i], places[i]);
 }
 
 void WizardWindow::ApplyDpi(int dpi, const RECT* suggested) {
@@ -398,16 +435,29 @@ void WizardWindow::ApplyDpi(int dpi, const RECT* suggested) {
 // ---------------------------------------------------------------------------------------------
 // Model -> controls
 
-void WizardWindow::MirrorAll() {
-    FlagScope scope(mirroring_);
-    for (const Widget& w : widgets_) {
-        MirrorText(w);
-        if (w.def->kind == ControlKind::CheckBox)
-            ::SendMessageW(w.hwnd, BM_SETCHECK, form_.Checked(w.def->name) ? BST_CHECKED : BST_UNCHECKED, 0);
-        if (w.def->kind == ControlKind::RadioGroup) MirrorItemIndex(w);
-        if (w.def->kind == ControlKind::Memo) MirrorLines(w);
+// The model's state that a control does not take at its creation (which gives it its text,
+// visibility, place and font). A new button is unchecked and a new edit empty, so only what
+// differs is sent: under Wine a button's BM_SETCHECK rewrites its style through the server.
+void WizardWindow::MirrorInitialState(const Widget& w) {
+    switch (w.def->kind) {
+        case ControlKind::CheckBox:
+            MirrorChecked(w);
+            break;
+        case ControlKind::RadioGroup:
+            MirrorItemIndex(w);
+            break;
+        case ControlKind::Memo:
+            MirrorLines(w);
+            break;
+        default:
+            break;
     }
-    ShowActivePage();
+}
+
+void WizardWindow::MirrorChecked(const Widget& w) {
+    const WPARAM wanted = form_.Checked(w.def->name) ? BST_CHECKED : BST_UNCHECKED;
+    if (static_cast<WPARAM>(::SendMessageW(w.hwnd, BM_GETCHECK, 0, 0)) != wanted)
+        ::SendMessageW(w.hwnd, BM_SETCHECK, wanted, 0);
 }
 
 void WizardWindow::Mirror(const std::string& control, Property what) {
@@ -424,8 +474,7 @@ void WizardWindow::Mirror(const std::string& control, Property what) {
             MirrorText(*w);
             break;
         case Property::Checked:
-            if (w->def->kind == ControlKind::CheckBox)
-                ::SendMessageW(w->hwnd, BM_SETCHECK, form_.Checked(control) ? BST_CHECKED : BST_UNCHECKED, 0);
+            if (w->def->kind == ControlKind::CheckBox) MirrorChecked(*w);
             break;
         case Property::ItemIndex:
             MirrorItemIndex(*w);
@@ -465,7 +514,8 @@ void WizardWindow::MirrorText(const Widget& w) {
             return;
         }
         default:
-            if (WindowText(w.hwnd) != text) ::SetWindowTextW(w.hwnd, text.c_str());
+            if (WindowText(w.hwnd) == text) return;
+            ::SetWindowTextW(w.hwnd, text.c_str());
             if (w.def->kind == ControlKind::Label) LayoutLabel(w);
             return;
     }
@@ -475,7 +525,8 @@ void WizardWindow::MirrorItemIndex(const Widget& w) {
     const int selected = form_.ItemIndex(w.def->name);
     for (std::size_t i = 0; i < w.items.size(); ++i) {
         const bool on = static_cast<int>(i) == selected;
-        ::SendMessageW(w.items[i], BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+        if ((::SendMessageW(w.items[i], BM_GETCHECK, 0, 0) == BST_CHECKED) != on)
+            ::SendMessageW(w.items[i], BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
         // Only the selected button is a tab stop: Tab must not land on (and so select) another.
         SetStyle(w.items[i], WS_TABSTOP, on || (selected < 0 && i == 0));
     }

@@ -71,16 +71,21 @@ private:
     bool CommonMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
     void CreateControls(HINSTANCE instance);
-    void CreateControl(const ControlDef& def, HINSTANCE instance);
-    void ArrangeZOrder();
+    std::vector<const ControlDef*> CreationOrder() const;
+    void CreateControl(const ControlDef& def, HINSTANCE instance, HDC measure);
+    std::vector<HWND> CreateRadioItems(const ControlDef& def, const RECT& box, DWORD visible, HWND parent,
+                                       HINSTANCE instance, HFONT font, HDC measure);
     void ApplyFonts();
     void Layout();
+    RECT LabelRect(const ControlDef& def, HDC measure);
     void LayoutLabel(const Widget& w);
+    std::vector<RECT> RadioItemRects(const ControlDef& def, const RECT& box, int textHeight) const;
     void LayoutRadioGroup(const Widget& w);
     void ApplyDpi(int dpi, const RECT* suggested);
 
     // Model -> controls.
-    void MirrorAll();
+    void MirrorInitialState(const Widget& w);
+    void MirrorChecked(const Widget& w);
     void Mirror(const std::string& control, Property what);
     void MirrorText(const Widget& w);
     void MirrorItemIndex(const Widget& w);

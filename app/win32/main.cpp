@@ -1,8 +1,8 @@
-// Program entry of the Windows build: COM and the common controls, the composition root, the
-// wizard window and its message loop.
+// Program entry of the Windows build: the common controls, the composition root, the wizard
+// window and its message loop. COM is initialised where it is used (shell links, the shell's
+// "open"), so that ole32.dll is not loaded before the window shows.
 #include <windows.h>
 #include <commctrl.h>
-#include <objbase.h>
 
 #include <memory>
 
@@ -15,24 +15,8 @@
 
 namespace {
 
-// COM stays initialised on the window thread for the program's lifetime: the shortcut maker
-// creates shell links on it.
-class ComApartment {
-public:
-    ComApartment() : ok_(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-    ~ComApartment() {
-        if (ok_) ::CoUninitialize();
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-
-private:
-    bool ok_;
-};
-
 int Run(HINSTANCE instance, int showCommand) {
     kurdb::win32::EnsureDpiAwareness();
-    ComApartment com;
     INITCOMMONCONTROLSEX controls{sizeof controls,
                                   ICC_STANDARD_CLASSES | ICC_TAB_CLASSES | ICC_WIN95_CLASSES};
     ::InitCommonControlsEx(&controls);

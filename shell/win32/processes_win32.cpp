@@ -4,6 +4,7 @@
 
 #include "shell/CommandLine.h"
 #include "shell/Processes.h"
+#include "shell/win32/SystemLibrary.h"
 #include "shell/win32/WideString.h"
 
 namespace kurdb {
@@ -31,13 +32,22 @@ public:
     }
 
     void ShellOpen(const std::string& file, const std::string& parameters) override {
+        static const auto shellExecute =
+            win32::SystemFunction<decltype(::ShellExecuteW)>(L"shell32.dll", "ShellExecuteW");
+        if (!shellExecute) return;
         const std::wstring wfile = Wide(file);
         const std::wstring wparams = Wide(parameters);
-        ::ShellExecuteW(::GetActiveWindow(), L"open", wfile.c_str(),
-                        wparams.empty() ? nullptr : wparams.c_str(), nullptr, SW_SHOWNORMAL);
+        // The shell may hand the verb to an extension that COM activates.
+        const win32::ComScope com;
+        shellExecute(::GetActiveWindow(), L"open", wfile.c_str(), wparams.empty() ? nullptr : wparams.c_str(),
+                     nullptr, SW_SHOWNORMAL);
     }
 
-    void DeleteUrlCacheEntry(const std::string& url) override { ::DeleteUrlCacheEntryW(Wide(url).c_str()); }
+    void DeleteUrlCacheEntry(const std::string& url) override {
+        static const auto deleteEntry =
+            win32::SystemFunction<decltype(::DeleteUrlCacheEntryW)>(L"wininet.dll", "DeleteUrlCacheEntryW");
+        if (deleteEntry) deleteEntry(Wide(url).c_str());
+    }
 
 private:
     static std::wstring Wide(const std::string& s) { return win32::Wide(s); }

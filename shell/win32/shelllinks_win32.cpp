@@ -6,6 +6,7 @@
 
 #include "shell/Exception.h"
 #include "shell/Shortcuts.h"
+#include "shell/win32/SystemLibrary.h"
 #include "shell/win32/WideString.h"
 
 namespace kurdb {
@@ -48,14 +49,20 @@ std::string SystemMessage(HRESULT hr) {
 }
 
 // Shell links through IShellLinkW, so Turkish names are right whatever the system's ANSI code
-// page. COM must be initialised on the calling thread (the program entry does that).
+// page. Each link initialises COM on the calling thread for as long as it takes; ole32.dll is
+// loaded with the first link, not at the program's start.
 class ComShellLinks final : public IShellLinks {
 public:
     std::string Extension() const override { return ".lnk"; }
 
     void Save(const ShellLinkData& link, const std::string& linkPath) override {
+        static const auto createInstance =
+            win32::SystemFunction<decltype(::CoCreateInstance)>(L"ole32.dll", "CoCreateInstance");
+        if (!createInstance) throw Exception("ole32.dll: CoCreateInstance not found");
+        const win32::ComScope com;
+        // Declared after the scope: the interfaces are released before COM is uninitialised.
         ComPtr<IUnknown> object;
-        const HRESULT hr = ::CoCreateInstance(
+        const HRESULT hr = createInstance(
             CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IUnknown, object.Out());
         if (FAILED(hr)) throw Exception(SystemMessage(hr));
         ComPtr<IShellLinkW> shellLink;

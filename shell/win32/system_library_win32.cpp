@@ -1,5 +1,7 @@
 #include "shell/win32/SystemLibrary.h"
 
+#include <objbase.h>
+
 #include <string>
 
 namespace kurdb::win32 {
@@ -24,6 +26,23 @@ void RestrictDllSearchToSystem() {
     const auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(
         reinterpret_cast<void*>(::GetProcAddress(kernel32, "SetDefaultDllDirectories")));
     if (setDefault) setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
+FARPROC SystemProcAddress(const wchar_t* library, const char* name) {
+    const HMODULE module = LoadSystemLibrary(library);
+    return module ? ::GetProcAddress(module, name) : nullptr;
+}
+
+ComScope::ComScope() {
+    static const auto initialize = SystemFunction<decltype(::CoInitializeEx)>(L"ole32.dll", "CoInitializeEx");
+    // S_FALSE (already initialised here) counts too: each success needs its CoUninitialize.
+    initialised_ = initialize && SUCCEEDED(initialize(nullptr, COINIT_APARTMENTTHREADED));
+}
+
+ComScope::~ComScope() {
+    static const auto uninitialize =
+        SystemFunction<decltype(::CoUninitialize)>(L"ole32.dll", "CoUninitialize");
+    if (initialised_ && uninitialize) uninitialize();
 }
 
 }  // namespace kurdb::win32

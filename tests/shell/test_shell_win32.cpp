@@ -116,6 +116,31 @@ TEST_F(ComTest, ShellLinksReadBackWithEverySetting) {
     EXPECT_FALSE(std::filesystem::exists(test::U8Path(dir.Join("Yok"))));
 }
 
+TEST(ShellLinksOnWindows, WrittenOnAThreadWithoutCom) {
+    // The program initialises COM for each link, not at its start: a thread that never
+    // initialised it still gets its link.
+    TempDir dir;
+    TestRegistry reg;
+    ASSERT_TRUE(reg.Get().CreateKey(Hive::CurrentUser, kShellFolders));
+    ASSERT_TRUE(reg.Get().WriteString(Hive::CurrentUser, kShellFolders, "Desktop", dir.Path()));
+    auto links = MakeNativeShellLinks();
+    std::string path, failure;
+    std::thread([&] {
+        try {
+            CreateShortcut(reg.Get(), *links, "C:\\D\\GUNCEL.exe", slDesktop, "", "", "", "Güncelle", path);
+        } catch (const std::exception& e) {
+            failure = e.what();
+        }
+    }).join();
+    ASSERT_EQ(failure, "");
+    ASSERT_EQ(path, dir.Path() + "\\Güncelle.lnk");
+    ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    const LinkRead l = ReadLink(path);
+    ::CoUninitialize();
+    EXPECT_EQ(l.target, "C:\\D\\GUNCEL.exe");
+    EXPECT_EQ(l.description, "Güncelle");
+}
+
 TEST(CommandLineSplitOnWindows, AgreesWithCommandLineToArgvW) {
     const char* lines[] = {
         "wget.exe host/indir/bde.exe -O \"C:\\Program Files\\bde.exe\" -t20 -T10 -N -Y off",

@@ -83,6 +83,16 @@ TEST_F(DllLoading, SystemLibraryIgnoresTheProgramFolder) {
     ::FreeLibrary(module);
 }
 
+TEST_F(DllLoading, SystemFunctionIgnoresTheProgramFolder) {
+    // The DLLs of single steps (shell links, downloads, ...) are found the same way.
+    ASSERT_NE(kurdb::win32::SystemProcAddress(L"odbc32.dll", "SQLAllocHandle"), nullptr);
+    EXPECT_EQ(LoadedFile(L"odbc32.dll"), SystemOdbc());
+    EXPECT_FALSE(Exists(PlantedRecord()));
+    EXPECT_EQ(kurdb::win32::SystemProcAddress(L"odbc32.dll", "NoSuchFunctionHere"), nullptr);
+    // Both calls loaded it once; the next test starts without it.
+    for (int i = 0; i < 2; ++i) ::FreeLibrary(::GetModuleHandleW(L"odbc32.dll"));
+}
+
 // Runs last in this program (gtest keeps the file's order): the restriction lasts for the process.
 TEST_F(DllLoading, BareLoadAfterTheStartRestrictionIgnoresTheProgramFolder) {
     kurdb::win32::RestrictDllSearchToSystem();

@@ -79,12 +79,14 @@ HWND WizardWindowOf(DWORD pid) {
     return search.second;
 }
 
-}  // namespace
-
-TEST(KurdbExe, ImportsOnlySystemLibraries) {
+// The DLLs Kurdb.exe imports, lower case, as its import directory names them.
+std::vector<std::string> ImportedDlls() {
     // mapped as an image, so that the import directory's addresses are offsets from its base
     HMODULE image = ::LoadLibraryExW(KurdbExe().c_str(), nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-    ASSERT_NE(image, nullptr) << "Kurdb.exe not found beside the build";
+    if (!image) {
+        ADD_FAILURE() << "Kurdb.exe not found beside the build";
+        return {};
+    }
     const auto* base = reinterpret_cast<const BYTE*>(reinterpret_cast<ULONG_PTR>(image) & ~ULONG_PTR{3});
     const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS64*>(
         base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
@@ -98,6 +100,13 @@ TEST(KurdbExe, ImportsOnlySystemLibraries) {
         dlls.push_back(name);
     }
     ::FreeLibrary(image);
+    return dlls;
+}
+
+}  // namespace
+
+TEST(KurdbExe, ImportsOnlySystemLibraries) {
+    const std::vector<std::string> dlls = ImportedDlls();
     ASSERT_FALSE(dlls.empty());
     const std::vector<std::string> system = {"kernel32.dll", "user32.dll",   "gdi32.dll",  "comctl32.dll",
                                              "ole32.dll",    "oleaut32.dll", "msvcrt.dll", "advapi32.dll",
@@ -106,6 +115,16 @@ TEST(KurdbExe, ImportsOnlySystemLibraries) {
     for (const std::string& dll : dlls)
         EXPECT_TRUE(std::count(system.begin(), system.end(), dll))
             << dll << " is not a system library: the program must run as one file";
+}
+
+TEST(KurdbExe, LoadsTheDllsOfSomeStepsOnlyWhenTheyRun) {
+    // Each imported DLL is loaded and initialised before the window can show; these serve
+    // single steps (shell links, the shell's "open", the download cache, the SQL Server Browser,
+    // Windows 8.1's DPI call) and are loaded from the system directory when a step needs them.
+    const std::vector<std::string> dlls = ImportedDlls();
+    ASSERT_FALSE(dlls.empty());
+    for (const char* later : {"ole32.dll", "shell32.dll", "wininet.dll", "ws2_32.dll", "shcore.dll"})
+        EXPECT_FALSE(std::count(dlls.begin(), dlls.end(), later)) << later << " is imported";
 }
 
 TEST(KurdbExe, ManifestAsksForCommonControlsDpiAwarenessAndHighestLevel) {

@@ -221,6 +221,30 @@ TEST_F(WizardWindowTest, WindowFollowsTheDefinition) {
     EXPECT_EQ(FontOf(tabs).lfWeight, FW_NORMAL);
 }
 
+// The position of a window among its siblings, 0 the topmost.
+int StackPosition(HWND hwnd) {
+    int position = 0;
+    for (HWND w = ::GetWindow(hwnd, GW_HWNDFIRST); w && w != hwnd; w = ::GetWindow(w, GW_HWNDNEXT))
+        ++position;
+    return position;
+}
+
+TEST_F(WizardWindowTest, PagesLieAboveTheStripAndRadioButtonsAboveTheirBox) {
+    Open();
+    // The page control would otherwise paint over the shown page, and the group box over its
+    // buttons.
+    const int strip = StackPosition(Ctl(controls::cxPage));
+    for (const char* page :
+         {controls::cxTabSheet1, controls::cxTabSheet2, controls::cxTabSheet3, controls::cxTabSheet4})
+        EXPECT_LT(StackPosition(Ctl(page)), strip) << page;
+    const int box = StackPosition(Ctl(controls::cbTerminal));
+    EXPECT_LT(StackPosition(Radio(0)), StackPosition(Radio(1)));
+    EXPECT_LT(StackPosition(Radio(1)), box);
+    // Only the shown page is visible.
+    EXPECT_TRUE(::IsWindowVisible(Ctl(controls::cxTabSheet1)));
+    EXPECT_FALSE(::IsWindowVisible(Ctl(controls::cxTabSheet2)));
+}
+
 TEST_F(WizardWindowTest, RadioGroupSetsLoginAndCompaniesBox) {
     Open();
     EXPECT_EQ(TextOf(Ctl(controls::editUser)), L"DURANIX");
