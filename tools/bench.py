@@ -273,7 +273,7 @@ def machine():
 
 def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    ap.add_argument("--runs", type=int, default=5)
+    ap.add_argument("--runs", type=int, default=11)
     args = ap.parse_args()
     os.makedirs(WORK, exist_ok=True)
     rows = []
