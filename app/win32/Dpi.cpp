@@ -31,12 +31,9 @@ struct DpiApi {
 
 // user32 comes from the system directory only and stays loaded for the process's lifetime.
 DpiApi ResolveDpiApi() {
-    const HMODULE user32 = LoadSystemLibrary(L"user32.dll");
     DpiApi api;
 #define KURDB_DPI_RESOLVE(name, ret, params) \
-    if (user32)                              \
-        api.name =                           \
-            reinterpret_cast<ret(WINAPI*) params>(reinterpret_cast<void*>(::GetProcAddress(user32, #name)));
+    api.name = SystemFunction<ret WINAPI params>(L"user32.dll", #name);
     KURDB_DPI_ENTRY_POINTS(KURDB_DPI_RESOLVE)
 #undef KURDB_DPI_RESOLVE
     return api;

@@ -285,9 +285,7 @@ void WizardWindow::CreateControl(const ControlDef& def, HINSTANCE instance, HDC 
                 ::SendMessageW(tabs_, TCM_INSERTITEMW, static_cast<WPARAM>(index++),
                                reinterpret_cast<LPARAM>(&item));
             }
-            // The pages cover the display area, which depends on the strip's font and items.
-            ::SendMessageW(tabs_, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&r));
-            for (HWND page : pages_) Move(page, r);
+            PlacePages(r);
             break;
         }
         case ControlKind::Page:
@@ -358,10 +356,9 @@ void WizardWindow::Layout() {
                 LayoutRadioGroup(w);
                 break;
             case ControlKind::PageControl: {
-                RECT r = ScaledRect(*w.def, dpi_);
+                const RECT r = ScaledRect(*w.def, dpi_);
                 Move(w.hwnd, r);
-                ::SendMessageW(w.hwnd, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&r));
-                for (HWND page : pages_) Move(page, r);
+                PlacePages(r);
                 break;
             }
             default:
@@ -369,6 +366,12 @@ void WizardWindow::Layout() {
                 break;
         }
     }
+}
+
+// The pages cover the page control's display area, which depends on the strip's font and items.
+void WizardWindow::PlacePages(RECT pageControl) {
+    ::SendMessageW(tabs_, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&pageControl));
+    for (HWND page : pages_) Move(page, pageControl);
 }
 
 // Labels size themselves to their text, as the designer's labels did; a centred label keeps

@@ -77,6 +77,7 @@ private:
                                        HINSTANCE instance, HFONT font, HDC measure);
     void ApplyFonts();
     void Layout();
+    void PlacePages(RECT pageControl);
     RECT LabelRect(const ControlDef& def, HDC measure);
     void LayoutLabel(const Widget& w);
     std::vector<RECT> RadioItemRects(const ControlDef& def, const RECT& box, int textHeight) const;
