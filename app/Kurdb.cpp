@@ -148,7 +148,7 @@ void TFFirmaDB::btnConnectClick() {
 
     // 5-6. The engine's settings and the client library.
     setup::CorrectEngineSettings(machine_.registry);
-    setup::PlaceClientLibrary(clientLibrary);
+    if (!setup::PlaceClientLibrary(clientLibrary)) LogLine(setup::kClientLibraryMissing);
 
     // 7-10. Connect with the texts as typed, remember the server, save it on request.
     db.dbFirma.Connect(form_.Text(controls::editServer), form_.Text(controls::editUser),

@@ -2,6 +2,7 @@
 
 #include "app/Catalogue.h"
 #include "app/ErrorBox.h"
+#include "db/BdeEngine.h"
 #include "db/Components.h"
 #include "shell/Platform.h"
 #include "shell/Processes.h"
@@ -17,9 +18,9 @@ struct Program::Machine {
     std::unique_ptr<IRegistry> registry = MakeNativeRegistry();
     std::unique_ptr<IProcesses> processes = MakeNativeProcesses();
     std::unique_ptr<IShellLinks> shellLinks = MakeNativeShellLinks();
-    // The connection and the statement components the window declares; the driver manager is
-    // loaded on first use, so the window opens on a machine without one.
-    db::Components database;
+    // The connection and the statement components the window declares; the driver manager and
+    // the suite's engine are loaded on first use, so the window opens on a machine without them.
+    db::Components database{std::make_unique<db::OdbcEngine>(), db::MakePlatformEngine(*registry)};
 };
 
 Program::Program(IFormHost& window) : machine_(std::make_unique<Machine>()) {

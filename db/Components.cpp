@@ -31,9 +31,10 @@ std::vector<std::string> ResourceLines(std::string_view resource) {
     return lines;
 }
 
-Components::Components(std::unique_ptr<OdbcEngine> engine)
+Components::Components(std::unique_ptr<OdbcEngine> engine, std::unique_ptr<IEngine> versionEngine)
     : engine_(std::move(engine)),
-      dbFirma("dbFirma", std::string(kConnectionName), *engine_),
+      versionEngine_(std::move(versionEngine)),
+      dbFirma("dbFirma", std::string(kConnectionName), *engine_, versionEngine_ ? *versionEngine_ : *engine_),
       QFirmaDB("QFirmaDB", &dbFirma, Sql("QFirmaDB"), {{"name", Type::String, 255}}),
       QCreateFirmaDB("QCreateFirmaDB", &dbFirma, Sql("QCreateFirmaDB")),
       QCreateFirmalar("QCreateFirmalar", &dbFirma, Sql("QCreateFirmalar")),

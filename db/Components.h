@@ -8,6 +8,7 @@
 
 #include "db/BatchScript.h"
 #include "db/DatabaseSession.h"
+#include "db/Engine.h"
 #include "db/OdbcEngine.h"
 #include "db/ProcedureCall.h"
 #include "db/SqlTemplate.h"
@@ -23,8 +24,10 @@ std::vector<std::string> ResourceLines(std::string_view resource);
 
 class Components {
 public:
-    // `engine` carries every connection; by default the platform's driver manager.
-    explicit Components(std::unique_ptr<OdbcEngine> engine = std::make_unique<OdbcEngine>());
+    // `engine` carries every connection; by default the platform's driver manager. The engine
+    // check asks `versionEngine` when one is given (the suite's engine), else `engine`.
+    explicit Components(std::unique_ptr<OdbcEngine> engine = std::make_unique<OdbcEngine>(),
+                        std::unique_ptr<IEngine> versionEngine = nullptr);
     Components(const Components&) = delete;
     Components& operator=(const Components&) = delete;
 
@@ -35,6 +38,7 @@ public:
 
 private:
     std::unique_ptr<OdbcEngine> engine_;  // first: everything below uses it
+    std::unique_ptr<IEngine> versionEngine_;
 
 public:
     DatabaseSession dbFirma;

@@ -129,8 +129,9 @@ private:
 
 }  // namespace
 
-DatabaseSession::DatabaseSession(std::string name, std::string connectionName, OdbcEngine& engine)
-    : name_(std::move(name)), connectionName_(std::move(connectionName)), engine_(engine) {}
+DatabaseSession::DatabaseSession(std::string name, std::string connectionName, OdbcEngine& engine,
+                                 IEngine& versionEngine)
+    : name_(std::move(name)), connectionName_(std::move(connectionName)), engine_(engine), versionEngine_(versionEngine) {}
 
 DatabaseSession::~DatabaseSession() {
     Disconnect();

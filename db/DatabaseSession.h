@@ -17,8 +17,9 @@ inline constexpr int kLoginTimeoutSeconds = 15;
 
 class DatabaseSession final : public IConnectionState, public IStatementHost {
 public:
-    // `engine` must outlive the session.
-    DatabaseSession(std::string name, std::string connectionName, OdbcEngine& engine);
+    // `engine` carries the connection and `versionEngine` answers EngineVersion; both must outlive
+    // the session.
+    DatabaseSession(std::string name, std::string connectionName, OdbcEngine& engine, IEngine& versionEngine);
     ~DatabaseSession() override;
     DatabaseSession(const DatabaseSession&) = delete;
     DatabaseSession& operator=(const DatabaseSession&) = delete;
@@ -46,8 +47,8 @@ public:
 
     bool IsConnected() const override { return static_cast<bool>(dbc_); }
 
-    // The engine's version (see OdbcEngine::EngineVersion). Throws EDBEngineError.
-    std::uint16_t EngineVersion() { return engine_.EngineVersion(); }
+    // The version of the engine the suite needs (see IEngine). Throws EDBEngineError.
+    std::uint16_t EngineVersion() { return versionEngine_.EngineVersion(); }
 
     // The driver of the open connection; empty when closed.
     const std::string& DriverName() const { return driver_; }
@@ -68,6 +69,7 @@ private:
     std::string name_;
     std::string connectionName_;
     OdbcEngine& engine_;
+    IEngine& versionEngine_;
     std::vector<std::string> params_;
     std::vector<ISessionMember*> members_;
     OdbcHandle dbc_;

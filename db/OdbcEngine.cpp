@@ -48,6 +48,14 @@ odbc::Api ResolveOdbcApi(const std::function<void*(const char*)>& lookup, const 
     return api;
 }
 
+std::string DefaultDriverManagerLibrary() {
+#ifdef _WIN32
+    return "odbc32.dll";
+#else
+    return "libodbc.so.2";
+#endif
+}
+
 OdbcEngine::OdbcEngine(std::string driverManagerLibrary) : libraryName_(std::move(driverManagerLibrary)) {}
 
 OdbcEngine::OdbcEngine(const odbc::Api& api) : api_(api), haveApi_(true) {}
@@ -58,7 +66,13 @@ OdbcEngine::~OdbcEngine() {
 
 const odbc::Api& OdbcEngine::Api() {
     if (!haveApi_) {
-        auto library = SharedLibrary::Load(libraryName_);
+        std::unique_ptr<SharedLibrary> library;
+        try {
+            library = SharedLibrary::Load(libraryName_);
+        } catch (const ELibraryLoadError& e) {
+            throw EDBEngineError("ODBC sürücü yöneticisi yüklenemedi (" + libraryName_ + ")" +
+                                 (e.Reason().empty() ? "" : ": " + e.Reason()));
+        }
         api_ = ResolveOdbcApi([&](const char* name) { return library->Symbol(name); }, library->Name());
         library_ = std::move(library);
         haveApi_ = true;

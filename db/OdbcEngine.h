@@ -7,9 +7,11 @@
 #include <string_view>
 #include <vector>
 
+#include "db/Engine.h"
 #include "db/Errors.h"
 #include "db/OdbcApi.h"
 #include "db/OdbcLoader.h"
+#include "shell/SharedLibrary.h"
 
 namespace kurdb::db {
 
@@ -41,14 +43,14 @@ private:
     odbc::SQLHANDLE handle_ = nullptr;
 };
 
-class OdbcEngine {
+class OdbcEngine final : public IEngine {
 public:
     // Loads `driverManagerLibrary` on first use (not here), so that a missing driver manager is
     // reported by the operation that needs it, and a later call tries again.
     explicit OdbcEngine(std::string driverManagerLibrary = DefaultDriverManagerLibrary());
     // Uses a ready entry-point table and loads nothing.
     explicit OdbcEngine(const odbc::Api& api);
-    ~OdbcEngine();
+    ~OdbcEngine() override;
     OdbcEngine(const OdbcEngine&) = delete;
     OdbcEngine& operator=(const OdbcEngine&) = delete;
 
@@ -69,7 +71,7 @@ public:
     // (SQLGetInfoW SQL_ODBC_VER, "03.80.0000" -> 380; unixODBC 2.3 answers "03.52" -> 352).
     // Throws EDBEngineError when the driver manager cannot be loaded or no SQL Server driver
     // is registered.
-    std::uint16_t EngineVersion();
+    std::uint16_t EngineVersion() override;
 
     // Every diagnostic record of `handle`.
     std::vector<DiagRecord> Diagnostics(odbc::SQLSMALLINT type, odbc::SQLHANDLE handle);

@@ -1,6 +1,7 @@
 #include "setup/ServerSetup.h"
 
 #include "shell/Exception.h"
+#include "shell/Files.h"
 #include "shell/Payloads.h"
 
 namespace kurdb::setup {
@@ -21,9 +22,10 @@ std::string ClientLibraryPath(const IPlatform& platform) {
     return NativePathRules().IncludeTrailingSeparator(system) + std::string(kClientLibraryPayload);
 }
 
-void PlaceClientLibrary(const std::string& path) {
-    if (path.empty()) return;
-    WritePayloadIfAbsent(kClientLibraryPayload, path);
+bool PlaceClientLibrary(const std::string& path) {
+    if (path.empty()) return true;
+    if (WritePayloadIfAbsent(kClientLibraryPayload, path)) return true;
+    return files::IsFile(path);
 }
 
 LoginProvisioning::LoginProvisioning(db::Components& db, LogFn log, std::string applicationLogin,

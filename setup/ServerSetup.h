@@ -43,9 +43,13 @@ void CorrectEngineSettings(IRegistry& registry);
 std::string ClientLibraryPath(const IPlatform& platform);
 
 // Writes the client library carried by the program to `path` unless a file is there already.
-// Nothing for an empty path or a build that carries no client library. Throws EPlatformError
-// "Cannot create file ..." when the file cannot be made.
-void PlaceClientLibrary(const std::string& path);
+// Nothing for an empty path (no system directory). False when no file is at `path` and this
+// build carries no client library to put there. Throws EPlatformError "Cannot create file ..."
+// when the file cannot be made.
+bool PlaceClientLibrary(const std::string& path);
+
+// The report line for a client library that is neither on the machine nor in the program.
+inline constexpr std::string_view kClientLibraryMissing = "ntwdblib.dll bulunamadı, kurulması gerekiyor!";
 
 // The fixed server roles the application login is given, in the order they are granted.
 inline constexpr std::array<std::string_view, 8> kServerRoles{"sysadmin",      "diskadmin",   "dbcreator",

@@ -12,7 +12,9 @@ public:
     virtual ~IPlatform() = default;
     // Full path of the running program file.
     virtual std::string ExecutablePath() const = 0;
-    // The system directory (Windows: GetSystemDirectory); empty where the platform has none.
+    // The system directory of 32-bit programs, where the suite's engine finds its libraries
+    // (Windows: SysWOW64 on 64-bit Windows, System32 on 32-bit Windows); empty where the
+    // platform has none.
     virtual std::string SystemDirectory() const = 0;
 };
 

@@ -4,7 +4,13 @@
 // be loaded in place of Windows' own.
 #include <windows.h>
 
+#include <string>
+
 namespace kurdb::win32 {
+
+// The system's text for the error `code` (a Win32 error or an HRESULT), without its final line
+// break; "0x" + the code in hex when the system has no text for it.
+std::string SystemMessage(DWORD code);
 
 // Loads the system DLL `name` (a bare file name such as L"odbc32.dll") from the system
 // directory, never from the program's folder, the current folder or PATH. Returns nullptr

@@ -3,7 +3,7 @@
 
 namespace kurdb {
 
-// The running process on Windows: GetModuleFileNameW and GetSystemDirectoryW.
+// The running process on Windows: GetModuleFileNameW and the 32-bit system directory.
 class Win32Platform final : public IPlatform {
 public:
     std::string ExecutablePath() const override;

@@ -21,7 +21,10 @@ std::string Win32Platform::ExecutablePath() const {
 
 std::string Win32Platform::SystemDirectory() const {
     wchar_t buf[MAX_PATH + 1];
-    const UINT n = ::GetSystemDirectoryW(buf, MAX_PATH + 1);
+    // The 32-bit one: SysWOW64 on 64-bit Windows, whatever the word size of this process (no
+    // file-system redirection is relied on); System32 on 32-bit Windows, which has no WOW64.
+    UINT n = ::GetSystemWow64DirectoryW(buf, MAX_PATH + 1);
+    if (n == 0 || n > MAX_PATH) n = ::GetSystemDirectoryW(buf, MAX_PATH + 1);
     if (n == 0 || n > MAX_PATH) return {};
     return win32::Narrow(std::wstring_view(buf, n));
 }

@@ -39,9 +39,9 @@ REGSAM Rights(Access access) {
     return access == Access::All ? KEY_ALL_ACCESS : KEY_READ;
 }
 
-ScopedKey Open(HKEY root, const std::string& key, Access access) {
+ScopedKey Open(HKEY root, REGSAM view, const std::string& key, Access access) {
     ScopedKey k;
-    if (::RegOpenKeyExW(root, Wide(key).c_str(), 0, Rights(access), k.Out()) != ERROR_SUCCESS)
+    if (::RegOpenKeyExW(root, Wide(key).c_str(), 0, Rights(access) | view, k.Out()) != ERROR_SUCCESS)
         return ScopedKey();
     return k;
 }
@@ -52,12 +52,12 @@ Win32Registry::Win32Registry(HKEY localMachine, HKEY currentUser)
     : localMachine_(localMachine), currentUser_(currentUser) {}
 
 bool Win32Registry::KeyOpens(Hive hive, const std::string& key, Access access) const {
-    return static_cast<bool>(Open(Root(hive), key, access));
+    return static_cast<bool>(Open(Root(hive), View(hive), key, access));
 }
 
 std::optional<std::string> Win32Registry::ReadString(Hive hive, const std::string& key,
                                                      const std::string& name, Access access) const {
-    const ScopedKey k = Open(Root(hive), key, access);
+    const ScopedKey k = Open(Root(hive), View(hive), key, access);
     if (!k) return std::nullopt;
     const std::wstring wname = Wide(name);
     DWORD type = 0;
@@ -85,7 +85,7 @@ std::optional<std::string> Win32Registry::ReadString(Hive hive, const std::strin
 
 bool Win32Registry::WriteString(Hive hive, const std::string& key, const std::string& name,
                                 const std::string& value) {
-    const ScopedKey k = Open(Root(hive), key, Access::All);
+    const ScopedKey k = Open(Root(hive), View(hive), key, Access::All);
     if (!k) return false;
     const std::wstring data = Wide(value);
     const DWORD bytes = static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t));
@@ -98,7 +98,7 @@ bool Win32Registry::WriteString(Hive hive, const std::string& key, const std::st
 bool Win32Registry::CreateKey(Hive hive, const std::string& key) {
     ScopedKey k;
     return ::RegCreateKeyExW(Root(hive), Wide(key).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                             KEY_ALL_ACCESS, nullptr, k.Out(), nullptr) == ERROR_SUCCESS;
+                             KEY_ALL_ACCESS | View(hive), nullptr, k.Out(), nullptr) == ERROR_SUCCESS;
 }
 
 }  // namespace kurdb::win32

@@ -31,22 +31,6 @@ private:
     T* p_ = nullptr;
 };
 
-std::string SystemMessage(HRESULT hr) {
-    wchar_t* buf = nullptr;
-    const DWORD n = ::FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&buf), 0, nullptr);
-    std::wstring text = n && buf ? std::wstring(buf, n) : std::wstring();
-    if (buf) ::LocalFree(buf);
-    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
-        text.pop_back();
-    if (text.empty()) {
-        wchar_t code[32];
-        ::wsprintfW(code, L"0x%08X", static_cast<unsigned>(hr));
-        text = code;
-    }
-    return win32::Narrow(text);
-}
 
 // Shell links through IShellLinkW, so Turkish names are right whatever the system's ANSI code
 // page. Each link initialises COM on the calling thread for as long as it takes; ole32.dll is
@@ -64,7 +48,7 @@ public:
         ComPtr<IUnknown> object;
         const HRESULT hr = createInstance(
             CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IUnknown, object.Out());
-        if (FAILED(hr)) throw Exception(SystemMessage(hr));
+        if (FAILED(hr)) throw Exception(win32::SystemMessage(static_cast<DWORD>(hr)));
         ComPtr<IShellLinkW> shellLink;
         ComPtr<IPersistFile> file;
         if (FAILED(object->QueryInterface(IID_IShellLinkW, shellLink.Out())) ||

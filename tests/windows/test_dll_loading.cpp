@@ -9,6 +9,7 @@
 #include <string>
 
 #include "db/OdbcLoader.h"
+#include "shell/SharedLibrary.h"
 #include "shell/win32/SystemLibrary.h"
 
 namespace {
@@ -69,7 +70,7 @@ TEST_F(DllLoading, PlantedDllRecordsItsLoadWhenNamedByPath) {
 }
 
 TEST_F(DllLoading, DriverManagerComesFromTheSystemDirectory) {
-    auto library = kurdb::db::SharedLibrary::Load(kurdb::db::DefaultDriverManagerLibrary());
+    auto library = kurdb::SharedLibrary::Load(kurdb::db::DefaultDriverManagerLibrary());
     ASSERT_NE(library->Symbol("SQLAllocHandle"), nullptr);
     EXPECT_EQ(LoadedFile(L"odbc32.dll"), SystemOdbc());
     EXPECT_FALSE(Exists(PlantedRecord()));

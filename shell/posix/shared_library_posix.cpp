@@ -1,10 +1,10 @@
-// The driver manager through dlopen: Debian's unixODBC (libodbc.so.2).
+// Shared libraries through dlopen.
 #include <dlfcn.h>
 
-#include "db/Errors.h"
-#include "db/OdbcLoader.h"
+#include "shell/Exception.h"
+#include "shell/SharedLibrary.h"
 
-namespace kurdb::db {
+namespace kurdb {
 namespace {
 
 class PosixLibrary final : public SharedLibrary {
@@ -19,19 +19,14 @@ private:
 
 }  // namespace
 
-std::string DefaultDriverManagerLibrary() {
-    return "libodbc.so.2";
-}
-
 std::unique_ptr<SharedLibrary> SharedLibrary::Load(const std::string& name) {
     ::dlerror();
     void* handle = ::dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
         const char* why = ::dlerror();
-        throw EDBEngineError("ODBC sürücü yöneticisi yüklenemedi (" + name + ")" +
-                             (why ? std::string(": ") + why : std::string()));
+        throw ELibraryLoadError(name, why ? why : "");
     }
     return std::make_unique<PosixLibrary>(name, handle);
 }
 
-}  // namespace kurdb::db
+}  // namespace kurdb
