@@ -24,28 +24,6 @@ std::string SystemMessage(DWORD code) {
     return Narrow(text);
 }
 
-HMODULE LoadSystemLibrary(const wchar_t* name) {
-    HMODULE module = ::LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    if (module || ::GetLastError() != ERROR_INVALID_PARAMETER) return module;
-    // Windows 7 without KB2533623 knows no LOAD_LIBRARY_SEARCH_* flag: name the file by its
-    // full path in the system directory instead.
-    wchar_t directory[MAX_PATH];
-    const UINT length = ::GetSystemDirectoryW(directory, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return nullptr;
-    const std::wstring path = std::wstring(directory, length) + L"\\" + name;
-    return ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-}
-
-void RestrictDllSearchToSystem() {
-    using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-    // kernel32 is mapped into every process; GetModuleHandleW searches nothing.
-    const HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");
-    if (!kernel32) return;
-    const auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(
-        reinterpret_cast<void*>(::GetProcAddress(kernel32, "SetDefaultDllDirectories")));
-    if (setDefault) setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
-}
-
 FARPROC SystemProcAddress(const wchar_t* library, const char* name) {
     const HMODULE module = LoadSystemLibrary(library);
     return module ? ::GetProcAddress(module, name) : nullptr;

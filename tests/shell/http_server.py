@@ -76,6 +76,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.wfile.flush()
             time.sleep(60)
             self.close_connection = True
+        elif parts[0] == "status" and len(parts) == 3 and parts[1].isdigit():
+            # an error answer of the code given, with a body, as servers send it
+            text = b"error page"
+            self.send_response(int(parts[1]))
+            self.send_header("Content-Length", str(len(text)))
+            self.end_headers()
+            self.wfile.write(text)
         elif parts[0] == "flaky" and len(parts) == 4 and parts[2].isdigit():
             seen = dropped.get(parts[1], 0)
             if seen < int(parts[2]):

@@ -164,6 +164,18 @@ TEST_F(DownloadProgramTest, DroppedConnectionsAreTriedAgainUpToTheLimit) {
     EXPECT_FALSE(files::IsFile(dir.Join("two.exe")) && files::FileSize(dir.Join("two.exe")) != 0u);
 }
 
+TEST_F(DownloadProgramTest, OnlyAGatewayTimeoutIsTriedAgainAmongErrorAnswers) {
+    // As GNU Wget: a server error is final (exit 8), a gateway's time-out is worth another try.
+    const std::string target = dir.Join("error.exe");
+    EXPECT_EQ(ExitStatus(DownloadCommandLine(DownloadProgram(), host + "/status/500/bde.exe", target)), 8);
+    EXPECT_EQ(Count("/status/500/bde.exe"), 1);
+    const std::string line = std::string(DownloadProgram()) + " " + host + "/status/504/bde.exe -O \"" + target +
+                             "\" -t2 -Y off";
+    EXPECT_NE(ExitStatus(line), 0);
+    EXPECT_EQ(Count("/status/504/bde.exe"), 2);
+    EXPECT_FALSE(files::IsFile(target) && files::FileSize(target) != 0u);
+}
+
 TEST_F(DownloadProgramTest, ReadTimeoutEndsAStalledTransfer) {
     // One try, one second without data: the program gives up long before the server goes on.
     const std::string line = std::string(DownloadProgram()) + " " + host + "/stall/x.exe -O \"" +

@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "shell/win32/SystemLibrary.h"
+
 namespace {
 
 enum Exit { kOk = 0, kGeneric = 1, kParse = 2, kFileError = 3, kNetwork = 4, kServerError = 8 };
@@ -254,7 +256,9 @@ Attempt FetchOnce(HINTERNET session, const Target& t, const std::wstring& file, 
         Say(L"Server file no newer than local file `%ls' -- not retrieving.\n", file.c_str());
         return Attempt::NotNewer;
     }
-    if (status >= 500) return Attempt::Retry;
+    // GNU Wget tries again after "504 Gateway Timeout" only; every other error answer ends the
+    // download at once with exit status 8.
+    if (status == HTTP_STATUS_GATEWAY_TIMEOUT) return Attempt::Retry;
     if (status != HTTP_STATUS_OK) {
         Say(L"ERROR %lu: %ls.\n", status, reason);
         return Attempt::ServerError;
@@ -402,6 +406,9 @@ int Fetch(const std::wstring& given, const Options& o) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    // Before anything loads a DLL: the program is written beside the wizard in a downloads
+    // folder, where a planted DLL must never be loaded.
+    kurdb::win32::RestrictDllSearchToSystem();
     Options o;
     if (!Parse(argc, argv, o)) {
         Usage();
