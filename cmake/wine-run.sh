@@ -8,7 +8,7 @@ if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null 2>&1; then
   exec xvfb-run -a "$0" "$@"
 fi
 prog="$1"; shift
-build_dir="${KURDB_WINE_TEMPLATE_DIR:-${TMPDIR:-/tmp}/kurdb-wine-$(id -u)}"
+build_dir="${KURDB_WINE_TEMPLATE_DIR:-${TMPDIR:-/tmp}/kurdb-wine-$(id -u)-2}"
 template="$build_dir/template"
 export WINEDEBUG="${WINEDEBUG:--all}"
 # KURDB_WINE_DLL_ORDER adds load orders of a test's own (a CMake test environment cannot hold the
@@ -24,6 +24,10 @@ mkdir -p "$build_dir"
     # No window manager runs under Xvfb: unmanaged windows spare Wine its wait for one on every
     # hide and show.
     WINEPREFIX="$template" wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+    # A Wine without its 32-bit half makes a prefix whose registry has no 32-bit view: with the key
+    # Wow6432Node, HKLM\Software gets one (keys opened with KEY_WOW64_32KEY land there), as on every
+    # 64-bit Windows, where the suite's 32-bit engine keeps its settings.
+    WINEPREFIX="$template" wine reg add 'HKLM\Software\Wow6432Node' /f /reg:64 >/dev/null 2>&1
     WINEPREFIX="$template" wineserver -w
     touch "$template/.ready"
   fi

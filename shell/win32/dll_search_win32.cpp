@@ -41,11 +41,11 @@ void RestrictDllSearchToSystem() {
     if (setDefault) setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
     // Wine's own DLLs delay-load some of theirs through a helper that searches the program's
     // folder whatever the default directories say (Wine 8.0): comctl32 and user32 load
-    // uxtheme.dll at the first themed window, imm32 loads ole32.dll (and with it combase.dll)
-    // when a window is activated. Loaded here from the system directory, the module already in
+    // uxtheme.dll and msimg32.dll for the first themed window, imm32 loads ole32.dll (and with
+    // it combase.dll) when a window is activated. Loaded here from the system directory, the module already in
     // the process is the one they find. On Windows, where the default directories hold for those
     // loads too, this only loads early what the first window would load.
-    for (const wchar_t* name : {L"uxtheme.dll", L"ole32.dll"}) LoadSystemLibrary(name);
+    for (const wchar_t* name : {L"uxtheme.dll", L"msimg32.dll", L"ole32.dll"}) LoadSystemLibrary(name);
 }
 
 namespace {

@@ -2,8 +2,7 @@
 // view of the registry, loaded by its full path and asked for its version; its settings written
 // to the 32-bit view, the client library aimed at the 32-bit system directory. The build puts a
 // stand-in IDAPI32.DLL (test_idapi32.c) in bde\ beside this program, and one whose DbiInit fails
-// in bde-broken\. Every run of a Windows test gets a fresh Wine prefix, so the registry starts
-// without the engine.
+// in bde-broken\. The tests change the registry of the test run's own Wine prefix.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -40,31 +39,33 @@ std::wstring Lower(std::wstring s) {
     return s;
 }
 
-// reg.exe's exit code for a query of the engine's settings key in one registry view.
-DWORD QueryExitCode(const wchar_t* view, const wchar_t* value) {
-    std::wstring cmd = L"reg.exe query \"HKLM\\SOFTWARE\\Borland\\Database Engine\\Settings\\System\\INIT\" /v ";
-    cmd += value;
-    cmd += L" ";
-    cmd += view;
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si,
-                          &pi))
-        return 0xFFFF;
-    ::WaitForSingleObject(pi.hProcess, 60000);
-    DWORD code = 0xFFFF;
-    ::GetExitCodeProcess(pi.hProcess, &code);
-    ::CloseHandle(pi.hThread);
-    ::CloseHandle(pi.hProcess);
-    return code;
+// The value `name` of the engine's settings key in one registry view (KEY_WOW64_32KEY or
+// KEY_WOW64_64KEY); "" when the key or the value is not there.
+std::wstring SettingIn(REGSAM view, const std::wstring& name) {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Borland\\Database Engine\\Settings\\System\\INIT", 0,
+                        KEY_READ | view, &key) != ERROR_SUCCESS)
+        return L"";
+    wchar_t data[256] = {};
+    DWORD size = sizeof data - sizeof(wchar_t);
+    DWORD type = 0;
+    const LONG rc = ::RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+    ::RegCloseKey(key);
+    return rc == ERROR_SUCCESS && type == REG_SZ ? std::wstring(data) : std::wstring();
 }
 
 class EngineOnWindows : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_FALSE(registry_.KeyOpens(Hive::LocalMachine, "SOFTWARE\\Borland\\Database Engine", Access::Read))
-            << "a fresh prefix has no engine";
+    // Each test starts on a machine without the engine: its key is removed from the 32-bit view.
+    void SetUp() override { RemoveEngine(); }
+    void TearDown() override { RemoveEngine(); }
+    static void RemoveEngine() {
+        HKEY borland = nullptr;
+        if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Borland", 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY,
+                            &borland) != ERROR_SUCCESS)
+            return;
+        ::RegDeleteTreeW(borland, L"Database Engine");
+        ::RegCloseKey(borland);
     }
 
     void RegisterEngine(const std::string& dllPath) {
@@ -142,10 +143,12 @@ TEST_F(EngineOnWindows, ARegisteredEngineIsAskedItsVersionAndItsSettingsGoToThe3
     EXPECT_NE(::GetFileAttributesW(exited.c_str()), INVALID_FILE_ATTRIBUTES) << "DbiExit closes the engine again";
     EXPECT_EQ(w.form.ActivePage(controls::cxPage), 1);
 
+    // Wine's own prefix keeps engine defaults in the 64-bit view (SHAREDMEMLOCATION 9000): they
+    // stay as they were, and the engine's 32-bit view has the six settings.
     for (const auto& setting : setup::kEngineSettings) {
         const std::wstring name = win32::Wide(setting.name);
-        EXPECT_EQ(QueryExitCode(L"/reg:32", name.c_str()), 0u) << setting.name << " in the 32-bit view";
-        EXPECT_NE(QueryExitCode(L"/reg:64", name.c_str()), 0u) << setting.name << " not in the 64-bit view";
+        EXPECT_EQ(SettingIn(KEY_WOW64_32KEY, name), win32::Wide(setting.required)) << setting.name;
+        EXPECT_NE(SettingIn(KEY_WOW64_64KEY, name), win32::Wide(setting.required)) << setting.name;
     }
     EXPECT_EQ(registry_.ReadString(Hive::LocalMachine, "SOFTWARE\\" + std::string(setup::kEngineSettingsKey),
                                    "SHAREDMEMLOCATION", Access::Read),
