@@ -23,7 +23,8 @@ using SQLULEN = std::uintptr_t;
 using SQLWCHAR = char16_t;
 using SQLRETURN = std::int16_t;
 
-static_assert(sizeof(SQLLEN) == 8, "SQLLEN is 64-bit on every platform this program is built for");
+// The pointer's width, as ODBC 3.8 defines them for Windows and unixODBC (64-bit SQLLEN builds).
+static_assert(sizeof(SQLLEN) == sizeof(void*), "SQLLEN has the width of a pointer");
 
 // Return codes.
 inline constexpr SQLRETURN SQL_SUCCESS = 0;
