@@ -27,7 +27,9 @@ import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 RELEASE = os.path.join(ROOT, "build", "release")
-WINDOWS = os.path.join(ROOT, "build", "windows")
+# The start rows run the 64-bit build under Wine; the size row measures the shipped 32-bit one.
+WINDOWS = os.path.join(ROOT, "build", "windows-x64")
+SHIPPED = os.path.join(ROOT, "build", "windows")
 WORK = os.path.join(ROOT, "build", "bench")
 PASSWORD = "Bench#Kurdb1"
 
@@ -295,13 +297,13 @@ def main():
         ("Start, Qt program (median ms)", qt * 1000, "bare Qt window", bare_qt * 1000, qt / bare_qt, "≤ 1.20"),
         ("Start, Qt program (median ms)", qt * 1000, "bare Qt window, one caption", caption_qt * 1000,
          qt / caption_qt, "reference"),
-        ("Start, Kurdb.exe under Wine (median ms)", wine * 1000, "bare Win32 window", bare_wine * 1000,
+        ("Start, Kurdb.exe (64-bit build) under Wine (median ms)", wine * 1000, "bare Win32 window", bare_wine * 1000,
          wine / bare_wine, "≤ 1.20"),
-        ("Start, Kurdb.exe under Wine (median ms)", wine * 1000, "its window, minimal program", same_wine * 1000,
+        ("Start, Kurdb.exe (64-bit build) under Wine (median ms)", wine * 1000, "its window, minimal program", same_wine * 1000,
          wine / same_wine, "reference"),
     ]
-    size = os.path.getsize(os.path.join(WINDOWS, "app", "win32", "Kurdb.exe"))
-    rows.append(("Kurdb.exe with its downloader (MiB)", size / 2 ** 20, "limit", 1.5, size / 2 ** 20 / 1.5, "≤ 1.00"))
+    size = os.path.getsize(os.path.join(SHIPPED, "app", "win32", "Kurdb.exe"))
+    rows.append(("Kurdb.exe (32-bit, shipped) with its downloader (MiB)", size / 2 ** 20, "limit", 1.5, size / 2 ** 20 / 1.5, "≤ 1.00"))
 
     print("Machine: " + machine())
     print("Runs: %d each, %s" % (args.runs, time.strftime("%Y-%m-%d")))

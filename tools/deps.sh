@@ -4,6 +4,7 @@
 set -eu
 KURDB_PACKAGES="cmake ninja-build g++ pkg-config python3 qt6-base-dev libgl-dev libfontconfig-dev googletest libgtest-dev libgmock-dev
 g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
+g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686
 wine wine64 unixodbc tdsodbc freetds-bin xvfb xauth fonts-dejavu-core fonts-wine openssl wget
 clang-format-14"
 missing=""
