@@ -50,7 +50,7 @@ class Executor(Definitions, Rows, Queries, Expressions, Security):
         except SqlError as e:
             self.emit_error(e, scope)
             self.done(scope, DONE_ERROR)
-            self.session.error = e.number
+            self.session.failed(e.number)
             return e.number
         try:
             for stmt in stmts:
@@ -202,7 +202,7 @@ class Executor(Definitions, Rows, Queries, Expressions, Security):
                 e.reach = BATCH               # XACT_ABORT ON: a run-time error ends the whole batch
             self.emit_error(e, scope, stmt.line)
             self.done(scope, DONE_ERROR)
-            self.session.error = e.number
+            self.session.failed(e.number)
             if e.reach != STATEMENT:
                 raise Abort(e) from None
 
@@ -210,8 +210,17 @@ class Executor(Definitions, Rows, Queries, Expressions, Security):
         if self.session.options["NOEXEC"] and not (isinstance(stmt, P.SetOption) and "NOEXEC" in stmt.options):
             return                            # NOEXEC ON: compiled with the batch, not run
         handler = getattr(self, "do_" + type(stmt).__name__)
-        self.session.error = 0
         handler(stmt, scope)
+        # @@ERROR holds the outcome of the statement that ran last, read by the next one; IF clears it once
+        # its condition is read, a procedure call leaves what the procedure's last statement set.
+        if not isinstance(stmt, (P.Block, P.If, P.Exec)):
+            self.session.error = 0
+        # @@ROWCOUNT: an assignment counts 1; USE, SET, PRINT and RAISERROR count 0; EXECUTE keeps the
+        # count before it; the others set their own count as they run.
+        if isinstance(stmt, P.SetVar):
+            self.session.rowcount = 1
+        elif isinstance(stmt, (P.Use, P.SetOption, P.Print, P.Raiserror)):
+            self.session.rowcount = 0
 
     def do_Block(self, stmt, scope):
         for s in stmt.body:
@@ -219,6 +228,7 @@ class Executor(Definitions, Rows, Queries, Expressions, Security):
 
     def do_If(self, stmt, scope):
         cond = self.eval_condition(stmt.cond, scope)
+        self.session.error = self.session.rowcount = 0     # read once: the branch sees them cleared
         if cond:
             self.run_statement(stmt.then, scope)
         elif stmt.other is not None:
@@ -379,6 +389,7 @@ class Executor(Definitions, Rows, Queries, Expressions, Security):
             raise SqlError(2812, P.name_text(parts))
         inner = Scope(scope.depth + 1, proc.name)
         outputs = []
+        self.session.error = 0
         try:
             values = procs.bind_arguments(proc, args)
             if proc.name in procs.TEXT_RUNNERS:
@@ -395,7 +406,7 @@ class Executor(Definitions, Rows, Queries, Expressions, Security):
             if e.reach == BATCH:
                 raise
             self.emit_error(e, inner, line)
-            self.session.error = e.number
+            self.session.failed(e.number)
             status = 1
         if status is None:
             status = 0

@@ -45,6 +45,11 @@ class Session:
         self.peer_gone = lambda: False
         self.disconnect = lambda: None
 
+    def failed(self, number):
+        """A statement ended with error number: @@ERROR gives it and @@ROWCOUNT 0 to the next statement."""
+        self.error = number
+        self.rowcount = 0
+
     def is_member(self, role):
         return "sysadmin" in self.login.roles or role in self.login.roles
 
