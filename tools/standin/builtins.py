@@ -376,6 +376,8 @@ def f_concat(ex, node, env, scope):
 
 def f_abs(ex, node, env, scope):
     v, = _args(ex, node, env, scope, 1)
+    if isinstance(v, int) and not isinstance(v, bool):
+        ex.check_int_range(abs(v), ex.expr_type(node.args[0], scope, env))    # abs(-2147483648) overflows
     return None if v is None else abs(v)
 
 

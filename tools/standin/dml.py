@@ -31,7 +31,7 @@ class Rows:
             if typ.name != "text" and len(data) > typ.length >= 0:
                 # Blanks past the declared length are cut silently; anything else is refused.
                 if data[typ.length:].strip(b" "):
-                    raise SqlError(2628, table.name, col.name, db.collation.decode(data[:typ.length]))
+                    raise SqlError(2628, "%s.dbo.%s" % (db.name, table.name), col.name, db.collation.decode(data[:typ.length]))
                 data = data[:typ.length]
             if typ.name == "char" and len(data) < typ.length:
                 data += b" " * (typ.length - len(data))
@@ -39,13 +39,13 @@ class Rows:
         if typ.name in ("nchar", "nvarchar"):
             trimmed = value.rstrip(" ")
             if typ.length >= 0 and len(trimmed) > typ.length:
-                raise SqlError(2628, table.name, col.name, value[:typ.length])
+                raise SqlError(2628, "%s.dbo.%s" % (db.name, table.name), col.name, value[:typ.length])
             value = value[:typ.length] if typ.length >= 0 else value
             if typ.name == "nchar":
                 value = value.ljust(typ.length)
             return value
         if typ.name in ("binary", "varbinary") and typ.length >= 0 and len(value) > typ.length:
-            raise SqlError(2628, table.name, col.name, value[:typ.length].hex())
+            raise SqlError(2628, "%s.dbo.%s" % (db.name, table.name), col.name, value[:typ.length].hex())
         return value
 
     def row_values(self, db, table):

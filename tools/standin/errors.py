@@ -115,6 +115,14 @@ MESSAGES = {
     4064: (11, "Cannot open user default database. Login failed.", STATEMENT),
     5701: (0, "Changed database context to '%s'.", STATEMENT),
     5703: (0, "Changed language setting to %s.", STATEMENT),
+    8004: (16, "The incoming tabular data stream (TDS) remote procedure call (RPC) protocol stream is incorrect. "
+               "The RPC name is invalid.", STATEMENT),
+    8005: (16, "The incoming tabular data stream (TDS) remote procedure call (RPC) protocol stream is incorrect. "
+               "Parameter %s: The parameter name is invalid.", STATEMENT),
+    8009: (16, "The incoming tabular data stream (TDS) remote procedure call (RPC) protocol stream is incorrect. "
+               "Parameter %s (\"%s\"): Data type 0x%s is unknown.", STATEMENT),
+    8016: (16, "The incoming tabular data stream (TDS) remote procedure call (RPC) protocol stream is incorrect. "
+               "Parameter %s (\"%s\"): Data type 0x%s has an invalid data length or metadata length.", STATEMENT),
     8101: (16, "An explicit value for the identity column in table '%s' can only be specified when a column "
                "list is used and IDENTITY_INSERT is ON.", STATEMENT),
     8111: (16, "Cannot define PRIMARY KEY constraint on nullable column in table '%s'.", STATEMENT),
@@ -143,10 +151,30 @@ MESSAGES = {
 }
 
 
+# The state SQL Server gives an error where it is not 1: the same number can come from several places in
+# the engine, and the state tells them apart. Clients log it; where Microsoft's pages show an error with
+# its state, the README names the page.
+STATES = {
+    137: 2,       # undeclared variable
+    195: 10,      # unknown built-in function
+    201: 4,       # missing procedure argument
+    515: 2,       # NULL into a NOT NULL column
+    1750: 0,      # follows 1779, 2714, ... for a constraint
+    1779: 0,
+    1801: 3,      # CREATE DATABASE of an existing name
+    2714: 6,      # object name taken
+    2812: 62,     # unknown procedure
+    3701: 5,      # DROP of a missing object
+    3702: 4,      # DROP DATABASE in use
+    8115: 2,      # arithmetic overflow
+    8144: 2,      # too many procedure arguments
+}
+
+
 class SqlError(Exception):
     """An error the server reports to the client. reach tells how much of the batch it ends."""
 
-    def __init__(self, number, *args, severity=None, state=1, reach=None, text=None, line=None, proc="",
+    def __init__(self, number, *args, severity=None, state=None, reach=None, text=None, line=None, proc="",
                  also=()):
         sev, template, default_reach = MESSAGES.get(number, (16, "%s", STATEMENT))
         if text is None:
@@ -154,7 +182,7 @@ class SqlError(Exception):
         super().__init__(text)
         self.number = number
         self.severity = sev if severity is None else severity
-        self.state = state
+        self.state = STATES.get(number, 1) if state is None else state
         self.text = text
         self.reach = default_reach if reach is None else reach
         self.line = line

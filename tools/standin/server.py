@@ -232,7 +232,7 @@ class Connection:
             if failure is not None:
                 failure.append(SqlError(18456, lg.username))
                 for e in failure:
-                    w.message(e.number, 1, e.severity, e.text, 1, "", True)
+                    w.message(e.number, e.state, e.severity, e.text, 1, "", True)
                 w.done("DONE", DONE_ERROR, 0, 0)
                 self.io.send_message(w.finish())
                 self.server.transcript.write(self.spid, "login", user=lg.username, ok=False,
@@ -389,7 +389,12 @@ class Connection:
             log.debug("connection %d rpc %s %r", self.spid, name, call.params)
             texts = [name] + [v for _, v, _, _ in call.params if isinstance(v, str)]
             failure = self.server.faults.failure_for("\n".join(texts))
-            if failure is not None:
+            if call.error is not None:
+                # bytes that break the protocol: the error SQL Server gives, and the connection goes on
+                e = call.error
+                w.message(e.number, e.state, e.severity, e.text, 1, "", True)
+                w.done("DONEPROC", DONE_ERROR | DONE_MORE, 0, 0)
+            elif failure is not None:
                 w.message(failure.number, 1, failure.severity, failure.text, 1, "", True)
                 w.done("DONEPROC", DONE_ERROR | DONE_MORE, 0, 0)
             else:

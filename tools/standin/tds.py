@@ -5,6 +5,7 @@ import decimal
 import struct
 
 from . import sqltypes
+from .errors import SqlError
 from .sqltypes import SqlType
 
 # Packet types
@@ -31,6 +32,10 @@ SERVER_VERSION = (16, 0, 1000)   # major, minor, build
 
 class ProtocolError(Exception):
     pass
+
+
+class UnknownType(ProtocolError):
+    """A parameter of a type code the protocol does not have (or the stand-in does not read)."""
 
 
 # =========================================================================================================
@@ -282,33 +287,61 @@ class RpcCall:
         self.name = None
         self.proc_id = None
         self.params = []          # [(name, value, SqlType, output)]
+        self.error = None         # SqlError when its bytes break the protocol
 
 
 def parse_rpc(payload, version):
-    """One or more RPC calls of a request (batched calls are separated by 0x80 or 0xFF)."""
+    """One or more RPC calls of a request (batched calls are separated by 0x80 or 0xFF).
+
+    A call whose bytes do not follow the protocol ends the list: it carries the error SQL Server answers
+    for such a stream (8004, 8005, 8009, 8016) and the calls before it still run."""
     r = Reader(payload)
     skip_all_headers(r, version)
     calls = []
     while r.remaining():
         call = RpcCall()
-        n = r.u16()
-        if n == 0xFFFF:
-            call.proc_id = r.u16()
-        else:
-            call.name = r.take(2 * n).decode("utf-16-le")
-        r.u16()  # option flags
-        while r.remaining():
-            peek = r.data[r.pos]
-            if peek in (0x80, 0xFE, 0xFF):
-                r.pos += 1
-                break
+        calls.append(call)
+        try:
+            n = r.u16()
+            if n == 0xFFFF:
+                call.proc_id = r.u16()
+            else:
+                call.name = r.take(2 * n).decode("utf-16-le")
+            r.u16()  # option flags
+        except (ProtocolError, UnicodeDecodeError):
+            call.name, call.error = call.name or "", SqlError(8004)
+            break
+        if not _read_params(r, call):
+            break
+    return calls
+
+
+def _read_params(r, call):
+    """Reads the parameters of a call up to its end; False when they break the protocol (call.error)."""
+    while r.remaining():
+        peek = r.data[r.pos]
+        if peek in (0x80, 0xFE, 0xFF):
+            r.pos += 1
+            return True
+        k = len(call.params) + 1
+        try:
             name = r.b_varchar()
             status = r.u8()
+        except (ProtocolError, UnicodeDecodeError):
+            call.error = SqlError(8005, k)
+            return False
+        code = r.data[r.pos] if r.remaining() else 0
+        try:
             typ, info = read_type_info(r)
             value = read_value(r, typ, info)
-            call.params.append((name, value, typ, bool(status & 0x01)))
-        calls.append(call)
-    return calls
+        except UnknownType:
+            call.error = SqlError(8009, k, name, "%02X" % code)
+            return False
+        except (ProtocolError, UnicodeDecodeError, ValueError, ArithmeticError, IndexError, KeyError, struct.error):
+            call.error = SqlError(8016, k, name, "%02X" % code)
+            return False
+        call.params.append((name, value, typ, bool(status & 0x01)))
+    return True
 
 
 FIXED_TYPES = {0x30: ("tinyint", 1), 0x34: ("smallint", 2), 0x38: ("int", 4), 0x7F: ("bigint", 8),
@@ -361,7 +394,7 @@ def read_type_info(r):
         if t != 0x22:
             info["collation"] = r.take(5)
         return SqlType({0x23: "text", 0x63: "ntext", 0x22: "image"}[t]), info
-    raise ProtocolError("unsupported parameter type 0x%02X" % t)
+    raise UnknownType("unsupported parameter type 0x%02X" % t)
 
 
 def _read_plp(r):
