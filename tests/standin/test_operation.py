@@ -104,6 +104,24 @@ class OperationTest(OwnServerCase):
         self.assertIn("dropped", events)
 
 
+class LoginTimeoutTest(OwnServerCase):
+    def test_a_connection_that_does_not_log_in_in_time_is_closed_and_a_session_is_not(self):
+        server = self.start("--login-timeout", "2")
+        silent = socket.create_connection((server.host, server.port), timeout=sqlclients.CLIENT_TIMEOUT)
+        stalled = tdsclient.Client(server.host, server.port, timeout=sqlclients.CLIENT_TIMEOUT)
+        stalled.prelogin(tdsclient.ENCRYPT_NOT_SUP)         # then no LOGIN7
+        logged_in = tdsclient.Client(server.host, server.port, timeout=sqlclients.CLIENT_TIMEOUT)
+        logged_in.prelogin(tdsclient.ENCRYPT_NOT_SUP)
+        self.assertEqual(logged_in.login(server.user, server.password).errors, [])
+        for c in (silent, stalled.sock, logged_in.sock):
+            self.addCleanup(c.close)
+        self.assertEqual(silent.recv(1), b"")                # closed by the server, not by our timeout
+        self.assertEqual(stalled.sock.recv(1), b"")
+        reply = logged_in.batch("PRINT 'still here'")
+        self.assertEqual((reply.errors, reply.infos), ([], [(0, "still here")]))
+        self.assertEqual(sum(e["event"] == "login_timeout" for e in server.transcript()), 2)
+
+
 class CollationSettingTest(OwnServerCase):
     def test_a_latin1_server_stores_turkish_letters_by_best_fit(self):
         server = self.start("--collation", "Latin1_General_CI_AS")

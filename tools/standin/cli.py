@@ -15,7 +15,7 @@ from . import catalog, sqltypes, tls
 from .errors import MESSAGES
 from .browser import Browser
 from .builtins import PRODUCT_VERSION
-from .server import Faults, StandinServer, Transcript
+from .server import LOGIN_TIMEOUT, Faults, StandinServer, Transcript
 
 log = logging.getLogger("standin")
 
@@ -62,6 +62,9 @@ def parse_args(argv):
                    help="close each connection when its request N+1 arrives (after N answered requests)")
     p.add_argument("--delay-ms", type=int, default=0, metavar="MS",
                    help="hold every reply back this long; an attention sent meanwhile cancels the reply")
+    p.add_argument("--login-timeout", type=float, default=LOGIN_TIMEOUT, metavar="SECONDS",
+                   help="a connection that has not logged in this long after connecting is closed (default %d)"
+                   % LOGIN_TIMEOUT)
     p.add_argument("--encryption", default="negotiate", choices=tls.MODES,
                    help="negotiate (default): as SQL Server with a certificate, the login is encrypted when the "
                         "client asks for it and everything when it requires it; force: as with Force "
@@ -98,6 +101,8 @@ def parse_args(argv):
         p.error("--tls-cert and --tls-key go together")
     if args.tls_cert and args.encryption == "off":
         p.error("--tls-cert with --encryption off: nothing would use the certificate")
+    if not args.login_timeout > 0:
+        p.error("--login-timeout must be more than 0 seconds")
     if not args.allow_remote and not is_loopback(args.host):
         p.error("--host %s is not a loopback address; add --allow-remote to listen there" % args.host)
     return args
@@ -117,7 +122,8 @@ def main(argv=None):
         log.error("cannot set up TLS: %s", e)
         return 1
     try:
-        srv = StandinServer(state, args.host, args.port, faults, Transcript(args.transcript), encryption)
+        srv = StandinServer(state, args.host, args.port, faults, Transcript(args.transcript), encryption,
+                            args.login_timeout)
     except OSError as e:
         encryption.close()
         log.error("cannot listen on %s:%s: %s", args.host, args.port, e)

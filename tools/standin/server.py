@@ -66,9 +66,16 @@ def _jsonable(value):
     return str(value)
 
 
+# Seconds a connection has from its accept to the end of its login; then it is closed, so a client that
+# connects and sends nothing (or drips bytes) cannot hold a thread and a socket for ever.
+LOGIN_TIMEOUT = 60
+
+
 class StandinServer:
-    def __init__(self, state, host="127.0.0.1", port=0, faults=None, transcript=None, encryption=None):
+    def __init__(self, state, host="127.0.0.1", port=0, faults=None, transcript=None, encryption=None,
+                 login_timeout=LOGIN_TIMEOUT):
         self.state = state
+        self.login_timeout = login_timeout
         self.encryption = encryption or tls.Encryption("off")
         self.faults = faults or Faults()
         self.transcript = transcript or Transcript(None)
@@ -169,8 +176,13 @@ class Connection:
         peer = "%s:%s" % (self.addr[0], self.addr[1])
         self.server.transcript.write(self.spid, "connect", peer=peer)
         log.info("connection %d from %s", self.spid, peer)
+        deadline = threading.Timer(self.server.login_timeout, self._login_expired)
+        deadline.daemon = True
+        deadline.start()
         try:
-            if self.login():
+            logged_in = self.login()
+            deadline.cancel()
+            if logged_in and not self.closed:
                 self.serve()
         except (OSError, tds.ProtocolError) as e:
             log.info("connection %d: %s", self.spid, e)
@@ -183,6 +195,13 @@ class Connection:
             self.close()
             self.server.transcript.write(self.spid, "disconnect")
             log.info("connection %d closed", self.spid)
+
+    def _login_expired(self):
+        """The login was not done in time: the connection is closed, whatever stage it reached."""
+        if self.session is None and not self.closed:
+            self.server.transcript.write(self.spid, "login_timeout", seconds=self.server.login_timeout)
+            log.info("connection %d: no login within %s s: closed", self.spid, self.server.login_timeout)
+            self.close()
 
     # -- login --------------------------------------------------------------------------------------------
 
