@@ -3,6 +3,7 @@
 import datetime
 import decimal
 import re
+import uuid
 
 from . import catalog, parser as P, security, sqltypes
 from .errors import SqlError
@@ -99,6 +100,11 @@ def _args(ex, node, env, scope, count=None):
 
 def _arg_type(ex, node, scope, env, i=0):
     return ex.expr_type(node.args[i], scope, env) if len(node.args) > i else None
+
+
+def f_newid(ex, node, env, scope):
+    _args(ex, node, env, scope, 0)
+    return str(uuid.uuid4()).upper()
 
 
 def f_getdate(ex, node, env, scope):
@@ -461,6 +467,7 @@ def _coalesce_type(ex, node, scope, env):
 
 FUNCTIONS = {
     "GETDATE": (f_getdate, sqltypes.DATETIME),
+    "NEWID": (f_newid, SqlType("uniqueidentifier")),
     "GETUTCDATE": (lambda ex, n, e, s: sqltypes.round_datetime(datetime.datetime.utcnow()), sqltypes.DATETIME),
     "SYSDATETIME": (f_getdate, sqltypes.DATETIME),
     "DB_NAME": (f_db_name, sqltypes.SYSNAME),

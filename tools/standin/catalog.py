@@ -132,6 +132,7 @@ class Database:
         self.objects = {}                 # folded name -> DbObject
         self.tables = {}                  # object id -> Table
         self.user_access = "MULTI_USER"   # or SINGLE_USER (ALTER DATABASE ... SET)
+        self.dbts = None                  # last rowversion given out; None: not known since the load
 
     def find_object(self, name):
         return self.objects.get(self.collation.fold(name))
@@ -335,6 +336,8 @@ def _json_value(value):
         return {"b": base64.b64encode(value).decode("ascii")}
     if isinstance(value, datetime.datetime):
         return {"dt": value.isoformat()}
+    if isinstance(value, datetime.time):
+        return {"t": value.isoformat()}
     if isinstance(value, decimal.Decimal):
         return {"dec": str(value)}
     if isinstance(value, (SqlType,)):
@@ -348,6 +351,8 @@ def _from_json_value(value):
             return base64.b64decode(value["b"])
         if "dt" in value:
             return datetime.datetime.fromisoformat(value["dt"])
+        if "t" in value:
+            return datetime.time.fromisoformat(value["t"])
         if "dec" in value:
             return decimal.Decimal(value["dec"])
     return value

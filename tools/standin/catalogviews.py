@@ -1,6 +1,6 @@
 """System tables and catalog views, computed from the server state when a query reads them."""
 
-from . import catalog, security
+from . import catalog, security, sqltypes
 from .sqltypes import (BIT, DATETIME, INT, SMALLINT, SYSNAME, TINYINT, SqlType, char, nvarchar,
                        varbinary, varchar)
 
@@ -15,7 +15,7 @@ class ColInfo:
         self.identity = identity
 
 
-SYSTYPE_IDS = {"tinyint": 48, "smallint": 52, "int": 56, "bigint": 127, "bit": 104, "float": 62, "real": 59,
+SYSTYPE_IDS = {"uniqueidentifier": 36, "time": 41, "datetimeoffset": 43, "timestamp": 189, "tinyint": 48, "smallint": 52, "int": 56, "bigint": 127, "bit": 104, "float": 62, "real": 59,
                "datetime": 61, "smalldatetime": 58, "date": 40, "datetime2": 42, "numeric": 108,
                "decimal": 106, "money": 60, "smallmoney": 122, "char": 175, "varchar": 167, "nchar": 239,
                "nvarchar": 231, "text": 35, "ntext": 99, "image": 34, "binary": 173, "varbinary": 165}
@@ -244,6 +244,11 @@ def _precision_scale(t):
     scale = {"datetime": 3, "money": 4, "smallmoney": 4}.get(t.name, 0)
     if t.name in ("numeric", "decimal"):
         precision, scale = t.precision, t.scale
+    if t.name in sqltypes.SCALED_TYPES:
+        scale = 7 if t.scale is None else t.scale
+        precision = {"time": 8, "datetime2": 19, "datetimeoffset": 26}[t.name] + (scale and scale + 1)
+    if t.name == "date":
+        precision = 10
     return precision, scale
 
 
@@ -256,7 +261,7 @@ def sys_types(server, db, session):
     for name, tid in sorted(SYSTYPE_IDS.items(), key=lambda kv: kv[1]):
         typ = SqlType(name, 8000 if name in ("char", "varchar", "binary", "varbinary") else
                       4000 if name in ("nchar", "nvarchar") else None, 38 if name in ("numeric", "decimal")
-                      else None, 38 if name in ("numeric", "decimal") else None)
+                      else None, 38 if name in ("numeric", "decimal") else 7 if name in sqltypes.SCALED_TYPES else None)
         precision, scale = _precision_scale(typ)
         rows.append([name, tid, tid, 4, typ.byte_length(), precision, scale, 1, 0])
     rows.append(["sysname", 231, 256, 4, 256, 0, 0, 0, 0])

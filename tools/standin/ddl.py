@@ -156,6 +156,8 @@ class Definitions:
                 raise SqlError(2705, cd.name, name)
             seen.add(fold(cd.name))
             columns.append(self.new_column(cd, name, db))
+            if cd.type.name == "timestamp" and sum(c.type.name == "timestamp" for c in columns) > 1:
+                raise SqlError(2738, name, cd.name)
             constraints.extend(cd.constraints)
             if cd.default is not None:
                 defaults.append((cd.default[0], cd.default[1], cd.name))
@@ -196,6 +198,8 @@ class Definitions:
                     typ.name in ("numeric", "decimal") and typ.scale == 0) or cd.nullable:
                 raise SqlError(2749, cd.name)
         nullable = cd.nullable if cd.nullable is not None else cd.identity is None
+        if typ.name == "timestamp":
+            nullable = False          # a rowversion always has a value, whatever the definition says
         return catalog.Column(cd.name, typ, nullable, cd.identity, None, db.collation)
 
     def make_default(self, db, table, cname, expr, col_name, pending):
@@ -304,13 +308,19 @@ class Definitions:
         col = self.new_column(cd, table.name, db)
         if col.identity and any(c.identity for c in table.columns):
             raise SqlError(2744, table.name)
+        if col.type.name == "timestamp" and any(c.type.name == "timestamp" for c in table.columns):
+            raise SqlError(2738, table.name, col.name)
         table.columns.append(col)
         if cd.default is not None:
             pending.update(self.make_default(db, table, cd.default[0], cd.default[1], cd.name, pending))
-        if not col.nullable and table.rows and col.default is None and col.identity is None:
+        if (not col.nullable and table.rows and col.default is None and col.identity is None and
+                col.type.name != "timestamp"):
             raise SqlError(4901, col.name, table.name)
         dv = self.default_value(db, table, col) if not col.nullable else None
         for row in table.rows:
+            if col.type.name == "timestamp":
+                row.append(self.next_rowversion(db))
+                continue
             row.append(self.store(db, table, col, dv[0], dv[1], "ALTER TABLE") if dv else None)
         for c in cd.constraints:
             pending.update(self.make_key(db, table, c, pending))

@@ -48,6 +48,19 @@ class Rows:
             raise SqlError(2628, "%s.dbo.%s" % (db.name, table.name), col.name, value[:typ.length].hex())
         return value
 
+    def next_rowversion(self, db):
+        """The database's next rowversion (@@DBTS + 1), eight bytes, most significant first."""
+        db.dbts = max(db.dbts or 0, 2000, *self._rowversions(db)) + 1
+        return db.dbts.to_bytes(8, "big")
+
+    @staticmethod
+    def _rowversions(db):
+        if db.dbts is not None:
+            return ()
+        # first use since the state was loaded: carry on above what the rows hold
+        return tuple(int.from_bytes(row[k], "big") for t in db.tables.values()
+                     for k, c in enumerate(t.columns) if c.type.name == "timestamp" for row in t.rows if row[k])
+
     def row_values(self, db, table):
         """Rows of a user table as values: char data decoded from the database code page."""
         decoders = []
@@ -160,7 +173,11 @@ class Rows:
                     continue  # DEFAULT
                 given[idx] = item
             for i, col in enumerate(cols):
-                if col.identity:
+                if col.type.name == "timestamp":
+                    if i in given:
+                        raise SqlError(273)
+                    row[i] = self.next_rowversion(db)
+                elif col.identity:
                     seed, step = col.identity
                     table.identity_last = seed if table.identity_last is None else table.identity_last + step
                     row[i] = table.identity_last
@@ -206,6 +223,8 @@ class Rows:
                 raise SqlError(207, name)
             if table.columns[idx].identity:
                 raise SqlError(8102, table.columns[idx].name)
+            if table.columns[idx].type.name == "timestamp":
+                raise SqlError(272)
             targets.append((idx, value))
         matches, env = self.matching_rows(src, stmt.where, scope)
         for _, value in targets:
@@ -223,6 +242,9 @@ class Rows:
                 else:
                     new[idx] = self.store(db, table, col, self.eval(value, env, scope),
                                           self.expr_type(value, scope, env), "UPDATE")
+            for idx, col in enumerate(table.columns):
+                if col.type.name == "timestamp":
+                    new[idx] = self.next_rowversion(db)      # every change of a row gives it a new version
             replacements.append((stored, new))
         self.check_unique(db, table, [n for _, n in replacements], [s for s, _ in replacements])
         for stored, new in replacements:

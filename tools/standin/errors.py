@@ -26,6 +26,11 @@ MESSAGES = {
     259: (16, "Ad hoc updates to system catalogs are not allowed.", STATEMENT),
     512: (16, "Subquery returned more than 1 value. This is not permitted when the subquery follows =, !=, <, "
               "<= , >, >= or when the subquery is used as an expression.", STATEMENT),
+    272: (16, "Cannot update a timestamp column.", STATEMENT),
+    273: (16, "Cannot insert an explicit value into a timestamp column. Use INSERT with a column list to exclude "
+              "the timestamp column, or insert a DEFAULT into the timestamp column.", STATEMENT),
+    2738: (16, "A table can only have one timestamp column. Because table '%s' already has one, the column '%s' "
+               "cannot be added.", STATEMENT),
     2749: (16, "Identity column '%s' must be of data type int, bigint, smallint, tinyint, or decimal or numeric "
                "with a scale of 0, and constrained to be nonnullable.", STATEMENT),
     2760: (16, "The specified schema name \"%s\" either does not exist or you do not have permission to use it.",
@@ -104,6 +109,12 @@ MESSAGES = {
            STATEMENT),
     2705: (16, "Column names in each table must be unique. Column name '%s' in table '%s' is specified more "
                "than once.", STATEMENT),
+    2716: (16, "Column, parameter, or variable #%s: Cannot specify a column width on data type %s.", COMPILE),
+    2750: (16, "Column or parameter #%s: Specified column precision %s is greater than the maximum precision of %s.",
+           COMPILE),
+    2751: (16, "Column or parameter #%s: Specified column scale %s is greater than the specified precision of %s.",
+           COMPILE),
+    1002: (16, "Line %s: Specified scale %s is invalid.", COMPILE),
     2715: (16, "Column, parameter, or variable #%s: Cannot find data type %s.", COMPILE),
     2714: (16, "There is already an object named '%s' in the database.", STATEMENT),
     2744: (16, "Multiple identity columns specified for table '%s'. Only one identity column per table is "
@@ -123,6 +134,7 @@ MESSAGES = {
                "Parameter %s (\"%s\"): Data type 0x%s is unknown.", STATEMENT),
     8016: (16, "The incoming tabular data stream (TDS) remote procedure call (RPC) protocol stream is incorrect. "
                "Parameter %s (\"%s\"): Data type 0x%s has an invalid data length or metadata length.", STATEMENT),
+    8169: (16, "Conversion failed when converting from a character string to uniqueidentifier.", BATCH),
     8101: (16, "An explicit value for the identity column in table '%s' can only be specified when a column "
                "list is used and IDENTITY_INSERT is ON.", STATEMENT),
     8111: (16, "Cannot define PRIMARY KEY constraint on nullable column in table '%s'.", STATEMENT),
@@ -163,6 +175,7 @@ STATES = {
     1779: 0,
     1801: 3,      # CREATE DATABASE of an existing name
     2714: 6,      # object name taken
+    2715: 6,      # unknown type
     2812: 62,     # unknown procedure
     3701: 5,      # DROP of a missing object
     3702: 4,      # DROP DATABASE in use

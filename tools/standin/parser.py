@@ -288,7 +288,7 @@ class Parser:
             self.accept_word("AS")
             if self.at_word("TABLE", "CURSOR"):
                 raise self.unsupported("DECLARE " + self.peek().upper)
-            typ = self.data_type()
+            typ = self.data_type(len(items) + 1)
             init = None
             if self.accept_op("="):
                 init = self.expr()
@@ -478,7 +478,7 @@ class Parser:
             if self.at_word("CONSTRAINT", "PRIMARY", "UNIQUE", "FOREIGN", "CHECK", "INDEX"):
                 constraints.append(self.table_constraint())
             else:
-                columns.append(self.column_def())
+                columns.append(self.column_def(len(columns) + 1))
             if self.accept_op(","):
                 if self.at_op(")"):
                     break  # SQL Server accepts a comma before the closing parenthesis
@@ -522,21 +522,20 @@ class Parser:
                     self.next()
                     args.append("max")
                 else:
-                    args.append(self.int_literal())
+                    if arg.kind != "NUM" or not isinstance(arg.value, int):
+                        raise self.error(arg)    # varchar(-1), float(1.5): not a length
+                    args.append(self.next().value)
                 if not self.accept_op(","):
                     break
             self.expect_op(")")
-            if (args and args[0] == 0 and type_name.lower() in
-                    ("char", "varchar", "nchar", "nvarchar", "binary", "varbinary", "decimal", "numeric")):
-                raise SqlError(1001, tok.line, 0, line=tok.line)
-        typ = sqltypes.make_type(type_name, args)
+        typ = sqltypes.make_type(type_name, args, position, tok.line)
         if typ is None:
             raise SqlError(2715, position, type_name, line=tok.line)
         return typ
 
-    def column_def(self):
+    def column_def(self, position=1):
         name = self.ident()
-        typ = self.data_type()
+        typ = self.data_type(position)
         col = ColumnDef(name=name, type=typ, nullable=None, identity=None, default=None, constraints=[],
                         collation=None)
         while True:
@@ -668,7 +667,7 @@ class Parser:
                     if self.at_word("CONSTRAINT", "PRIMARY", "UNIQUE", "DEFAULT", "FOREIGN", "CHECK"):
                         items.append(self.table_constraint(allow_default_for=True))
                     else:
-                        items.append(self.column_def())
+                        items.append(self.column_def(sum(isinstance(i, ColumnDef) for i in items) + 1))
                     if not self.accept_op(","):
                         break
                 return AlterTableAdd(table=name, items=items, nocheck=nocheck)

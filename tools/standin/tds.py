@@ -3,6 +3,7 @@
 import datetime
 import decimal
 import struct
+import uuid
 
 from . import sqltypes
 from .errors import SqlError
@@ -526,6 +527,30 @@ def type_info(t, version, collation):
             days, ticks = sqltypes.datetime_wire(v)
             return b"\x08" + struct.pack("<iI", days, ticks)
         return bytes([0x6F, 8]), dt
+    if name == "uniqueidentifier":
+        return b"\x24\x10", lambda v: b"\x00" if v is None else b"\x10" + uuid.UUID(v).bytes_le
+    if name == "timestamp":       # rowversion: binary(8) on the wire
+        return b"\xAD\x08\x00", lambda v: b"\xFF\xFF" if v is None else struct.pack("<H", len(v)) + v
+    if name in ("time", "datetimeoffset"):
+        scale = 7 if t.scale is None else t.scale
+        if version < TDS73A:
+            # clients of TDS 7.1 and 7.2 get these types as text, as SQL Server sends them
+            width = 8 + (scale and scale + 1) + (0 if name == "time" else 17)
+            return type_info(sqltypes.nvarchar(width), version, collation)[0], \
+                lambda v: b"\xFF\xFF" if v is None else us_varchar_bytes(sqltypes.format_value(v, scale))
+        size = sqltypes.time_bytes(scale)
+
+        def when(v):
+            if v is None:
+                return b"\x00"
+            if name == "time":
+                return bytes([size]) + _time_units(v, scale).to_bytes(size, "little")
+            utc = v.astimezone(datetime.timezone.utc).replace(tzinfo=None)
+            days = (utc.date() - datetime.date(1, 1, 1)).days
+            offset = int(v.utcoffset().total_seconds()) // 60
+            return (bytes([size + 5]) + _time_units(utc.time(), scale).to_bytes(size, "little") +
+                    days.to_bytes(3, "little") + struct.pack("<h", offset))
+        return bytes([0x29 if name == "time" else 0x2B, scale]), when
     if name in ("money", "smallmoney"):
         def money(v):
             if v is None:
@@ -585,6 +610,17 @@ def type_info(t, version, collation):
             return struct.pack("<H", len(data)) + data
         return info, short
     raise ProtocolError("no TDS type for %s" % t)
+
+
+def _time_units(t, scale):
+    """Time of day in units of 10^-scale seconds."""
+    micro = ((t.hour * 60 + t.minute) * 60 + t.second) * 1_000_000 + t.microsecond
+    return micro * 10 ** scale // 1_000_000
+
+
+def us_varchar_bytes(text):
+    data = text.encode("utf-16-le")
+    return struct.pack("<H", len(data)) + data
 
 
 def _char_bytes(v, unicode, collation):
