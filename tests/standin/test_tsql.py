@@ -273,6 +273,13 @@ class SetOptionTest(unittest.TestCase):
         self.assertEqual(r.numbers(), [102])
         self.assertEqual(r.rows(), [["after"], ["2"]])
 
+    def test_quoted_identifier_takes_effect_where_the_parser_meets_it(self):
+        r = tsql(self.server, 'SET QUOTED_IDENTIFIER OFF\nSELECT "text" AS a\nSET QUOTED_IDENTIFIER ON\n'
+                              'SELECT 1 AS b FROM master..sysdatabases WHERE "name" = \'master\'\ngo\n'
+                              'IF 1 = 0 SET QUOTED_IDENTIFIER OFF\nSELECT "unrun" AS c\ngo\n')
+        # parse time, not run time: the SET in the branch that does not run still makes "unrun" a string
+        self.assertEqual((r.messages(), r.rows()), ([], [["a"], ["text"], ["b"], ["1"], ["c"], ["unrun"]]))
+
     def test_rowcount_stops_selects_and_changes_after_n_rows(self):
         rows = self.run_ok("SET ROWCOUNT 1\nSELECT name FROM master..sysdatabases ORDER BY dbid\n"
                            "SELECT @@ROWCOUNT AS rc\nSET ROWCOUNT 0\n"

@@ -194,6 +194,18 @@ class Parser:
             stmts.append(self.statement(first=not stmts))
 
     def statement(self, first=False):
+        stmt = self._statement(first)
+        if isinstance(stmt, SetOption) and "QUOTED_IDENTIFIER" in stmt.options:
+            # applied as the parser meets it: the rest of the batch reads "..." under the new setting
+            self.quoted_identifier(stmt.value)
+        return stmt
+
+    def quoted_identifier(self, on):
+        for tok in self.toks[self.i:]:
+            if tok.kind in ("QID", "STR") and tok.text.startswith('"'):
+                tok.kind = "QID" if on else "STR"
+
+    def _statement(self, first=False):
         tok = self.peek()
         word = tok.upper
         line = tok.line
