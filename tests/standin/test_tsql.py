@@ -7,7 +7,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import sqlclients  # noqa: E402
-from sqlclients import quote, tsql  # noqa: E402
+from sqlclients import quote, tedious, tsql  # noqa: E402
 
 
 def call_text(procedure, **params):
@@ -204,6 +204,67 @@ class RefusalTest(unittest.TestCase):
         self.assertEqual(r.messages(), [(15151, 16, "Cannot alter the server role 'SYSADMIN', because it does not "
                                                     "exist or you do not have permission.")])
         self.assertEqual(r.rows(), [["upper_i", "lower_i", "dotted"], ["1", "1", "0"]])
+
+
+class LoginMaintenanceTest(unittest.TestCase):
+    """Passwords, names and the enabled state of logins (ALTER LOGIN, sp_password)."""
+
+    @classmethod
+    def setUpClass(cls):
+        sqlclients.need("tsql")
+        cls.server = sqlclients.Server()
+        cls.names = []
+
+    @classmethod
+    def tearDownClass(cls):
+        tsql(cls.server, "".join("EXEC sp_droplogin %s\ngo\n" % quote(n) for n in cls.names))
+
+    def new_login(self, password):
+        name = sqlclients.unique_name("KBAKIM")
+        self.names.append(name)
+        r = tsql(self.server, "EXEC sp_addlogin %s, %s\ngo\n" % (quote(name), quote(password)))
+        self.assertEqual(r.messages(), [], r.stderr)
+        return name
+
+    def can_log_in(self, name, password):
+        return tsql(self.server, "SELECT 1 AS ok\ngo\n", user=name, password=password).rows() == [["ok"], ["1"]]
+
+    def test_a_login_changes_its_own_password_only_with_the_old_one(self):
+        name = self.new_login("Eski#2024a")
+        refused = (15151, 16, "Cannot alter the login '%s', because it does not exist or you do not have "
+                              "permission." % name)
+        r = tsql(self.server, "ALTER LOGIN [{n}] WITH PASSWORD = 'Yeni#2024a'\ngo\n"
+                              "ALTER LOGIN [{n}] WITH PASSWORD = 'Yeni#2024a' OLD_PASSWORD = 'yanlis'\ngo\n"
+                              "EXEC sp_password 'yanlis', 'Yeni#2024a'\ngo\n"
+                              "ALTER LOGIN [{n}] WITH NAME = [{n}X]\ngo\n".format(n=name),
+                 user=name, password="Eski#2024a")
+        self.assertEqual(r.messages(), [refused, refused, (15211, 16, "Old (current) password incorrect for user. "
+                                                                      "The password was not changed."), refused])
+        self.assertTrue(self.can_log_in(name, "Eski#2024a"))
+        r = tsql(self.server, "EXEC sp_password 'Eski#2024a', 'Ara#2024a'\ngo\n"
+                              "ALTER LOGIN [%s] WITH PASSWORD = 'Yeni#2024a' OLD_PASSWORD = 'Ara#2024a'\ngo\n" % name,
+                 user=name, password="Eski#2024a")
+        self.assertEqual(r.messages(), [], r.stderr)
+        self.assertFalse(self.can_log_in(name, "Eski#2024a"))
+        self.assertTrue(self.can_log_in(name, "Yeni#2024a"))
+
+    def test_an_administrator_renames_disables_and_enables_a_login(self):
+        name = self.new_login("Durum#2024a")
+        renamed = name + "R"
+        self.names.append(renamed)
+        r = tsql(self.server, "ALTER LOGIN [%s] WITH NAME = [%s]\ngo\nALTER LOGIN [%s] DISABLE\ngo\n"
+                              "SELECT is_disabled FROM sys.server_principals WHERE name = %s\ngo\n"
+                 % (name, renamed, renamed, quote(renamed)))
+        self.assertEqual((r.messages(), r.rows()), ([], [["is_disabled"], ["1"]]), r.stderr)
+        r = tsql(self.server, "SELECT 1\ngo\n", user=renamed, password="Durum#2024a")
+        self.assertEqual(r.messages(), [(18470, 14, "Login failed for user '%s'. Reason: The account is disabled."
+                                         % renamed)])
+        out = tedious(self.server, ["SELECT 1"], user=renamed, password="Durum#2024a")
+        self.assertFalse(out["login"]["ok"])
+        self.assertIn("The account is disabled", out["login"]["message"])
+        tsql(self.server, "ALTER LOGIN [%s] ENABLE\ngo\n" % renamed)
+        self.assertTrue(self.can_log_in(renamed, "Durum#2024a"))
+        self.assertFalse(self.can_log_in(name, "Durum#2024a"))
 
 
 class TurkishCollationTest(unittest.TestCase):

@@ -161,6 +161,7 @@ class Login:
         self.default_database = default_database
         self.default_language = default_language
         self.roles = set()                # fixed server roles, lower case
+        self.disabled = False             # ALTER LOGIN ... DISABLE: it cannot log in (18470)
         self.created = created or now()
         self.modified = self.created
 
@@ -278,7 +279,7 @@ class Server:
             "logins": [{"name": l.name, "principal_id": l.principal_id, "sid": l.sid.hex(), "salt": l.salt.hex(),
                         "password_hash": l.password_hash, "default_database": l.default_database,
                         "default_language": l.default_language, "roles": sorted(l.roles),
-                        "created": l.created.isoformat()} for l in self.logins.values()],
+                        "created": l.created.isoformat(), "disabled": l.disabled} for l in self.logins.values()],
             "databases": [self._db_json(db) for db in self.databases.values()],
         }
         folder = os.path.dirname(os.path.abspath(self.state_file))
@@ -308,6 +309,7 @@ class Server:
                           created=datetime.datetime.fromisoformat(l["created"]), sid=bytes.fromhex(l["sid"]),
                           salt=bytes.fromhex(l["salt"]), password_hash=l["password_hash"])
             login.roles = set(l["roles"])
+            login.disabled = l.get("disabled", False)
             self.logins[self.fold(login.name)] = login
         for d in data["databases"]:
             db = Database(d["name"], d["dbid"], self.collation, d["owner"],

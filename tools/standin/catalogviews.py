@@ -134,7 +134,7 @@ def server_principals(server, db, session):
         rows.append([role, pid, bytes([pid]), "R", "SERVER_ROLE", None, created, created, None, None, None,
                      1, 0 if role == "public" else 1])
     for l in security.visible_logins(server, session):
-        rows.append([l.name, l.principal_id, l.sid, "S", "SQL_LOGIN", 0, l.created, l.modified,
+        rows.append([l.name, l.principal_id, l.sid, "S", "SQL_LOGIN", int(l.disabled), l.created, l.modified,
                      l.default_database, l.default_language, None, None, 0])
     rows.sort(key=lambda r: r[1])
     return _principal_cols(), rows

@@ -158,6 +158,8 @@ MESSAGES = {
     15247: (16, "User does not have permission to perform this action.", STATEMENT),
     15401: (11, "Windows NT user or group '%s' not found. Check the name again.", STATEMENT),
     18456: (14, "Login failed for user '%s'.", STATEMENT),
+    18470: (14, "Login failed for user '%s'. Reason: The account is disabled.", STATEMENT),
+    15211: (16, "Old (current) password incorrect for user. The password was not changed.", STATEMENT),
     40517: (16, "Keyword or statement option '%s' is not supported in this version of SQL Server.", COMPILE),
     50000: (16, "%s", STATEMENT),
 }

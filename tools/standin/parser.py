@@ -699,14 +699,24 @@ class Parser:
             return AlterServerRole(role=role, add=action == "ADD", member=member)
         if self.accept_word("LOGIN"):
             name = self.ident()
-            if self.accept_word("ENABLE", "DISABLE"):
-                raise self.unsupported("ALTER LOGIN ENABLE/DISABLE")
+            state = self.accept_word("ENABLE", "DISABLE")
+            if state is not None:
+                return AlterLogin(name=name, options={"ENABLE": state == "ENABLE"})
             self.expect_word("WITH")
-            options = dict([self.login_option()])
-            while self.accept_op(","):
-                options.update([self.login_option()])
-            if self.at_word("OLD_PASSWORD", "MUST_CHANGE", "UNLOCK"):
-                raise self.unsupported(self.peek().upper)
+            options = {}
+            while True:
+                key, value = self.login_option()
+                options[key] = value
+                if key == "PASSWORD" and self.accept_word("OLD_PASSWORD"):
+                    self.expect_op("=")
+                    tok = self.next()
+                    if tok.kind not in ("STR", "NSTR"):
+                        raise self.error(tok)
+                    options["OLD_PASSWORD"] = tok.value
+                if self.at_word("MUST_CHANGE", "UNLOCK", "HASHED"):
+                    raise self.unsupported(self.peek().upper)
+                if not self.accept_op(","):
+                    break
             return AlterLogin(name=name, options=options)
         raise self.unsupported("ALTER " + (self.peek().upper or ""))
 

@@ -61,6 +61,68 @@ def drop_login(ex, name):
     server.dirty = True
 
 
+SELF_OPTIONS = {"PASSWORD", "OLD_PASSWORD", "DEFAULT_DATABASE", "DEFAULT_LANGUAGE"}
+
+
+def alter_login(ex, name, opts, wrong_old_password=None):
+    """ALTER LOGIN: everything is checked before anything changes.
+
+    A login may change its own password (with OLD_PASSWORD), default database and language; the rest, and
+    other logins, need ALTER ANY LOGIN (securityadmin), and a sysadmin's password, name or state needs
+    sysadmin. wrong_old_password: the error for an OLD_PASSWORD that does not match (sp_password has its
+    own)."""
+    server, session = ex.server, ex.session
+    login = server.login(name or "")
+    refused = SqlError(15151, "alter", "login", name)
+    if login is None:
+        raise refused
+    admin = session.is_member("securityadmin")
+    if not admin and (login is not session.login or set(opts) - SELF_OPTIONS or
+                      ("PASSWORD" in opts and "OLD_PASSWORD" not in opts)):
+        raise refused
+    if "sysadmin" in login.roles and not session.is_member("sysadmin") and set(opts) & {"PASSWORD", "NAME",
+                                                                                       "ENABLE"}:
+        raise refused
+    if "OLD_PASSWORD" in opts and not login.check_password(opts["OLD_PASSWORD"]):
+        raise wrong_old_password or refused
+    db = lang = None
+    if "DEFAULT_DATABASE" in opts:
+        db = server.database(opts["DEFAULT_DATABASE"])
+        if db is None:
+            raise SqlError(15010, opts["DEFAULT_DATABASE"])
+    if "DEFAULT_LANGUAGE" in opts:
+        lang = server.language(opts["DEFAULT_LANGUAGE"])
+        if lang is None:
+            raise SqlError(15033, opts["DEFAULT_LANGUAGE"])
+    new_name = opts.get("NAME")
+    if new_name is not None:
+        if login.name == "sa":
+            raise SqlError(40517, "ALTER LOGIN sa WITH NAME")    # sa is known by its name here
+        if not new_name or len(new_name) > 128 or "\\" in new_name:
+            raise SqlError(15007, new_name)
+        other = server.login(new_name)
+        if (other is not None and other is not login) or any(server.fold(r) == server.fold(new_name)
+                                                              for r in catalog.ROLE_IDS):
+            raise SqlError(15025, new_name)
+    if "PASSWORD" in opts:
+        login.set_password(opts["PASSWORD"])
+    if db is not None:
+        login.default_database = db.name
+    if lang is not None:
+        login.default_language = lang[1]
+    if "ENABLE" in opts:
+        login.disabled = not opts["ENABLE"]
+    if new_name is not None:
+        for d in server.databases.values():
+            if server.fold(d.owner) == server.fold(login.name):
+                d.owner = new_name
+        del server.logins[server.fold(login.name)]
+        login.name = new_name
+        server.logins[server.fold(new_name)] = login
+    login.modified = catalog.now()
+    server.dirty = True
+
+
 def fixed_role(server, name):
     """The fixed server role of that name compared under the server collation, or None (under
     Turkish_CI_AS 'SYSADMIN' is not 'sysadmin': its I is the capital of dotless ı)."""
@@ -125,29 +187,7 @@ class Security:
         self.done(scope)
 
     def do_AlterLogin(self, stmt, scope):
-        login = self.server.login(stmt.name)
-        if not self.session.is_member("securityadmin") or login is None:
-            if login is not None and self.server.fold(login.name) == self.server.fold(self.session.login.name) \
-                    and set(stmt.options) <= {"PASSWORD", "DEFAULT_LANGUAGE", "DEFAULT_DATABASE"}:
-                pass
-            else:
-                raise SqlError(15151, "alter", "login", stmt.name)
-        for key, value in stmt.options.items():
-            if key == "PASSWORD":
-                login.set_password(value)
-            elif key == "DEFAULT_DATABASE":
-                if self.server.database(value) is None:
-                    raise SqlError(15010, value)
-                login.default_database = self.server.database(value).name
-            elif key == "DEFAULT_LANGUAGE":
-                lang = self.server.language(value)
-                if lang is None:
-                    raise SqlError(15033, value)
-                login.default_language = lang[1]
-            elif key == "NAME":
-                raise SqlError(40517, "ALTER LOGIN WITH NAME")
-        login.modified = catalog.now()
-        self.server.dirty = True
+        alter_login(self, stmt.name, stmt.options)
         self.done(scope)
 
     def do_AlterServerRole(self, stmt, scope):

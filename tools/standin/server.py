@@ -240,6 +240,8 @@ class Connection:
             login = state.login(lg.username)
             if lg.integrated or login is None or not login.check_password(lg.password):
                 failure = []
+            elif login.disabled:
+                failure = [SqlError(18470, lg.username)]      # the client is told why, alone
             else:
                 requested = lg.database
                 db = state.database(requested or login.default_database)
@@ -249,7 +251,8 @@ class Connection:
                     failure = [SqlError(924, db.name)]
                     failure += [SqlError(4060, requested)] if requested else [SqlError(4064)]
             if failure is not None:
-                failure.append(SqlError(18456, lg.username))
+                if not failure or failure[0].number != 18470:
+                    failure.append(SqlError(18456, lg.username))
                 for e in failure:
                     w.message(e.number, e.state, e.severity, e.text, 1, "", True)
                 w.done("DONE", DONE_ERROR, 0, 0)
