@@ -267,6 +267,70 @@ class LoginMaintenanceTest(unittest.TestCase):
         self.assertFalse(self.can_log_in(name, "Durum#2024a"))
 
 
+class DatabasePermissionTest(unittest.TestCase):
+    """Inside a database a login acts as its user: dbo for sysadmin and the owner, a user made for it, else
+    guest where guest may connect; fixed database roles grant the rest (CREATE USER, ALTER ROLE, Database-level
+    roles, Permissions of the Database Engine)."""
+
+    @classmethod
+    def setUpClass(cls):
+        sqlclients.need("tsql")
+        cls.server = sqlclients.Server()
+        cls.db = sqlclients.unique_name("KYETKI")
+        cls.reader, cls.writer, cls.stranger = (sqlclients.unique_name(p) for p in ("KOKU", "KYAZ", "KYABANCI"))
+        r = tsql(cls.server, "".join("EXEC sp_addlogin %s, 'Yetki#2024a'\ngo\n" % quote(n)
+                                     for n in (cls.reader, cls.writer, cls.stranger)) +
+                 "CREATE DATABASE {d}\ngo\nUSE {d}\nCREATE TABLE T (A int NULL)\nINSERT INTO T VALUES (1)\n"
+                 "CREATE USER [{r}] FOR LOGIN [{r}]\nALTER ROLE db_datareader ADD MEMBER [{r}]\n"
+                 "EXEC sp_adduser {w}, 'yazan', 'db_datawriter'\nEXEC sp_addrolemember 'db_ddladmin', 'yazan'\n"
+                 "go\n".format(d=cls.db, r=cls.reader, w=quote(cls.writer)))
+        assert r.messages() == [], r.stderr
+
+    @classmethod
+    def tearDownClass(cls):
+        tsql(cls.server, "DROP DATABASE %s\ngo\n" % cls.db +
+             "".join("EXEC sp_droplogin %s\ngo\n" % quote(n) for n in (cls.reader, cls.writer, cls.stranger)))
+
+    def as_login(self, name, script):
+        return tsql(self.server, script, user=name, password="Yetki#2024a")
+
+    def test_a_login_without_a_user_is_guest_in_master_and_cannot_enter_the_database(self):
+        r = self.as_login(self.stranger, "SELECT USER_NAME() AS u\nCREATE TABLE KGUEST_T (A int NULL)\ngo\n"
+                                         "USE %s\ngo\n" % self.db)
+        self.assertEqual(r.rows(), [["u"], ["guest"]])
+        self.assertEqual(r.messages(), [
+            (262, 14, "CREATE TABLE permission denied in database 'master'."),
+            (916, 14, "The server principal \"%s\" is not able to access the database \"%s\" under the current "
+                      "security context." % (self.stranger, self.db))])
+
+    def test_fixed_database_roles_grant_reading_writing_and_definitions(self):
+        script = ("USE %s\ngo\nSELECT USER_NAME() AS u, IS_MEMBER('db_datareader') AS r\nSELECT A FROM T\n"
+                  "INSERT INTO T VALUES (2)\nCREATE TABLE T2 (A int NULL)\nDROP TABLE T2\ngo\n" % self.db)
+        denied = "The %s permission was denied on the object 'T', database '" + self.db + "', schema 'dbo'."
+        r = self.as_login(self.reader, script)
+        self.assertEqual(r.rows(), [["u", "r"], [self.reader, "1"], ["A"], ["1"]])
+        self.assertEqual(r.messages(), [(229, 14, denied % "INSERT"),
+                                        (262, 14, "CREATE TABLE permission denied in database '%s'." % self.db),
+                                        (3701, 11, "Cannot drop the table 'T2', because it does not exist or you do "
+                                                   "not have permission.")])
+        r = self.as_login(self.writer, script)
+        self.assertEqual(r.rows(), [["u", "r"], ["yazan", "0"]])
+        self.assertEqual(r.messages(), [(229, 14, denied % "SELECT")])
+
+    def test_users_and_members_are_managed_by_db_owner_only(self):
+        r = self.as_login(self.reader, "USE %s\ngo\nCREATE USER [%s]\ngo\nALTER ROLE db_owner ADD MEMBER [%s]\ngo\n"
+                          % (self.db, self.stranger, self.reader))
+        self.assertEqual(r.numbers(), [15247, 15151])
+        r = tsql(self.server, "USE %s\ngo\nCREATE USER dup FOR LOGIN [%s]\ngo\nCREATE USER yazan FOR LOGIN [%s]\n"
+                              "go\nSELECT count(*) AS n FROM sys.database_role_members m JOIN sys.database_principals p "
+                              "ON p.principal_id = m.member_principal_id WHERE p.name = 'yazan'\ngo\n"
+                 % (self.db, self.reader, self.stranger))
+        self.assertEqual(r.messages(), [(15063, 16, "The login already has an account under a different user name."),
+                                        (15023, 16, "User, group, or role 'yazan' already exists in the current "
+                                                    "database.")])
+        self.assertEqual(r.rows(), [["n"], ["2"]])
+
+
 class TurkishCollationTest(unittest.TestCase):
     """Turkish_CI_AS orders by the Turkish alphabet: ... C Ç ... G Ğ H I İ J ... O Ö P ... S Ş T U Ü ..."""
 

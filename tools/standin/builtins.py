@@ -233,12 +233,25 @@ def f_suser_name(ex, node, env, scope):
 
 
 def f_user_name(ex, node, env, scope):
-    _args(ex, node, env, scope, (0, 1))
-    s = ex.session
-    db = s.db
-    if "sysadmin" in s.login.roles or ex.server.fold(db.owner) == ex.server.fold(s.login.name):
-        return "dbo"
-    return "guest"
+    args = _args(ex, node, env, scope, (0, 1))
+    db = ex.session.db
+    if args and args[0] is not None:
+        for user in [catalog.DBO, catalog.GUEST] + list(db.users.values()):
+            if user.principal_id == args[0]:
+                return user.name
+        return None
+    user = security.database_user(ex.server, ex.session.login, db)
+    return user.name if user is not None else None
+
+
+def f_is_member(ex, node, env, scope):
+    """IS_MEMBER('db_role'): 1 or 0 for the current user; NULL for a name that is no role."""
+    name, = _args(ex, node, env, scope, 1)
+    role = security.db_role(ex.server, name) if name is not None else None
+    if role is None:
+        return None
+    user = security.database_user(ex.server, ex.session.login, ex.session.db)
+    return int(user is not None and role in user.roles)
 
 
 def f_has_dbaccess(ex, node, env, scope):
@@ -479,6 +492,7 @@ FUNCTIONS = {
     "SUSER_NAME": (f_suser_name, sqltypes.SYSNAME),
     "SUSER_SNAME": (f_suser_name, sqltypes.SYSNAME),
     "USER_NAME": (f_user_name, sqltypes.SYSNAME),
+    "IS_MEMBER": (f_is_member, sqltypes.INT),
     "HAS_DBACCESS": (f_has_dbaccess, sqltypes.INT),
     "ISNULL": (f_isnull, _isnull_type),
     "COALESCE": (f_coalesce, _coalesce_type),

@@ -122,6 +122,38 @@ class Table:
         return any(c.type.is_lob for c in self.columns)
 
 
+# Fixed database roles and their principal ids (sys.database_principals); the stand-in models the first
+# four, the others are refused where a statement names them.
+DB_ROLE_IDS = {"db_owner": 16384, "db_accessadmin": 16385, "db_securityadmin": 16386, "db_ddladmin": 16387,
+               "db_backupoperator": 16389, "db_datareader": 16390, "db_datawriter": 16391,
+               "db_denydatareader": 16392, "db_denydatawriter": 16393}
+MODELLED_DB_ROLES = ("db_owner", "db_ddladmin", "db_datareader", "db_datawriter")
+# Databases whose guest user may connect, as on a new SQL Server instance.
+GUEST_DATABASES = ("master", "tempdb", "msdb")
+
+
+class DbUser:
+    """A user of a database: its name, the login it stands for (by SID) and its fixed database roles."""
+
+    def __init__(self, name, principal_id, sid, roles=()):
+        self.name = name
+        self.principal_id = principal_id
+        self.sid = sid                    # bytes; None for dbo and guest, which are not stored
+        self.roles = set(roles)
+
+    def to_json(self):
+        return {"name": self.name, "principal_id": self.principal_id, "sid": self.sid.hex(),
+                "roles": sorted(self.roles)}
+
+    @staticmethod
+    def from_json(d):
+        return DbUser(d["name"], d["principal_id"], bytes.fromhex(d["sid"]), d["roles"])
+
+
+DBO = DbUser("dbo", 1, None, {"db_owner"})
+GUEST = DbUser("guest", 2, None)
+
+
 class Database:
     def __init__(self, name, dbid, collation, owner="sa", created=None):
         self.name = name
@@ -133,6 +165,8 @@ class Database:
         self.tables = {}                  # object id -> Table
         self.user_access = "MULTI_USER"   # or SINGLE_USER (ALTER DATABASE ... SET)
         self.dbts = None                  # last rowversion given out; None: not known since the load
+        self.users = {}                   # folded name -> DbUser (dbo and guest are implied)
+        self.next_user_id = 5             # 1 dbo, 2 guest, 3 INFORMATION_SCHEMA, 4 sys
 
     def find_object(self, name):
         return self.objects.get(self.collation.fold(name))
@@ -293,6 +327,7 @@ class Server:
         return {
             "name": db.name, "dbid": db.dbid, "owner": db.owner, "created": db.created.isoformat(),
             "user_access": db.user_access,
+            "users": [u.to_json() for u in db.users.values()], "next_user_id": db.next_user_id,
             "objects": [o.to_json() for o in db.objects.values()],
             "tables": [{"id": t.obj.id, "columns": [c.to_json() for c in t.columns],
                         "indexes": [i.to_json() for i in t.indexes], "identity_last": t.identity_last,
@@ -315,6 +350,8 @@ class Server:
             db = Database(d["name"], d["dbid"], self.collation, d["owner"],
                           datetime.datetime.fromisoformat(d["created"]))
             db.user_access = d.get("user_access", "MULTI_USER")
+            db.users = {self.fold(u["name"]): DbUser.from_json(u) for u in d.get("users", [])}
+            db.next_user_id = d.get("next_user_id", 5)
             for o in d["objects"]:
                 obj = DbObject(o["name"], o["id"], o["xtype"], o["parent_id"],
                                datetime.datetime.fromisoformat(o["created"]), o["definition"], o["column"])

@@ -158,6 +158,33 @@ def server_role_members(server, db, session):
     return cols, rows
 
 
+def database_principals(server, db, session):
+    cols = [ColInfo("name", SYSNAME, False), ColInfo("principal_id", INT, False), ColInfo("type", char(1), False),
+            ColInfo("type_desc", nvarchar(60)), ColInfo("default_schema_name", SYSNAME),
+            ColInfo("create_date", DATETIME, False), ColInfo("modify_date", DATETIME, False),
+            ColInfo("owning_principal_id", INT), ColInfo("sid", varbinary(85)), ColInfo("is_fixed_role", BIT, False)]
+    owner = server.login(db.owner)
+    rows = [["dbo", 1, "S", "SQL_USER", "dbo", db.created, db.created, None, owner.sid if owner else b"\x01", 0],
+            ["guest", 2, "S", "SQL_USER", "guest", db.created, db.created, None, b"\x00", 0],
+            ["INFORMATION_SCHEMA", 3, "S", "SQL_USER", None, db.created, db.created, None, None, 0],
+            ["sys", 4, "S", "SQL_USER", None, db.created, db.created, None, None, 0],
+            ["public", 0, "R", "DATABASE_ROLE", None, db.created, db.created, 1, b"\x01\x05" + b"\x00" * 6, 0]]
+    for u in db.users.values():
+        rows.append([u.name, u.principal_id, "S", "SQL_USER", "dbo", db.created, db.created, None, u.sid, 0])
+    for role, pid in catalog.DB_ROLE_IDS.items():
+        rows.append([role, pid, "R", "DATABASE_ROLE", None, db.created, db.created, 1, None, 1])
+    rows.sort(key=lambda r: r[1])
+    return cols, rows
+
+
+def database_role_members(server, db, session):
+    cols = [ColInfo("role_principal_id", INT, False), ColInfo("member_principal_id", INT, False)]
+    rows = [[catalog.DB_ROLE_IDS["db_owner"], 1]]
+    for u in sorted(db.users.values(), key=lambda u: u.principal_id):
+        rows += [[catalog.DB_ROLE_IDS[r], u.principal_id] for r in sorted(u.roles, key=catalog.DB_ROLE_IDS.get)]
+    return cols, rows
+
+
 def sys_schemas(server, db, session):
     cols = [ColInfo("name", SYSNAME, False), ColInfo("schema_id", INT, False), ColInfo("principal_id", INT)]
     return cols, [[n, i, 1 if i == 1 else i] for n, i in SCHEMAS]
@@ -400,6 +427,8 @@ VIEWS = {
     ("sys", "sql_logins"): (sql_logins, True),
     ("sys", "server_role_members"): (server_role_members, True),
     ("sys", "schemas"): (sys_schemas, False),
+    ("sys", "database_principals"): (database_principals, False),
+    ("sys", "database_role_members"): (database_role_members, False),
     ("sys", "objects"): (sys_objects, False),
     ("sys", "tables"): (sys_tables, False),
     ("sys", "columns"): (sys_columns, False),

@@ -122,6 +122,7 @@ class Rows:
     def do_Insert(self, stmt, scope):
         src = self.resolve(stmt.table, for_write=True)
         db, table = src.db, src.table
+        self.require_object_permission(db, table, "INSERT")
         cols = table.columns
         if stmt.columns is not None:
             positions = []
@@ -216,6 +217,7 @@ class Rows:
     def do_Update(self, stmt, scope):
         src = self.resolve(stmt.table, for_write=True)
         db, table = src.db, src.table
+        self.require_object_permission(db, table, "UPDATE")
         targets = []
         for name, value in stmt.assignments:
             idx = table.column_index(name, db.collation)
@@ -256,6 +258,7 @@ class Rows:
 
     def do_Delete(self, stmt, scope):
         src = self.resolve(stmt.table, for_write=True)
+        self.require_object_permission(src.db, src.table, "DELETE")
         matches, _ = self.matching_rows(src, stmt.where, scope)
         gone = {id(stored) for stored, _ in matches}
         src.table.rows[:] = [r for r in src.table.rows if id(r) not in gone]

@@ -70,7 +70,10 @@ MESSAGES = {
     213: (16, "Column name or number of supplied values does not match table definition.", SCOPE),
     241: (16, "Conversion failed when converting date and/or time from character string.", BATCH),
     245: (16, "Conversion failed when converting the %s value '%s' to data type %s.", BATCH),
-    262: (14, "CREATE DATABASE permission denied in database 'master'.", STATEMENT),
+    262: (14, "%s permission denied in database '%s'.", STATEMENT),
+    229: (14, "The %s permission was denied on the object '%s', database '%s', schema '%s'.", STATEMENT),
+    15023: (16, "User, group, or role '%s' already exists in the current database.", STATEMENT),
+    15063: (16, "The login already has an account under a different user name.", STATEMENT),
     264: (16, "The column name '%s' is specified more than once in the SET clause or column list of an "
               "INSERT. A column cannot be assigned more than one value in the same clause. Modify the "
               "clause to make sure that a column is updated only once. If this statement updates or "
@@ -179,6 +182,7 @@ STATES = {
     2714: 6,      # object name taken
     2715: 6,      # unknown type
     2812: 62,     # unknown procedure
+    229: 5,       # object permission denied
     3701: 5,      # DROP of a missing object
     3702: 4,      # DROP DATABASE in use
     8115: 2,      # arithmetic overflow

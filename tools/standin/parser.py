@@ -44,6 +44,8 @@ class Raiserror(Node): pass
 class Return(Node): pass
 class CreateLogin(Node): pass
 class AlterLogin(Node): pass
+class CreateUser(Node): pass              # name, login (None: the login of the same name)
+class AlterRole(Node): pass               # role, add (bool), member
 class AlterServerRole(Node): pass
 
 # Table elements
@@ -438,6 +440,21 @@ class Parser:
             return self.create_table()
         if self.accept_word("LOGIN"):
             return self.create_login()
+        if self.accept_word("USER"):
+            name = self.ident()
+            login = None
+            if self.accept_word("FOR", "FROM"):
+                self.expect_word("LOGIN")
+                login = self.ident()
+            elif self.at_word("WITHOUT", "FROM", "FOR"):
+                raise self.unsupported("CREATE USER " + self.peek().upper)
+            if self.accept_word("WITH"):
+                self.expect_word("DEFAULT_SCHEMA")
+                self.expect_op("=")
+                schema = self.ident()
+                if schema.lower() != "dbo":
+                    raise self.unsupported("DEFAULT_SCHEMA = " + schema)
+            return CreateUser(name=name, login=login)
         unique = bool(self.accept_word("UNIQUE"))
         clustered = self.clustered()
         if self.accept_word("INDEX"):
@@ -697,6 +714,13 @@ class Parser:
             self.expect_word("MEMBER")
             member = self.ident()
             return AlterServerRole(role=role, add=action == "ADD", member=member)
+        if self.accept_word("ROLE"):
+            role = self.ident()
+            action = self.accept_word("ADD", "DROP")
+            if action is None:
+                raise self.unsupported("ALTER ROLE " + (self.peek().upper or ""))
+            self.expect_word("MEMBER")
+            return AlterRole(role=role, add=action == "ADD", member=self.ident())
         if self.accept_word("LOGIN"):
             name = self.ident()
             state = self.accept_word("ENABLE", "DISABLE")
@@ -741,11 +765,11 @@ class Parser:
 
     def drop(self):
         self.next()
-        kind = self.accept_word("TABLE", "DATABASE", "LOGIN", "INDEX")
+        kind = self.accept_word("TABLE", "DATABASE", "LOGIN", "INDEX", "USER")
         if kind is None:
             raise self.unsupported("DROP " + (self.peek().upper or ""))
         if_exists = False
-        if kind != "LOGIN" and self.at_word("IF") and self.peek(1).upper == "EXISTS":
+        if kind not in ("LOGIN",) and self.at_word("IF") and self.peek(1).upper == "EXISTS":
             self.next()
             self.next()
             if_exists = True
@@ -762,7 +786,7 @@ class Parser:
                 if not self.accept_op(","):
                     return DropIndex(items=items, if_exists=if_exists)
         names = [self.multipart()]
-        while kind != "LOGIN" and self.accept_op(","):
+        while kind not in ("LOGIN", "USER") and self.accept_op(","):
             names.append(self.multipart())
         return DropObjects(kind=kind, names=names, if_exists=if_exists)
 

@@ -110,6 +110,26 @@ def sp_password(ex, scope, v, args, outputs):
     return 0
 
 
+def sp_adduser(ex, scope, v, args, outputs):
+    """A user for a login in the current database, optionally in a role."""
+    db = ex.session.db
+    name = v["@name_in_db"] or v["@loginame"]
+    security.create_user(ex, db, name, v["@loginame"])
+    if v["@grpname"] is not None:
+        security.alter_db_role(ex, db, v["@grpname"], name, True)
+    return 0
+
+
+def sp_addrolemember(ex, scope, v, args, outputs):
+    security.alter_db_role(ex, ex.session.db, v["@rolename"], v["@membername"], True)
+    return 0
+
+
+def sp_droprolemember(ex, scope, v, args, outputs):
+    security.alter_db_role(ex, ex.session.db, v["@rolename"], v["@membername"], False)
+    return 0
+
+
 def sp_defaultdb(ex, scope, v, args, outputs):
     server = ex.server
     login = server.login(v["@loginame"])
@@ -233,6 +253,12 @@ PROCEDURES = {p.name: p for p in [
     Proc("sp_droplogin", [("@loginame", S, REQUIRED, False)], sp_droplogin),
     Proc("sp_defaultlanguage", [("@loginame", S, REQUIRED, False), ("@language", S, None, False)],
          sp_defaultlanguage),
+    Proc("sp_adduser", [("@loginame", S, REQUIRED, False), ("@name_in_db", S, None, False),
+                        ("@grpname", S, None, False)], sp_adduser),
+    Proc("sp_addrolemember", [("@rolename", S, REQUIRED, False), ("@membername", S, REQUIRED, False)],
+         sp_addrolemember),
+    Proc("sp_droprolemember", [("@rolename", S, REQUIRED, False), ("@membername", S, REQUIRED, False)],
+         sp_droprolemember),
     Proc("sp_password", [("@old", S, None, False), ("@new", S, None, False), ("@loginame", S, None, False)],
          sp_password),
     Proc("sp_defaultdb", [("@loginame", S, REQUIRED, False), ("@defdb", S, REQUIRED, False)], sp_defaultdb),

@@ -9,7 +9,7 @@ import socket
 import threading
 import traceback
 
-from . import engine, parser, procs, tds, tls
+from . import engine, parser, procs, security, tds, tls
 from .errors import MESSAGES, SqlError
 from .session import DONE_ERROR, DONE_MORE, Abort, Scope, Session
 
@@ -294,8 +294,7 @@ class Connection:
         return session
 
     def _can_open(self, login, db):
-        return ("sysadmin" in login.roles or db.name.lower() in ("master", "tempdb", "msdb") or
-                self.state.fold(db.owner) == self.state.fold(login.name))
+        return security.database_user(self.state, login, db) is not None
 
     # -- requests -----------------------------------------------------------------------------------------
 
