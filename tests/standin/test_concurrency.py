@@ -1,9 +1,11 @@
-"""Connections work side by side: a long batch on one connection does not hold up a login and statements
-on others. The long batch is long by its amount of work, and the check is on order, not on time: the batch
-counts, in its last statement, the rows other connections inserted once they had seen it start.
+"""Connections work side by side: a long batch, or one long query, on one connection does not hold up a
+login and statements on others. The long work is long by its amount of work, and the checks are on order,
+not on time: the batch counts, in its last statement, the rows other connections inserted once they had
+seen it start; the query has not answered yet when another client has logged in and had its answer.
 """
 
 import os
+import select
 import sys
 import unittest
 
@@ -55,6 +57,31 @@ class SideBySideTest(unittest.TestCase):
         reply = long_one.read_reply()
         self.assertEqual(reply.errors, [])
         self.assertEqual(reply.infos, [(0, "added meanwhile: 2")])
+
+    def test_a_login_and_a_query_run_while_one_long_query_reads(self):
+        db = sqlclients.unique_name("KUZUN")
+        r = tsql(self.server, "CREATE DATABASE {d}\ngo\nUSE {d}\nCREATE TABLE S (A int NULL)\n"
+                              "CREATE TABLE N (A int NULL)\nINSERT INTO N VALUES (1), (2), (3), (4), (5), (6), (7), (8), "
+                              "(9), (10)\nINSERT INTO N SELECT a.A FROM N a CROSS JOIN N b\n"
+                              "INSERT INTO N SELECT a.A FROM N a CROSS JOIN (SELECT TOP 9 A FROM N) b\ngo\n".format(d=db))
+        self.assertEqual(r.messages(), [], r.stderr)
+        self.addCleanup(tsql, self.server, "DROP DATABASE %s\ngo\n" % db)
+        long_one, watcher = self.connect(db), self.connect(db)
+        # one statement reading 1100 x 1100 rows, marked as started by the row it inserts first
+        text = "INSERT INTO S VALUES (0)\nSELECT count(*) AS n FROM N a CROSS JOIN N b"
+        long_one.send(tdsclient.SQL_BATCH, tdsclient.ALL_HEADERS + text.encode("utf-16-le"))
+        for _ in range(POLLS):
+            reply = watcher.batch("IF EXISTS (SELECT * FROM S) PRINT 'started'")
+            self.assertEqual(reply.errors, [])
+            if (0, "started") in reply.infos:
+                break
+        else:
+            self.fail("the long query did not start")
+        r = tsql(self.server, "SELECT count(*) AS n FROM %s.dbo.S\ngo\n" % db)
+        self.assertEqual((r.messages(), r.rows()), ([], [["n"], ["1"]]), r.stderr)
+        readable, _, _ = select.select([long_one.sock], [], [], 0)
+        self.assertEqual(readable, [], "the long query answered before the other client was served")
+        self.assertEqual(long_one.read_reply().errors, [])
 
 
 if __name__ == "__main__":

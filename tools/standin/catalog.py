@@ -5,6 +5,7 @@ every request that changed it.
 """
 
 import base64
+import contextlib
 import datetime
 import decimal
 import hashlib
@@ -209,11 +210,71 @@ class Login:
         self.password_hash = self._hash(password)
 
 
+class SharedLock:
+    """The server lock. `with lock:` holds it alone, to change the state; `with lock.shared():` holds it
+    beside other readers, to read it (a SELECT, a login). Readers never wait for each other, so a long
+    query holds up no login and no other query; a change waits until the readers are done.
+
+    Reentrant: the thread that holds it alone may take it again either way, a reader may read again. A
+    reader that asks to hold it alone is a fault of the caller (it would wait for itself) and raises."""
+
+    def __init__(self):
+        self._cond = threading.Condition(threading.Lock())
+        self._owner = None                # thread holding it alone
+        self._depth = 0
+        self._readers = {}                # thread id -> depth
+
+    def __enter__(self):
+        me = threading.get_ident()
+        with self._cond:
+            if self._owner == me:
+                self._depth += 1
+                return self
+            if me in self._readers:
+                raise RuntimeError("a reader of the server state asked to change it")
+            while self._owner is not None or self._readers:
+                self._cond.wait()
+            self._owner, self._depth = me, 1
+        return self
+
+    def __exit__(self, *exc):
+        with self._cond:
+            self._depth -= 1
+            if self._depth == 0:
+                self._owner = None
+                self._cond.notify_all()
+
+    @contextlib.contextmanager
+    def shared(self):
+        me = threading.get_ident()
+        with self._cond:
+            if self._owner == me:
+                self._depth += 1
+            else:
+                while self._owner is not None:
+                    self._cond.wait()
+                self._readers[me] = self._readers.get(me, 0) + 1
+        try:
+            yield self
+        finally:
+            with self._cond:
+                if self._owner == me:
+                    self._depth -= 1
+                else:
+                    self._readers[me] -= 1
+                    if not self._readers[me]:
+                        del self._readers[me]
+                        self._cond.notify_all()
+
+
 class Server:
-    """The whole server state. `lock` guards it; requests run one at a time while they touch it."""
+    """The whole server state, guarded by `lock` (a SharedLock): statements that change it run one at a
+    time, reading ones side by side."""
 
     def __init__(self, sa_password, collation, state_file=None, name="KURDB-STANDIN"):
-        self.lock = threading.RLock()
+        self.lock = SharedLock()
+        self.save_lock = threading.Lock()     # one writer of the state file at a time
+        self.login_lock = threading.Lock()    # one login at a time (they read beside queries)
         self.collation = collation
         self.name = name
         self.state_file = state_file

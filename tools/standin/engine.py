@@ -19,6 +19,10 @@ from .session import (DONE_COUNT, DONE_ERROR, DONE_MORE, MODELLED_ON_OFF, SET_DE
                       Deferred, Env, ReturnSignal, Scope)
 
 
+# Statements that read the server state and change only the session's: they run beside each other.
+READING = (P.Select, P.Print, P.Declare, P.SetVar, P.SetOption, P.Raiserror, P.Return)
+
+
 class Executor(Definitions, Rows, Queries, Expressions, Security):
     def __init__(self, session, sink):
         self.session = session
@@ -45,7 +49,7 @@ class Executor(Definitions, Rows, Queries, Expressions, Security):
         try:
             # Parsing needs no shared state: a long batch is parsed while other sessions work.
             stmts = self.parse_only(P.parse_batch(text, self.session.options["QUOTED_IDENTIFIER"]))
-            with self.server.lock:
+            with self.server.lock.shared():
                 self.check_batch(stmts, scope, declared)
         except SqlError as e:
             self.emit_error(e, scope)
@@ -190,10 +194,19 @@ class Executor(Definitions, Rows, Queries, Expressions, Security):
 
     def run_statement(self, stmt, scope):
         """Runs one statement holding the server lock: statements of different sessions interleave, each
-        one sees the others' finished statements (no transactions), and nobody waits for a whole batch."""
+        one sees the others' finished statements (no transactions), and nobody waits for a whole batch. A
+        statement that changes nothing on the server (a SELECT, PRINT, a variable, a SET option) holds it
+        shared, beside other readers and logins; a block or an IF takes it for each of its
+        statements (and its condition) only."""
         try:
-            with self.server.lock:
+            if isinstance(stmt, (P.Block, P.If)):
                 self.exec_stmt(stmt, scope)
+            elif isinstance(stmt, READING):
+                with self.server.lock.shared():
+                    self.exec_stmt(stmt, scope)
+            else:
+                with self.server.lock:
+                    self.exec_stmt(stmt, scope)
         except (ReturnSignal, Abort):
             raise
         except SqlError as e:
@@ -227,7 +240,8 @@ class Executor(Definitions, Rows, Queries, Expressions, Security):
             self.run_statement(s, scope)
 
     def do_If(self, stmt, scope):
-        cond = self.eval_condition(stmt.cond, scope)
+        with self.server.lock.shared():
+            cond = self.eval_condition(stmt.cond, scope)
         self.session.error = self.session.rowcount = 0     # read once: the branch sees them cleared
         if cond:
             self.run_statement(stmt.then, scope)

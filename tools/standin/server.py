@@ -188,7 +188,7 @@ class Connection:
             log.info("connection %d: %s", self.spid, e)
         finally:
             self.closed = True
-            with self.state.lock:
+            with self.state.lock.shared():       # the session registry is not the state readers read
                 self.state.end_session(self.spid)
             with self.server.conn_lock:
                 self.server.connections.discard(self)
@@ -235,7 +235,8 @@ class Connection:
         self.io.packet_size = min(max(size, 512), 32767)
         state = self.state
         w = tds.TokenWriter(self.version, state.collation, state.name)
-        with state.lock:
+        # beside running queries; one login at a time, so two cannot both take a single-user database
+        with state.lock.shared(), state.login_lock:
             failure = None
             login = state.login(lg.username)
             if lg.integrated or login is None or not login.check_password(lg.password):
@@ -340,7 +341,7 @@ class Connection:
 
     def reset_session(self, w):
         """A pooled client reuses the connection: back to the database, language and options of the login."""
-        with self.state.lock:
+        with self.state.lock.shared():
             old = self.session
             db = self.state.database(self.initial[0]) or self.state.database("master")
             self.session = self._new_session(old.login, db.name, self.initial[1])
@@ -384,11 +385,12 @@ class Connection:
             w.message(50000, 1, 16, "Internal error in the stand-in server: %s" %
                       traceback.format_exc(limit=1).strip().splitlines()[-1], 1, "", True)
             w.done("DONE", DONE_ERROR | DONE_MORE, 0, 0)
-        with state.lock:
-            try:
-                state.save()
-            except OSError as e:
-                log.error("cannot write the state file: %s", e)
+        if state.dirty:
+            with state.lock.shared(), state.save_lock:
+                try:
+                    state.save()
+                except OSError as e:
+                    log.error("cannot write the state file: %s", e)
 
     def batch(self, text, w):
         database = self.session.database
