@@ -277,19 +277,21 @@ class DatabasePermissionTest(unittest.TestCase):
         sqlclients.need("tsql")
         cls.server = sqlclients.Server()
         cls.db = sqlclients.unique_name("KYETKI")
-        cls.reader, cls.writer, cls.stranger = (sqlclients.unique_name(p) for p in ("KOKU", "KYAZ", "KYABANCI"))
+        cls.reader, cls.writer, cls.stranger, cls.bare = (sqlclients.unique_name(p) for p in
+                                                          ("KOKU", "KYAZ", "KYABANCI", "KYALIN"))
         r = tsql(cls.server, "".join("EXEC sp_addlogin %s, 'Yetki#2024a'\ngo\n" % quote(n)
-                                     for n in (cls.reader, cls.writer, cls.stranger)) +
+                                     for n in (cls.reader, cls.writer, cls.stranger, cls.bare)) +
                  "CREATE DATABASE {d}\ngo\nUSE {d}\nCREATE TABLE T (A int NULL)\nINSERT INTO T VALUES (1)\n"
+                 "CREATE USER [{b}]\n"
                  "CREATE USER [{r}] FOR LOGIN [{r}]\nALTER ROLE db_datareader ADD MEMBER [{r}]\n"
                  "EXEC sp_adduser {w}, 'yazan', 'db_datawriter'\nEXEC sp_addrolemember 'db_ddladmin', 'yazan'\n"
-                 "go\n".format(d=cls.db, r=cls.reader, w=quote(cls.writer)))
+                 "go\n".format(d=cls.db, r=cls.reader, w=quote(cls.writer), b=cls.bare))
         assert r.messages() == [], r.stderr
 
     @classmethod
     def tearDownClass(cls):
         tsql(cls.server, "DROP DATABASE %s\ngo\n" % cls.db +
-             "".join("EXEC sp_droplogin %s\ngo\n" % quote(n) for n in (cls.reader, cls.writer, cls.stranger)))
+             "".join("EXEC sp_droplogin %s\ngo\n" % quote(n) for n in (cls.reader, cls.writer, cls.stranger, cls.bare)))
 
     def as_login(self, name, script):
         return tsql(self.server, script, user=name, password="Yetki#2024a")
@@ -316,6 +318,12 @@ class DatabasePermissionTest(unittest.TestCase):
         r = self.as_login(self.writer, script)
         self.assertEqual(r.rows(), [["u", "r"], ["yazan", "0"]])
         self.assertEqual(r.messages(), [(229, 14, denied % "SELECT")])
+
+    def test_a_user_without_a_role_sees_no_table(self):
+        script = ("USE %s\ngo\nSELECT (SELECT count(*) FROM sys.tables) AS n, CASE WHEN OBJECT_ID('T') IS NULL "
+                  "THEN 0 ELSE 1 END AS o\ngo\n" % self.db)
+        self.assertEqual(self.as_login(self.bare, script).rows(), [["n", "o"], ["0", "0"]])
+        self.assertEqual(self.as_login(self.reader, script).rows(), [["n", "o"], ["1", "1"]])
 
     def test_users_and_members_are_managed_by_db_owner_only(self):
         r = self.as_login(self.reader, "USE %s\ngo\nCREATE USER [%s]\ngo\nALTER ROLE db_owner ADD MEMBER [%s]\ngo\n"

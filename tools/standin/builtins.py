@@ -146,7 +146,7 @@ def f_object_id(ex, node, env, scope):
     if len(parts) >= 2 and parts[-2] and ex.server.fold(parts[-2]) != ex.server.fold("dbo"):
         return None
     obj = db.find_object(parts[-1])
-    if obj is None:
+    if obj is None or not security.sees_objects(ex.server, ex.session.login, db):
         return None
     if len(args) > 1 and args[1] is not None and args[1].strip().upper() != obj.xtype:
         return None

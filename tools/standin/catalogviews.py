@@ -32,7 +32,10 @@ def _pad2(x):
     return x.ljust(2)
 
 
-def _objects(db):
+def _objects(db, server, session):
+    """The user objects of a database that the session's user may see (security.sees_objects)."""
+    if not security.sees_objects(server, session.login, db):
+        return []
     return sorted(db.objects.values(), key=lambda o: o.id)
 
 
@@ -49,7 +52,7 @@ def sysobjects(server, db, session):
     for name, oid in SYSTEM_TABLES:
         rows.append([name, oid, "S ", 4, 0, 0, 0, 0, 0, db.created, 0, 0, 0, "S ", 0, 1, 0, db.created, 0,
                      0, 0, 0, 0, 2, 0])
-    for o in _objects(db):
+    for o in _objects(db, server, session):
         typ = XTYPE_DESC[o.xtype][0]
         rows.append([o.name, o.id, _pad2(o.xtype), 1, 0, 0, 0, 0, o.parent_id, o.created, 0, 0, 0, _pad2(typ),
                      1 if o.xtype == "U" else 0, 3 if o.xtype == "U" else 0, 0, o.created, 0, 0, 0, 0, 0, 0,
@@ -204,14 +207,14 @@ def _object_row(o):
 
 
 def sys_objects(server, db, session):
-    return _object_cols(), [_object_row(o) for o in _objects(db)]
+    return _object_cols(), [_object_row(o) for o in _objects(db, server, session)]
 
 
 def sys_tables(server, db, session):
     cols = _object_cols([ColInfo("lob_data_space_id", INT, False), ColInfo("max_column_id_used", INT, False),
                          ColInfo("uses_ansi_nulls", BIT)])
     rows = []
-    for o in _objects(db):
+    for o in _objects(db, server, session):
         if o.xtype == "U":
             t = db.tables[o.id]
             rows.append(_object_row(o) + [1 if t.has_lob() else 0, len(t.columns), 1])
@@ -221,7 +224,7 @@ def sys_tables(server, db, session):
 def sys_key_constraints(server, db, session):
     cols = _object_cols([ColInfo("unique_index_id", INT), ColInfo("is_system_named", BIT, False)])
     rows = []
-    for o in _objects(db):
+    for o in _objects(db, server, session):
         if o.xtype in ("PK", "UQ"):
             t = db.tables[o.parent_id]
             ix = next(i for i in t.indexes if db.collation.fold(i.name) == db.collation.fold(o.name))
@@ -233,15 +236,15 @@ def sys_default_constraints(server, db, session):
     cols = _object_cols([ColInfo("parent_column_id", INT, False), ColInfo("definition", nvarchar(4000)),
                          ColInfo("is_system_named", BIT, False)])
     rows = []
-    for o in _objects(db):
+    for o in _objects(db, server, session):
         if o.xtype == "D":
             t = db.tables[o.parent_id]
             rows.append(_object_row(o) + [t.column_index(o.column, db.collation) + 1, o.definition, 0])
     return cols, rows
 
 
-def _user_tables(db):
-    return [db.tables[o.id] for o in _objects(db) if o.xtype == "U"]
+def _user_tables(db, server, session):
+    return [db.tables[o.id] for o in _objects(db, server, session) if o.xtype == "U"]
 
 
 def sys_columns(server, db, session):
@@ -253,7 +256,7 @@ def sys_columns(server, db, session):
             ColInfo("is_identity", BIT, False), ColInfo("is_computed", BIT, False),
             ColInfo("default_object_id", INT, False)]
     rows = []
-    for t in _user_tables(db):
+    for t in _user_tables(db, server, session):
         for i, c in enumerate(t.columns, 1):
             tid = SYSTYPE_IDS[c.type.name]
             default = db.find_object(c.default) if c.default else None
@@ -304,7 +307,7 @@ def sys_indexes(server, db, session):
             ColInfo("allow_row_locks", BIT), ColInfo("allow_page_locks", BIT), ColInfo("has_filter", BIT),
             ColInfo("filter_definition", nvarchar(4000))]
     rows = []
-    for t in _user_tables(db):
+    for t in _user_tables(db, server, session):
         if not any(i.clustered for i in t.indexes):
             rows.append([t.obj.id, None, 0, 0, "HEAP", 0, 1, 0, 0, 0, 0, 0, 0, 0, 1, 1, 0, None])
         for i in sorted(t.indexes, key=lambda i: i.index_id):
@@ -320,7 +323,7 @@ def sys_index_columns(server, db, session):
             ColInfo("key_ordinal", TINYINT, False), ColInfo("partition_ordinal", TINYINT, False),
             ColInfo("is_descending_key", BIT), ColInfo("is_included_column", BIT)]
     rows = []
-    for t in _user_tables(db):
+    for t in _user_tables(db, server, session):
         for i in sorted(t.indexes, key=lambda i: i.index_id):
             for k, name in enumerate(i.columns, 1):
                 rows.append([t.obj.id, i.index_id, k, t.column_index(name, db.collation) + 1, k, 0, 0, 0])
@@ -339,7 +342,7 @@ def _is_cols(*names):
 
 def is_tables(server, db, session):
     cols = _is_cols("TABLE_CATALOG", "TABLE_SCHEMA", "TABLE_NAME") + [ColInfo("TABLE_TYPE", varchar(10))]
-    return cols, [[db.name, "dbo", t.name, "BASE TABLE"] for t in _user_tables(db)]
+    return cols, [[db.name, "dbo", t.name, "BASE TABLE"] for t in _user_tables(db, server, session)]
 
 
 def is_columns(server, db, session):
@@ -353,7 +356,7 @@ def is_columns(server, db, session):
                      "COLLATION_CATALOG", "COLLATION_SCHEMA", "COLLATION_NAME", "DOMAIN_CATALOG",
                      "DOMAIN_SCHEMA", "DOMAIN_NAME"))
     rows = []
-    for t in _user_tables(db):
+    for t in _user_tables(db, server, session):
         for i, c in enumerate(t.columns, 1):
             typ = c.type
             default = db.find_object(c.default) if c.default else None
@@ -394,7 +397,7 @@ def is_table_constraints(server, db, session):
                                                      ColInfo("IS_DEFERRABLE", varchar(2)),
                                                      ColInfo("INITIALLY_DEFERRED", varchar(2))]
     rows = []
-    for o in _objects(db):
+    for o in _objects(db, server, session):
         if o.xtype in ("PK", "UQ"):
             t = db.tables[o.parent_id]
             rows.append([db.name, "dbo", o.name, db.name, "dbo", t.name,
@@ -406,7 +409,7 @@ def is_key_column_usage(server, db, session):
     cols = _is_cols("CONSTRAINT_CATALOG", "CONSTRAINT_SCHEMA", "CONSTRAINT_NAME", "TABLE_CATALOG",
                     "TABLE_SCHEMA", "TABLE_NAME", "COLUMN_NAME") + [ColInfo("ORDINAL_POSITION", INT)]
     rows = []
-    for o in _objects(db):
+    for o in _objects(db, server, session):
         if o.xtype in ("PK", "UQ"):
             t = db.tables[o.parent_id]
             ix = next(i for i in t.indexes if db.collation.fold(i.name) == db.collation.fold(o.name))

@@ -138,6 +138,14 @@ def database_user(server, login, db):
     return None
 
 
+def sees_objects(server, login, db):
+    """Whether a login sees the user objects of a database in the catalog and OBJECT_ID: with a fixed
+    database role that grants a permission on them, not with CONNECT alone (guest, a user without roles),
+    as metadata visibility has it."""
+    user = database_user(server, login, db)
+    return user is not None and bool(user.roles & set(catalog.MODELLED_DB_ROLES))
+
+
 def db_role(server, name):
     """The fixed database role of that name, or None; 40517 for one the stand-in does not model."""
     key = server.fold(name or "")
