@@ -129,6 +129,29 @@ def tedious(server, batches, user=None, password=None, encrypt=True):
     return json.loads(proc.stdout.decode("utf-8"))
 
 
+class DatabaseCase(unittest.TestCase):
+    """Tests in a database of their own on the test server: made before the first test (with SETUP run
+    in it), dropped after the last."""
+
+    PREFIX = "KTEST"
+    SETUP = ""
+
+    @classmethod
+    def setUpClass(cls):
+        need("tsql")
+        cls.server = Server()
+        cls.db = unique_name(cls.PREFIX)
+        r = tsql(cls.server, "CREATE DATABASE {d}\ngo\nUSE {d}\n{s}\ngo\n".format(d=cls.db, s=cls.SETUP))
+        assert r.messages() == [], r.stderr
+
+    @classmethod
+    def tearDownClass(cls):
+        tsql(cls.server, "DROP DATABASE %s\ngo\n" % cls.db)
+
+    def in_db(self, script):
+        return tsql(self.server, "USE %s\ngo\n%s\ngo\n" % (self.db, script))
+
+
 def quote(value):
     """A string as a T-SQL literal, the way the wizard binds values."""
     return "'" + value.replace("'", "''") + "'"

@@ -31,6 +31,15 @@ class SideBySideTest(unittest.TestCase):
         self.assertEqual(c.login(self.server.user, self.server.password, database).errors, [])
         return c
 
+    def wait_for_start(self, watcher, probe):
+        """Sends probe until it prints 'started', the sign that the long work has begun."""
+        for _ in range(POLLS):
+            reply = watcher.batch(probe)
+            self.assertEqual(reply.errors, [])
+            if (0, "started") in reply.infos:
+                return
+        self.fail("the long work did not start")
+
     def test_a_login_and_statements_run_while_a_long_batch_is_at_work(self):
         db = sqlclients.unique_name("KYANYANA")
         r = tsql(self.server, "CREATE DATABASE {d}\ngo\nCREATE TABLE {d}.dbo.T (A int NULL)\ngo\n".format(d=db))
@@ -43,14 +52,8 @@ class SideBySideTest(unittest.TestCase):
                 "SELECT @n = count(*) FROM T WHERE A > 0\n" * STATEMENTS +
                 "SELECT @n = count(*) FROM T WHERE A > 0\nPRINT 'added meanwhile: ' + CONVERT(varchar(10), @n)\n")
         long_one.send(tdsclient.SQL_BATCH, tdsclient.ALL_HEADERS + text.encode("utf-16-le"))
-        for _ in range(POLLS):
-            reply = watcher.batch("IF EXISTS (SELECT * FROM T WHERE A = 0) BEGIN INSERT INTO T VALUES (1) "
-                                  "PRINT 'started' END")
-            self.assertEqual(reply.errors, [])
-            if (0, "started") in reply.infos:
-                break
-        else:
-            self.fail("the long batch did not start")
+        self.wait_for_start(watcher, "IF EXISTS (SELECT * FROM T WHERE A = 0) BEGIN INSERT INTO T VALUES (1) "
+                                     "PRINT 'started' END")
         # a new connection: its login and its insert also come before the long batch ends
         r = tsql(self.server, "INSERT INTO %s.dbo.T VALUES (2)\ngo\n" % db)
         self.assertEqual(r.messages(), [], r.stderr)
@@ -70,13 +73,7 @@ class SideBySideTest(unittest.TestCase):
         # one statement reading 1100 x 1100 rows, marked as started by the row it inserts first
         text = "INSERT INTO S VALUES (0)\nSELECT count(*) AS n FROM N a CROSS JOIN N b"
         long_one.send(tdsclient.SQL_BATCH, tdsclient.ALL_HEADERS + text.encode("utf-16-le"))
-        for _ in range(POLLS):
-            reply = watcher.batch("IF EXISTS (SELECT * FROM S) PRINT 'started'")
-            self.assertEqual(reply.errors, [])
-            if (0, "started") in reply.infos:
-                break
-        else:
-            self.fail("the long query did not start")
+        self.wait_for_start(watcher, "IF EXISTS (SELECT * FROM S) PRINT 'started'")
         r = tsql(self.server, "SELECT count(*) AS n FROM %s.dbo.S\ngo\n" % db)
         self.assertEqual((r.messages(), r.rows()), ([], [["n"], ["1"]]), r.stderr)
         readable, _, _ = select.select([long_one.sock], [], [], 0)

@@ -11,22 +11,9 @@ import tdsclient  # noqa: E402
 from sqlclients import tedious, tsql  # noqa: E402
 
 
-class ErrorTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        sqlclients.need("tsql")
-        cls.server = sqlclients.Server()
-        cls.db = sqlclients.unique_name("KERR")
-        r = tsql(cls.server, "CREATE DATABASE {d}\ngo\nUSE {d}\nCREATE TABLE T (A int NOT NULL PRIMARY KEY, "
-                             "B varchar(3) NULL)\nINSERT INTO T VALUES (1, 'a'), (2, 'b')\ngo\n".format(d=cls.db))
-        assert r.messages() == [], r.stderr
-
-    @classmethod
-    def tearDownClass(cls):
-        tsql(cls.server, "DROP DATABASE %s\ngo\n" % cls.db)
-
-    def in_db(self, script):
-        return tsql(self.server, "USE %s\ngo\n%s\ngo\n" % (self.db, script))
+class ErrorTest(sqlclients.DatabaseCase):
+    PREFIX = "KERR"
+    SETUP = "CREATE TABLE T (A int NOT NULL PRIMARY KEY, B varchar(3) NULL)\nINSERT INTO T VALUES (1, 'a'), (2, 'b')"
 
 
 class ErrorVariableTest(ErrorTest):

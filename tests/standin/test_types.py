@@ -1,31 +1,16 @@
 """Data types: declarations SQL Server refuses, and the types beyond the wizard's own (uniqueidentifier,
 time, datetimeoffset, rowversion) as clients read them."""
 
-import datetime
 import os
 import sys
-import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import sqlclients  # noqa: E402
-from sqlclients import tedious, tsql  # noqa: E402
+from sqlclients import tedious  # noqa: E402
 
 
-class TypeTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        sqlclients.need("tsql")
-        cls.server = sqlclients.Server()
-        cls.db = sqlclients.unique_name("KTYPE")
-        r = tsql(cls.server, "CREATE DATABASE %s\ngo\n" % cls.db)
-        assert r.messages() == [], r.stderr
-
-    @classmethod
-    def tearDownClass(cls):
-        tsql(cls.server, "DROP DATABASE %s\ngo\n" % cls.db)
-
-    def in_db(self, script):
-        return tsql(self.server, "USE %s\ngo\n%s\ngo\n" % (self.db, script))
+class TypeTest(sqlclients.DatabaseCase):
+    PREFIX = "KTYPE"
 
 
 class TypeRefusalTest(TypeTest):
@@ -59,15 +44,9 @@ class NewTypeTest(TypeTest):
     """uniqueidentifier, time(n), datetimeoffset(n) and rowversion, stored and sent with their own TDS types
     (uniqueidentifier, time, datetimeoffset, rowversion pages)."""
 
-    @classmethod
-    def setUpClass(cls):
-        super().setUpClass()
-        r = tsql(cls.server, "USE %s\nCREATE TABLE YENI (N int NOT NULL, G uniqueidentifier NULL, T time(3) NULL, "
-                             "O datetimeoffset(2) NULL, RV rowversion)\n"
-                             "INSERT INTO YENI (N, G, T, O) VALUES (1, '{6f9619ff-8b86-d011-b42d-00c04fc964ff}', "
-                             "'13:45:30.1234567', '2024-05-01 10:00:00.129 +03:00')\n"
-                             "INSERT INTO YENI (N) VALUES (2)\ngo\n" % cls.db)
-        assert r.messages() == [], r.stderr
+    SETUP = ("CREATE TABLE YENI (N int NOT NULL, G uniqueidentifier NULL, T time(3) NULL, O datetimeoffset(2) NULL, "
+             "RV rowversion)\nINSERT INTO YENI (N, G, T, O) VALUES (1, '{6f9619ff-8b86-d011-b42d-00c04fc964ff}', "
+             "'13:45:30.1234567', '2024-05-01 10:00:00.129 +03:00')\nINSERT INTO YENI (N) VALUES (2)")
 
     def test_values_convert_as_sql_server_shows_them(self):
         r = self.in_db("SELECT G, CONVERT(varchar(20), T) AS T, CONVERT(varchar(40), O) AS O, "
