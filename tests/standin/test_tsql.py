@@ -405,6 +405,10 @@ class SetOptionTest(unittest.TestCase):
                               "SELECT 1 +\ngo\nSET PARSEONLY OFF\ngo\nSELECT 2 AS after\ngo\n")
         self.assertEqual(r.numbers(), [102])
         self.assertEqual(r.rows(), [["after"], ["2"]])
+        # parse time: a SET in a branch that does not run still takes effect for what follows it
+        r = tsql(self.server, "IF 1 = 0 BEGIN SET PARSEONLY ON END\nSELECT 1 AS never\nSET PARSEONLY OFF\n"
+                              "SELECT 2 AS after\ngo\n")
+        self.assertEqual((r.messages(), r.rows()), ([], [["after"], ["2"]]))
 
     def test_quoted_identifier_takes_effect_where_the_parser_meets_it(self):
         r = tsql(self.server, 'SET QUOTED_IDENTIFIER OFF\nSELECT "text" AS a\nSET QUOTED_IDENTIFIER ON\n'

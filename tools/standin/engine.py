@@ -48,7 +48,8 @@ class Executor(Definitions, Rows, Queries, Expressions, Security):
         """
         try:
             # Parsing needs no shared state: a long batch is parsed while other sessions work.
-            stmts = self.parse_only(P.parse_batch(text, self.session.options["QUOTED_IDENTIFIER"]))
+            opts = self.session.options
+            stmts, opts["PARSEONLY"] = P.parse_batch(text, opts["QUOTED_IDENTIFIER"], opts["PARSEONLY"])
             with self.server.lock.shared():
                 self.check_batch(stmts, scope, declared)
         except SqlError as e:
@@ -66,17 +67,6 @@ class Executor(Definitions, Rows, Queries, Expressions, Security):
                 raise
             return a.error.number
         return 0
-
-    def parse_only(self, stmts):
-        """The statements to compile and run. SET PARSEONLY takes effect while the batch is parsed: the
-        statements after SET PARSEONLY ON (or all, while it is on) are only parsed, up to SET PARSEONLY OFF."""
-        opts, kept = self.session.options, []
-        for stmt in stmts:
-            if isinstance(stmt, P.SetOption) and stmt.options == ["PARSEONLY"]:
-                opts["PARSEONLY"] = bool(stmt.value)
-            elif not opts["PARSEONLY"]:
-                kept.append(stmt)
-        return kept
 
     # =====================================================================================================
     # Messages and DONE tokens

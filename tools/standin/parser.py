@@ -94,8 +94,9 @@ def name_text(parts):
 
 
 class Parser:
-    def __init__(self, text, quoted_identifier=True):
+    def __init__(self, text, quoted_identifier=True, parseonly=False):
         self.toks = tokenize(text, quoted_identifier)
+        self.parseonly = parseonly
         self.i = 0
 
     # -- token helpers ----------------------------------------------------------------------------------
@@ -200,6 +201,11 @@ class Parser:
         if isinstance(stmt, SetOption) and "QUOTED_IDENTIFIER" in stmt.options:
             # applied as the parser meets it: the rest of the batch reads "..." under the new setting
             self.quoted_identifier(stmt.value)
+        if isinstance(stmt, SetOption) and stmt.options == ["PARSEONLY"]:
+            self.parseonly = bool(stmt.value)       # also applied as the parser meets it, at any depth
+            return Block(body=[], line=stmt.line)
+        if self.parseonly:
+            return Block(body=[], line=stmt.line)   # only parsed: nothing of it is compiled or run
         return stmt
 
     def quoted_identifier(self, on):
@@ -1209,8 +1215,10 @@ class Parser:
         return Case(operand=operand, whens=whens, other=other)
 
 
-def parse_batch(text, quoted_identifier=True):
-    return Parser(text, quoted_identifier).parse_batch()
+def parse_batch(text, quoted_identifier=True, parseonly=False):
+    """The statements of a batch and whether SET PARSEONLY is on after it."""
+    p = Parser(text, quoted_identifier, parseonly)
+    return p.parse_batch(), p.parseonly
 
 
 def parse_name(text):
