@@ -186,6 +186,8 @@ class Connection:
                 self.serve()
         except (OSError, tds.ProtocolError) as e:
             log.info("connection %d: %s", self.spid, e)
+        except Exception:  # a fault of the stand-in outside a request: logged, the connection is closed
+            log.error("connection %d: internal error\n%s", self.spid, traceback.format_exc())
         finally:
             self.closed = True
             with self.state.lock.shared():       # the session registry is not the state readers read
