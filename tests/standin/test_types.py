@@ -6,7 +6,7 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import sqlclients  # noqa: E402
-from sqlclients import tedious  # noqa: E402
+from sqlclients import isql, tedious  # noqa: E402
 
 
 class TypeTest(sqlclients.DatabaseCase):
@@ -70,7 +70,12 @@ class NewTypeTest(TypeTest):
                        "ALTER TABLE YENI ADD RV2 timestamp")
         self.assertEqual(r.numbers(), [273, 272, 2738])
 
-    def test_tedious_reads_the_tds_types(self):
+    def test_clients_read_the_tds_types(self):
+        sqlclients.need("isql")
+        r = isql(self.server, ["SELECT G, T, O FROM YENI WHERE N = 1"], extra_dsn="Database = %s\n" % self.db)
+        lines = [line for line in r.stdout.splitlines() if line.strip()]
+        self.assertEqual(lines[-1], "6F9619FF-8B86-D011-B42D-00C04FC964FF\t13:45:30.123\t2024-05-01 10:00:00.13 +03:00",
+                         r.stdout + r.stderr)
         out = tedious(self.server, ["USE %s\nSELECT G, T, O, RV FROM YENI WHERE N = 1" % self.db])
         batch, = out["batches"]
         self.assertEqual(batch["errors"], [])

@@ -393,14 +393,16 @@ class Executor(Definitions, Rows, Queries, Expressions, Security):
             raise SqlError(2812, P.name_text(parts))
         inner = Scope(scope.depth + 1, proc.name)
         outputs = []
-        self.session.error = 0
         try:
             values = procs.bind_arguments(proc, args)
             if proc.name in procs.TEXT_RUNNERS:
-                status = proc.run(self, inner, values, args, outputs)    # each statement locks for itself
+                # each statement locks for itself, and sets @@ERROR as it ends: the text reads the value
+                # from before the call first, the caller the one its last statement left
+                status = proc.run(self, inner, values, args, outputs)
             else:
                 with self.server.lock:
                     status = proc.run(self, inner, values, args, outputs)
+                self.session.error = 0
         except Abort as a:
             if a.error.reach == BATCH:
                 raise
