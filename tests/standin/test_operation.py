@@ -103,6 +103,14 @@ class OperationTest(OwnServerCase):
         self.assertEqual(events.count("batch"), 2)
         self.assertIn("dropped", events)
 
+    def test_connection_drops_at_the_request_that_contains_the_text(self):
+        server = self.start("--drop-at", "kesik_db")
+        r = tsql(server, "SELECT 1 AS a\ngo\nCREATE DATABASE KESIK_DB\ngo\nSELECT 3 AS c\ngo\n")
+        self.assertEqual(r.rows(), [["a"], ["1"]])
+        r = tsql(server, "SELECT count(*) AS n FROM master..sysdatabases WHERE name = 'KESIK' + '_DB'\ngo\n")
+        self.assertEqual(r.rows(), [["n"], ["0"]])        # unanswered, and not run
+        self.assertIn("kesik_db", [e.get("at") for e in server.transcript() if e["event"] == "dropped"])
+
 
 class LoginTimeoutTest(OwnServerCase):
     def test_a_connection_that_does_not_log_in_in_time_is_closed_and_a_session_is_not(self):

@@ -19,10 +19,16 @@ log = logging.getLogger("standin")
 class Faults:
     """Fault injection: batches that fail, connections that drop, replies that come late."""
 
-    def __init__(self, fail_rules=(), drop_after=None, delay_ms=0):
+    def __init__(self, fail_rules=(), drop_after=None, delay_ms=0, drop_at=()):
         self.fail_rules = list(fail_rules)    # (text, number, message)
         self.drop_after = drop_after
         self.delay_ms = delay_ms
+        self.drop_at = list(drop_at)          # texts: a request containing one closes its connection
+
+    def drop_for(self, text):
+        """The --drop-at text that the request's text contains (any case), or None."""
+        lowered = text.lower()
+        return next((needle for needle in self.drop_at if needle.lower() in lowered), None)
 
     def failure_for(self, text):
         lowered = text.lower()
@@ -321,10 +327,16 @@ class Connection:
             if self.io.reset_requested:
                 self.reset_session(w)
             if ptype == tds.SQL_BATCH:
-                self.batch(tds.parse_sql_batch(payload, self.version), w)
+                text = tds.parse_sql_batch(payload, self.version)
+                if self._drop_at(text):
+                    return
+                self.batch(text, w)
                 reply = w.finish("DONE")
             elif ptype == tds.RPC:
-                self.rpc(tds.parse_rpc(payload, self.version), w)
+                calls = tds.parse_rpc(payload, self.version)
+                if self._drop_at("\n".join(t for call in calls for t in call_texts(call))):
+                    return
+                self.rpc(calls, w)
                 reply = w.finish("DONEPROC")
             elif ptype == tds.TRANSACTION:
                 e = SqlError(40517, "transaction manager request")
@@ -340,6 +352,15 @@ class Connection:
                 self.io.send_message(tds.done_message(tds.DONE_ATTN, self.version))
                 continue
             self.io.send_message(reply)
+
+    def _drop_at(self, text):
+        """--drop-at: a request with one of its texts closes the connection unanswered, before it runs."""
+        needle = self.server.faults.drop_for(text)
+        if needle is None:
+            return False
+        self.server.transcript.write(self.spid, "dropped", at=needle)
+        log.info("connection %d: dropped at a request containing %r", self.spid, needle)
+        return True
 
     def reset_session(self, w):
         """A pooled client reuses the connection: back to the database, language and options of the login."""
@@ -409,11 +430,10 @@ class Connection:
 
     def rpc(self, calls, w):
         for call in calls:
-            name = call.name if call.name is not None else procs.PROC_IDS.get(call.proc_id, "#%s" % call.proc_id)
+            name = call_texts(call)[0]
             database = self.session.database
             log.debug("connection %d rpc %s %r", self.spid, name, call.params)
-            texts = [name] + [v for _, v, _, _ in call.params if isinstance(v, str)]
-            failure = self.server.faults.failure_for("\n".join(texts))
+            failure = self.server.faults.failure_for("\n".join(call_texts(call)))
             if call.error is not None:
                 # bytes that break the protocol: the error SQL Server gives, and the connection goes on
                 e = call.error
@@ -429,6 +449,13 @@ class Connection:
                 self.spid, "rpc", database=database, proc=name, injected=failure is not None,
                 params=[{"name": n, "value": v, "output": o} for n, v, _, o in call.params],
                 outcome=self._outcome(w))
+
+
+def call_texts(call):
+    """The texts of an RPC call that fault injection looks at: its procedure's name (or the name of its
+    procedure id) and its string parameters."""
+    name = call.name if call.name is not None else procs.PROC_IDS.get(call.proc_id, "#%s" % call.proc_id)
+    return [name] + [v for _, v, _, _ in call.params if isinstance(v, str)]
 
 
 def run_rpc(ex, name, params):
