@@ -56,6 +56,10 @@ class Result:
     def numbers(self):
         return [m[0] for m in self.messages()]
 
+    def states(self):
+        """(number, state) of every server message tsql printed."""
+        return [(int(n), int(s)) for n, s in re.findall(r'Msg (\d+) \(severity \d+, state (\d+)\)', self.stderr)]
+
     def rows(self):
         """Result rows of tsql -o q output: tab-separated lines (header lines included)."""
         return [line.split("\t") for line in self.stdout.splitlines() if line.strip()]
@@ -110,7 +114,7 @@ TEDIOUS_DIR = os.path.join(os.path.dirname(os.path.abspath(__file__)), "tedious"
 
 def tedious(server, batches, user=None, password=None, encrypt=True):
     """Runs batches through Node's tedious; returns {"login": {"ok", "message"}, "batches": [{"rows",
-    "errors": [{"number", "message"}]}]}. tools/deps.sh installs the package."""
+    "errors": [{"number", "state", "message"}]}]}. tools/deps.sh installs the package."""
     if shutil.which("node") is None:
         raise AssertionError("node is not installed: run sh tools/deps.sh")
     if not os.path.isdir(os.path.join(TEDIOUS_DIR, "node_modules", "tedious")):
@@ -123,6 +127,29 @@ def tedious(server, batches, user=None, password=None, encrypt=True):
     if proc.returncode != 0 or not proc.stdout.strip():
         raise AssertionError("tedious run failed: %s" % proc.stderr.decode("utf-8", "replace"))
     return json.loads(proc.stdout.decode("utf-8"))
+
+
+class DatabaseCase(unittest.TestCase):
+    """Tests in a database of their own on the test server: made before the first test (with SETUP run
+    in it), dropped after the last."""
+
+    PREFIX = "KTEST"
+    SETUP = ""
+
+    @classmethod
+    def setUpClass(cls):
+        need("tsql")
+        cls.server = Server()
+        cls.db = unique_name(cls.PREFIX)
+        r = tsql(cls.server, "CREATE DATABASE {d}\ngo\nUSE {d}\n{s}\ngo\n".format(d=cls.db, s=cls.SETUP))
+        assert r.messages() == [], r.stderr
+
+    @classmethod
+    def tearDownClass(cls):
+        tsql(cls.server, "DROP DATABASE %s\ngo\n" % cls.db)
+
+    def in_db(self, script):
+        return tsql(self.server, "USE %s\ngo\n%s\ngo\n" % (self.db, script))
 
 
 def quote(value):

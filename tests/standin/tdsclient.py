@@ -9,7 +9,7 @@ import socket
 import ssl
 import struct
 
-PRELOGIN, LOGIN7, SQL_BATCH, REPLY = 0x12, 0x10, 0x01, 0x04
+PRELOGIN, LOGIN7, SQL_BATCH, RPC, REPLY = 0x12, 0x10, 0x01, 0x03, 0x04
 ENCRYPT_OFF, ENCRYPT_ON, ENCRYPT_NOT_SUP, ENCRYPT_REQ = 0, 1, 2, 3
 ALL_HEADERS = struct.pack("<IIHQI", 22, 18, 2, 0, 1)
 
@@ -17,6 +17,7 @@ ALL_HEADERS = struct.pack("<IIHQI", 22, 18, 2, 0, 1)
 class Reply:
     def __init__(self):
         self.errors = []      # (number, severity, text) of ERROR tokens
+        self.states = []      # the state of each of them
         self.infos = []       # (number, text) of INFO tokens
         self.envchanges = []  # (type, new value as text)
         self.done_status = []
@@ -145,6 +146,11 @@ class Client:
         self.send(SQL_BATCH, ALL_HEADERS + text.encode("utf-16-le"))
         return self.read_reply()
 
+    def rpc(self, body):
+        """An RPC request: body is everything after the ALL_HEADERS (name, option flags, parameters)."""
+        self.send(RPC, ALL_HEADERS + body)
+        return self.read_reply()
+
     def read_reply(self):
         _, payload = self.receive()
         reply, pos = Reply(), 0
@@ -154,11 +160,12 @@ class Client:
             if token in (0xAA, 0xAB):
                 length, = struct.unpack("<H", payload[pos:pos + 2])
                 body = payload[pos + 2:pos + 2 + length]
-                number, _state, severity = struct.unpack("<iBB", body[:6])
+                number, state, severity = struct.unpack("<iBB", body[:6])
                 n, = struct.unpack("<H", body[6:8])
                 text = body[8:8 + 2 * n].decode("utf-16-le")
                 if token == 0xAA:
                     reply.errors.append((number, severity, text))
+                    reply.states.append(state)
                 else:
                     reply.infos.append((number, text))
                 pos += 2 + length

@@ -128,8 +128,8 @@ class TediousAnswersTest(unittest.TestCase):
         out = tedious(self.server, ["SET ROWCOUNT 2 SELECT name FROM master..sysdatabases ORDER BY dbid",
                                     "SET ROWCOUNT 0 EXEC sp_addlogin 'public', 'Tedious#2024'"])
         self.assertEqual(out["batches"][0]["rows"], [["master"], ["tempdb"]])
-        self.assertEqual(out["batches"][1]["errors"],
-                         [{"number": 15025, "message": "The server principal 'public' already exists."}])
+        self.assertEqual([(e["number"], e["message"]) for e in out["batches"][1]["errors"]],
+                         [(15025, "The server principal 'public' already exists.")])
 
 
 if __name__ == "__main__":

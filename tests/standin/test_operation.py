@@ -103,6 +103,32 @@ class OperationTest(OwnServerCase):
         self.assertEqual(events.count("batch"), 2)
         self.assertIn("dropped", events)
 
+    def test_connection_drops_at_the_request_that_contains_the_text(self):
+        server = self.start("--drop-at", "kesik_db")
+        r = tsql(server, "SELECT 1 AS a\ngo\nCREATE DATABASE KESIK_DB\ngo\nSELECT 3 AS c\ngo\n")
+        self.assertEqual(r.rows(), [["a"], ["1"]])
+        r = tsql(server, "SELECT count(*) AS n FROM master..sysdatabases WHERE name = 'KESIK' + '_DB'\ngo\n")
+        self.assertEqual(r.rows(), [["n"], ["0"]])        # unanswered, and not run
+        self.assertIn("kesik_db", [e.get("at") for e in server.transcript() if e["event"] == "dropped"])
+
+
+class LoginTimeoutTest(OwnServerCase):
+    def test_a_connection_that_does_not_log_in_in_time_is_closed_and_a_session_is_not(self):
+        server = self.start("--login-timeout", "2")
+        silent = socket.create_connection((server.host, server.port), timeout=sqlclients.CLIENT_TIMEOUT)
+        stalled = tdsclient.Client(server.host, server.port, timeout=sqlclients.CLIENT_TIMEOUT)
+        stalled.prelogin(tdsclient.ENCRYPT_NOT_SUP)         # then no LOGIN7
+        logged_in = tdsclient.Client(server.host, server.port, timeout=sqlclients.CLIENT_TIMEOUT)
+        logged_in.prelogin(tdsclient.ENCRYPT_NOT_SUP)
+        self.assertEqual(logged_in.login(server.user, server.password).errors, [])
+        for c in (silent, stalled.sock, logged_in.sock):
+            self.addCleanup(c.close)
+        self.assertEqual(silent.recv(1), b"")                # closed by the server, not by our timeout
+        self.assertEqual(stalled.sock.recv(1), b"")
+        reply = logged_in.batch("PRINT 'still here'")
+        self.assertEqual((reply.errors, reply.infos), ([], [(0, "still here")]))
+        self.assertEqual(sum(e["event"] == "login_timeout" for e in server.transcript()), 2)
+
 
 class CollationSettingTest(OwnServerCase):
     def test_a_latin1_server_stores_turkish_letters_by_best_fit(self):

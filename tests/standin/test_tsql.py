@@ -7,7 +7,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import sqlclients  # noqa: E402
-from sqlclients import quote, tsql  # noqa: E402
+from sqlclients import quote, tedious, tsql  # noqa: E402
 
 
 def call_text(procedure, **params):
@@ -206,6 +206,139 @@ class RefusalTest(unittest.TestCase):
         self.assertEqual(r.rows(), [["upper_i", "lower_i", "dotted"], ["1", "1", "0"]])
 
 
+class LoginMaintenanceTest(unittest.TestCase):
+    """Passwords, names and the enabled state of logins (ALTER LOGIN, sp_password)."""
+
+    @classmethod
+    def setUpClass(cls):
+        sqlclients.need("tsql")
+        cls.server = sqlclients.Server()
+        cls.names = []
+
+    @classmethod
+    def tearDownClass(cls):
+        tsql(cls.server, "".join("EXEC sp_droplogin %s\ngo\n" % quote(n) for n in cls.names))
+
+    def new_login(self, password):
+        name = sqlclients.unique_name("KBAKIM")
+        self.names.append(name)
+        r = tsql(self.server, "EXEC sp_addlogin %s, %s\ngo\n" % (quote(name), quote(password)))
+        self.assertEqual(r.messages(), [], r.stderr)
+        return name
+
+    def can_log_in(self, name, password):
+        return tsql(self.server, "SELECT 1 AS ok\ngo\n", user=name, password=password).rows() == [["ok"], ["1"]]
+
+    def test_a_login_changes_its_own_password_only_with_the_old_one(self):
+        name = self.new_login("Eski#2024a")
+        refused = (15151, 16, "Cannot alter the login '%s', because it does not exist or you do not have "
+                              "permission." % name)
+        r = tsql(self.server, "ALTER LOGIN [{n}] WITH PASSWORD = 'Yeni#2024a'\ngo\n"
+                              "ALTER LOGIN [{n}] WITH PASSWORD = 'Yeni#2024a' OLD_PASSWORD = 'yanlis'\ngo\n"
+                              "EXEC sp_password 'yanlis', 'Yeni#2024a'\ngo\n"
+                              "ALTER LOGIN [{n}] WITH NAME = [{n}X]\ngo\n".format(n=name),
+                 user=name, password="Eski#2024a")
+        self.assertEqual(r.messages(), [refused, refused, (15211, 16, "Old (current) password incorrect for user. "
+                                                                      "The password was not changed."), refused])
+        self.assertTrue(self.can_log_in(name, "Eski#2024a"))
+        r = tsql(self.server, "EXEC sp_password 'Eski#2024a', 'Ara#2024a'\ngo\n"
+                              "ALTER LOGIN [%s] WITH PASSWORD = 'Yeni#2024a' OLD_PASSWORD = 'Ara#2024a'\ngo\n" % name,
+                 user=name, password="Eski#2024a")
+        self.assertEqual(r.messages(), [], r.stderr)
+        self.assertFalse(self.can_log_in(name, "Eski#2024a"))
+        self.assertTrue(self.can_log_in(name, "Yeni#2024a"))
+
+    def test_an_administrator_renames_disables_and_enables_a_login(self):
+        name = self.new_login("Durum#2024a")
+        renamed = name + "R"
+        self.names.append(renamed)
+        r = tsql(self.server, "ALTER LOGIN [%s] WITH NAME = [%s]\ngo\nALTER LOGIN [%s] DISABLE\ngo\n"
+                              "SELECT is_disabled FROM sys.server_principals WHERE name = %s\ngo\n"
+                 % (name, renamed, renamed, quote(renamed)))
+        self.assertEqual((r.messages(), r.rows()), ([], [["is_disabled"], ["1"]]), r.stderr)
+        r = tsql(self.server, "SELECT 1\ngo\n", user=renamed, password="Durum#2024a")
+        self.assertEqual(r.messages(), [(18470, 14, "Login failed for user '%s'. Reason: The account is disabled."
+                                         % renamed)])
+        out = tedious(self.server, ["SELECT 1"], user=renamed, password="Durum#2024a")
+        self.assertFalse(out["login"]["ok"])
+        self.assertIn("The account is disabled", out["login"]["message"])
+        tsql(self.server, "ALTER LOGIN [%s] ENABLE\ngo\n" % renamed)
+        self.assertTrue(self.can_log_in(renamed, "Durum#2024a"))
+        self.assertFalse(self.can_log_in(name, "Durum#2024a"))
+
+
+class DatabasePermissionTest(unittest.TestCase):
+    """Inside a database a login acts as its user: dbo for sysadmin and the owner, a user made for it, else
+    guest where guest may connect; fixed database roles grant the rest (CREATE USER, ALTER ROLE, Database-level
+    roles, Permissions of the Database Engine)."""
+
+    @classmethod
+    def setUpClass(cls):
+        sqlclients.need("tsql")
+        cls.server = sqlclients.Server()
+        cls.db = sqlclients.unique_name("KYETKI")
+        cls.reader, cls.writer, cls.stranger, cls.bare = (sqlclients.unique_name(p) for p in
+                                                          ("KOKU", "KYAZ", "KYABANCI", "KYALIN"))
+        r = tsql(cls.server, "".join("EXEC sp_addlogin %s, 'Yetki#2024a'\ngo\n" % quote(n)
+                                     for n in (cls.reader, cls.writer, cls.stranger, cls.bare)) +
+                 "CREATE DATABASE {d}\ngo\nUSE {d}\nCREATE TABLE T (A int NULL)\nINSERT INTO T VALUES (1)\n"
+                 "CREATE USER [{b}]\n"
+                 "CREATE USER [{r}] FOR LOGIN [{r}]\nALTER ROLE db_datareader ADD MEMBER [{r}]\n"
+                 "EXEC sp_adduser {w}, 'yazan', 'db_datawriter'\nEXEC sp_addrolemember 'db_ddladmin', 'yazan'\n"
+                 "go\n".format(d=cls.db, r=cls.reader, w=quote(cls.writer), b=cls.bare))
+        assert r.messages() == [], r.stderr
+
+    @classmethod
+    def tearDownClass(cls):
+        tsql(cls.server, "DROP DATABASE %s\ngo\n" % cls.db +
+             "".join("EXEC sp_droplogin %s\ngo\n" % quote(n) for n in (cls.reader, cls.writer, cls.stranger, cls.bare)))
+
+    def as_login(self, name, script):
+        return tsql(self.server, script, user=name, password="Yetki#2024a")
+
+    def test_a_login_without_a_user_is_guest_in_master_and_cannot_enter_the_database(self):
+        r = self.as_login(self.stranger, "SELECT USER_NAME() AS u\nCREATE TABLE KGUEST_T (A int NULL)\ngo\n"
+                                         "USE %s\ngo\n" % self.db)
+        self.assertEqual(r.rows(), [["u"], ["guest"]])
+        self.assertEqual(r.messages(), [
+            (262, 14, "CREATE TABLE permission denied in database 'master'."),
+            (916, 14, "The server principal \"%s\" is not able to access the database \"%s\" under the current "
+                      "security context." % (self.stranger, self.db))])
+
+    def test_fixed_database_roles_grant_reading_writing_and_definitions(self):
+        script = ("USE %s\ngo\nSELECT USER_NAME() AS u, IS_MEMBER('db_datareader') AS r\nSELECT A FROM T\n"
+                  "INSERT INTO T VALUES (2)\nCREATE TABLE T2 (A int NULL)\nDROP TABLE T2\ngo\n" % self.db)
+        denied = "The %s permission was denied on the object 'T', database '" + self.db + "', schema 'dbo'."
+        r = self.as_login(self.reader, script)
+        self.assertEqual(r.rows(), [["u", "r"], [self.reader, "1"], ["A"], ["1"]])
+        self.assertEqual(r.messages(), [(229, 14, denied % "INSERT"),
+                                        (262, 14, "CREATE TABLE permission denied in database '%s'." % self.db),
+                                        (3701, 11, "Cannot drop the table 'T2', because it does not exist or you do "
+                                                   "not have permission.")])
+        r = self.as_login(self.writer, script)
+        self.assertEqual(r.rows(), [["u", "r"], ["yazan", "0"]])
+        self.assertEqual(r.messages(), [(229, 14, denied % "SELECT")])
+
+    def test_a_user_without_a_role_sees_no_table(self):
+        script = ("USE %s\ngo\nSELECT (SELECT count(*) FROM sys.tables) AS n, CASE WHEN OBJECT_ID('T') IS NULL "
+                  "THEN 0 ELSE 1 END AS o\ngo\n" % self.db)
+        self.assertEqual(self.as_login(self.bare, script).rows(), [["n", "o"], ["0", "0"]])
+        self.assertEqual(self.as_login(self.reader, script).rows(), [["n", "o"], ["1", "1"]])
+
+    def test_users_and_members_are_managed_by_db_owner_only(self):
+        r = self.as_login(self.reader, "USE %s\ngo\nCREATE USER [%s]\ngo\nALTER ROLE db_owner ADD MEMBER [%s]\ngo\n"
+                          % (self.db, self.stranger, self.reader))
+        self.assertEqual(r.numbers(), [15247, 15151])
+        r = tsql(self.server, "USE %s\ngo\nCREATE USER dup FOR LOGIN [%s]\ngo\nCREATE USER yazan FOR LOGIN [%s]\n"
+                              "go\nSELECT count(*) AS n FROM sys.database_role_members m JOIN sys.database_principals p "
+                              "ON p.principal_id = m.member_principal_id WHERE p.name = 'yazan'\ngo\n"
+                 % (self.db, self.reader, self.stranger))
+        self.assertEqual(r.messages(), [(15063, 16, "The login already has an account under a different user name."),
+                                        (15023, 16, "User, group, or role 'yazan' already exists in the current "
+                                                    "database.")])
+        self.assertEqual(r.rows(), [["n"], ["2"]])
+
+
 class TurkishCollationTest(unittest.TestCase):
     """Turkish_CI_AS orders by the Turkish alphabet: ... C Ç ... G Ğ H I İ J ... O Ö P ... S Ş T U Ü ..."""
 
@@ -272,6 +405,17 @@ class SetOptionTest(unittest.TestCase):
                               "SELECT 1 +\ngo\nSET PARSEONLY OFF\ngo\nSELECT 2 AS after\ngo\n")
         self.assertEqual(r.numbers(), [102])
         self.assertEqual(r.rows(), [["after"], ["2"]])
+        # parse time: a SET in a branch that does not run still takes effect for what follows it
+        r = tsql(self.server, "IF 1 = 0 BEGIN SET PARSEONLY ON END\nSELECT 1 AS never\nSET PARSEONLY OFF\n"
+                              "SELECT 2 AS after\ngo\n")
+        self.assertEqual((r.messages(), r.rows()), ([], [["after"], ["2"]]))
+
+    def test_quoted_identifier_takes_effect_where_the_parser_meets_it(self):
+        r = tsql(self.server, 'SET QUOTED_IDENTIFIER OFF\nSELECT "text" AS a\nSET QUOTED_IDENTIFIER ON\n'
+                              'SELECT 1 AS b FROM master..sysdatabases WHERE "name" = \'master\'\ngo\n'
+                              'IF 1 = 0 SET QUOTED_IDENTIFIER OFF\nSELECT "unrun" AS c\ngo\n')
+        # parse time, not run time: the SET in the branch that does not run still makes "unrun" a string
+        self.assertEqual((r.messages(), r.rows()), ([], [["a"], ["text"], ["b"], ["1"], ["c"], ["unrun"]]))
 
     def test_rowcount_stops_selects_and_changes_after_n_rows(self):
         rows = self.run_ok("SET ROWCOUNT 1\nSELECT name FROM master..sysdatabases ORDER BY dbid\n"

@@ -3,6 +3,7 @@
 import datetime
 import decimal
 import re
+import uuid
 
 from . import catalog, parser as P, security, sqltypes
 from .errors import SqlError
@@ -101,6 +102,11 @@ def _arg_type(ex, node, scope, env, i=0):
     return ex.expr_type(node.args[i], scope, env) if len(node.args) > i else None
 
 
+def f_newid(ex, node, env, scope):
+    _args(ex, node, env, scope, 0)
+    return str(uuid.uuid4()).upper()
+
+
 def f_getdate(ex, node, env, scope):
     _args(ex, node, env, scope, 0)
     return catalog.now()
@@ -140,7 +146,7 @@ def f_object_id(ex, node, env, scope):
     if len(parts) >= 2 and parts[-2] and ex.server.fold(parts[-2]) != ex.server.fold("dbo"):
         return None
     obj = db.find_object(parts[-1])
-    if obj is None:
+    if obj is None or not security.sees_objects(ex.server, ex.session.login, db):
         return None
     if len(args) > 1 and args[1] is not None and args[1].strip().upper() != obj.xtype:
         return None
@@ -227,12 +233,25 @@ def f_suser_name(ex, node, env, scope):
 
 
 def f_user_name(ex, node, env, scope):
-    _args(ex, node, env, scope, (0, 1))
-    s = ex.session
-    db = s.db
-    if "sysadmin" in s.login.roles or ex.server.fold(db.owner) == ex.server.fold(s.login.name):
-        return "dbo"
-    return "guest"
+    args = _args(ex, node, env, scope, (0, 1))
+    db = ex.session.db
+    if args and args[0] is not None:
+        for user in [catalog.DBO, catalog.GUEST] + list(db.users.values()):
+            if user.principal_id == args[0]:
+                return user.name
+        return None
+    user = security.database_user(ex.server, ex.session.login, db)
+    return user.name if user is not None else None
+
+
+def f_is_member(ex, node, env, scope):
+    """IS_MEMBER('db_role'): 1 or 0 for the current user; NULL for a name that is no role."""
+    name, = _args(ex, node, env, scope, 1)
+    role = security.db_role(ex.server, name) if name is not None else None
+    if role is None:
+        return None
+    user = security.database_user(ex.server, ex.session.login, ex.session.db)
+    return int(user is not None and role in user.roles)
 
 
 def f_has_dbaccess(ex, node, env, scope):
@@ -376,6 +395,8 @@ def f_concat(ex, node, env, scope):
 
 def f_abs(ex, node, env, scope):
     v, = _args(ex, node, env, scope, 1)
+    if isinstance(v, int) and not isinstance(v, bool):
+        ex.check_int_range(abs(v), ex.expr_type(node.args[0], scope, env))    # abs(-2147483648) overflows
     return None if v is None else abs(v)
 
 
@@ -459,6 +480,7 @@ def _coalesce_type(ex, node, scope, env):
 
 FUNCTIONS = {
     "GETDATE": (f_getdate, sqltypes.DATETIME),
+    "NEWID": (f_newid, SqlType("uniqueidentifier")),
     "GETUTCDATE": (lambda ex, n, e, s: sqltypes.round_datetime(datetime.datetime.utcnow()), sqltypes.DATETIME),
     "SYSDATETIME": (f_getdate, sqltypes.DATETIME),
     "DB_NAME": (f_db_name, sqltypes.SYSNAME),
@@ -470,6 +492,7 @@ FUNCTIONS = {
     "SUSER_NAME": (f_suser_name, sqltypes.SYSNAME),
     "SUSER_SNAME": (f_suser_name, sqltypes.SYSNAME),
     "USER_NAME": (f_user_name, sqltypes.SYSNAME),
+    "IS_MEMBER": (f_is_member, sqltypes.INT),
     "HAS_DBACCESS": (f_has_dbaccess, sqltypes.INT),
     "ISNULL": (f_isnull, _isnull_type),
     "COALESCE": (f_coalesce, _coalesce_type),

@@ -5,6 +5,7 @@ every request that changed it.
 """
 
 import base64
+import contextlib
 import datetime
 import decimal
 import hashlib
@@ -122,6 +123,38 @@ class Table:
         return any(c.type.is_lob for c in self.columns)
 
 
+# Fixed database roles and their principal ids (sys.database_principals); the stand-in models the first
+# four, the others are refused where a statement names them.
+DB_ROLE_IDS = {"db_owner": 16384, "db_accessadmin": 16385, "db_securityadmin": 16386, "db_ddladmin": 16387,
+               "db_backupoperator": 16389, "db_datareader": 16390, "db_datawriter": 16391,
+               "db_denydatareader": 16392, "db_denydatawriter": 16393}
+MODELLED_DB_ROLES = ("db_owner", "db_ddladmin", "db_datareader", "db_datawriter")
+# Databases whose guest user may connect, as on a new SQL Server instance.
+GUEST_DATABASES = ("master", "tempdb", "msdb")
+
+
+class DbUser:
+    """A user of a database: its name, the login it stands for (by SID) and its fixed database roles."""
+
+    def __init__(self, name, principal_id, sid, roles=()):
+        self.name = name
+        self.principal_id = principal_id
+        self.sid = sid                    # bytes; None for dbo and guest, which are not stored
+        self.roles = set(roles)
+
+    def to_json(self):
+        return {"name": self.name, "principal_id": self.principal_id, "sid": self.sid.hex(),
+                "roles": sorted(self.roles)}
+
+    @staticmethod
+    def from_json(d):
+        return DbUser(d["name"], d["principal_id"], bytes.fromhex(d["sid"]), d["roles"])
+
+
+DBO = DbUser("dbo", 1, None, {"db_owner"})
+GUEST = DbUser("guest", 2, None)
+
+
 class Database:
     def __init__(self, name, dbid, collation, owner="sa", created=None):
         self.name = name
@@ -132,6 +165,9 @@ class Database:
         self.objects = {}                 # folded name -> DbObject
         self.tables = {}                  # object id -> Table
         self.user_access = "MULTI_USER"   # or SINGLE_USER (ALTER DATABASE ... SET)
+        self.dbts = None                  # last rowversion given out; None: not known since the load
+        self.users = {}                   # folded name -> DbUser (dbo and guest are implied)
+        self.next_user_id = 5             # 1 dbo, 2 guest, 3 INFORMATION_SCHEMA, 4 sys
 
     def find_object(self, name):
         return self.objects.get(self.collation.fold(name))
@@ -160,6 +196,7 @@ class Login:
         self.default_database = default_database
         self.default_language = default_language
         self.roles = set()                # fixed server roles, lower case
+        self.disabled = False             # ALTER LOGIN ... DISABLE: it cannot log in (18470)
         self.created = created or now()
         self.modified = self.created
 
@@ -173,11 +210,71 @@ class Login:
         self.password_hash = self._hash(password)
 
 
+class SharedLock:
+    """The server lock. `with lock:` holds it alone, to change the state; `with lock.shared():` holds it
+    beside other readers, to read it (a SELECT, a login). Readers never wait for each other, so a long
+    query holds up no login and no other query; a change waits until the readers are done.
+
+    Reentrant: the thread that holds it alone may take it again either way, a reader may read again. A
+    reader that asks to hold it alone is a fault of the caller (it would wait for itself) and raises."""
+
+    def __init__(self):
+        self._cond = threading.Condition(threading.Lock())
+        self._owner = None                # thread holding it alone
+        self._depth = 0
+        self._readers = {}                # thread id -> depth
+
+    def __enter__(self):
+        me = threading.get_ident()
+        with self._cond:
+            if self._owner == me:
+                self._depth += 1
+                return self
+            if me in self._readers:
+                raise RuntimeError("a reader of the server state asked to change it")
+            while self._owner is not None or self._readers:
+                self._cond.wait()
+            self._owner, self._depth = me, 1
+        return self
+
+    def __exit__(self, *exc):
+        with self._cond:
+            self._depth -= 1
+            if self._depth == 0:
+                self._owner = None
+                self._cond.notify_all()
+
+    @contextlib.contextmanager
+    def shared(self):
+        me = threading.get_ident()
+        with self._cond:
+            if self._owner == me:
+                self._depth += 1
+            else:
+                while self._owner is not None:
+                    self._cond.wait()
+                self._readers[me] = self._readers.get(me, 0) + 1
+        try:
+            yield self
+        finally:
+            with self._cond:
+                if self._owner == me:
+                    self._depth -= 1
+                else:
+                    self._readers[me] -= 1
+                    if not self._readers[me]:
+                        del self._readers[me]
+                        self._cond.notify_all()
+
+
 class Server:
-    """The whole server state. `lock` guards it; requests run one at a time while they touch it."""
+    """The whole server state, guarded by `lock` (a SharedLock): statements that change it run one at a
+    time, reading ones side by side."""
 
     def __init__(self, sa_password, collation, state_file=None, name="KURDB-STANDIN"):
-        self.lock = threading.RLock()
+        self.lock = SharedLock()
+        self.save_lock = threading.Lock()     # one writer of the state file at a time
+        self.login_lock = threading.Lock()    # one login at a time (they read beside queries)
         self.collation = collation
         self.name = name
         self.state_file = state_file
@@ -277,7 +374,7 @@ class Server:
             "logins": [{"name": l.name, "principal_id": l.principal_id, "sid": l.sid.hex(), "salt": l.salt.hex(),
                         "password_hash": l.password_hash, "default_database": l.default_database,
                         "default_language": l.default_language, "roles": sorted(l.roles),
-                        "created": l.created.isoformat()} for l in self.logins.values()],
+                        "created": l.created.isoformat(), "disabled": l.disabled} for l in self.logins.values()],
             "databases": [self._db_json(db) for db in self.databases.values()],
         }
         folder = os.path.dirname(os.path.abspath(self.state_file))
@@ -291,6 +388,7 @@ class Server:
         return {
             "name": db.name, "dbid": db.dbid, "owner": db.owner, "created": db.created.isoformat(),
             "user_access": db.user_access,
+            "users": [u.to_json() for u in db.users.values()], "next_user_id": db.next_user_id,
             "objects": [o.to_json() for o in db.objects.values()],
             "tables": [{"id": t.obj.id, "columns": [c.to_json() for c in t.columns],
                         "indexes": [i.to_json() for i in t.indexes], "identity_last": t.identity_last,
@@ -307,11 +405,14 @@ class Server:
                           created=datetime.datetime.fromisoformat(l["created"]), sid=bytes.fromhex(l["sid"]),
                           salt=bytes.fromhex(l["salt"]), password_hash=l["password_hash"])
             login.roles = set(l["roles"])
+            login.disabled = l.get("disabled", False)
             self.logins[self.fold(login.name)] = login
         for d in data["databases"]:
             db = Database(d["name"], d["dbid"], self.collation, d["owner"],
                           datetime.datetime.fromisoformat(d["created"]))
             db.user_access = d.get("user_access", "MULTI_USER")
+            db.users = {self.fold(u["name"]): DbUser.from_json(u) for u in d.get("users", [])}
+            db.next_user_id = d.get("next_user_id", 5)
             for o in d["objects"]:
                 obj = DbObject(o["name"], o["id"], o["xtype"], o["parent_id"],
                                datetime.datetime.fromisoformat(o["created"]), o["definition"], o["column"])
@@ -335,6 +436,8 @@ def _json_value(value):
         return {"b": base64.b64encode(value).decode("ascii")}
     if isinstance(value, datetime.datetime):
         return {"dt": value.isoformat()}
+    if isinstance(value, datetime.time):
+        return {"t": value.isoformat()}
     if isinstance(value, decimal.Decimal):
         return {"dec": str(value)}
     if isinstance(value, (SqlType,)):
@@ -348,6 +451,8 @@ def _from_json_value(value):
             return base64.b64decode(value["b"])
         if "dt" in value:
             return datetime.datetime.fromisoformat(value["dt"])
+        if "t" in value:
+            return datetime.time.fromisoformat(value["t"])
         if "dec" in value:
             return decimal.Decimal(value["dec"])
     return value

@@ -1,6 +1,6 @@
 """System tables and catalog views, computed from the server state when a query reads them."""
 
-from . import catalog, security
+from . import catalog, security, sqltypes
 from .sqltypes import (BIT, DATETIME, INT, SMALLINT, SYSNAME, TINYINT, SqlType, char, nvarchar,
                        varbinary, varchar)
 
@@ -15,7 +15,7 @@ class ColInfo:
         self.identity = identity
 
 
-SYSTYPE_IDS = {"tinyint": 48, "smallint": 52, "int": 56, "bigint": 127, "bit": 104, "float": 62, "real": 59,
+SYSTYPE_IDS = {"uniqueidentifier": 36, "time": 41, "datetimeoffset": 43, "timestamp": 189, "tinyint": 48, "smallint": 52, "int": 56, "bigint": 127, "bit": 104, "float": 62, "real": 59,
                "datetime": 61, "smalldatetime": 58, "date": 40, "datetime2": 42, "numeric": 108,
                "decimal": 106, "money": 60, "smallmoney": 122, "char": 175, "varchar": 167, "nchar": 239,
                "nvarchar": 231, "text": 35, "ntext": 99, "image": 34, "binary": 173, "varbinary": 165}
@@ -32,7 +32,10 @@ def _pad2(x):
     return x.ljust(2)
 
 
-def _objects(db):
+def _objects(db, server, session):
+    """The user objects of a database that the session's user may see (security.sees_objects)."""
+    if not security.sees_objects(server, session.login, db):
+        return []
     return sorted(db.objects.values(), key=lambda o: o.id)
 
 
@@ -49,7 +52,7 @@ def sysobjects(server, db, session):
     for name, oid in SYSTEM_TABLES:
         rows.append([name, oid, "S ", 4, 0, 0, 0, 0, 0, db.created, 0, 0, 0, "S ", 0, 1, 0, db.created, 0,
                      0, 0, 0, 0, 2, 0])
-    for o in _objects(db):
+    for o in _objects(db, server, session):
         typ = XTYPE_DESC[o.xtype][0]
         rows.append([o.name, o.id, _pad2(o.xtype), 1, 0, 0, 0, 0, o.parent_id, o.created, 0, 0, 0, _pad2(typ),
                      1 if o.xtype == "U" else 0, 3 if o.xtype == "U" else 0, 0, o.created, 0, 0, 0, 0, 0, 0,
@@ -134,7 +137,7 @@ def server_principals(server, db, session):
         rows.append([role, pid, bytes([pid]), "R", "SERVER_ROLE", None, created, created, None, None, None,
                      1, 0 if role == "public" else 1])
     for l in security.visible_logins(server, session):
-        rows.append([l.name, l.principal_id, l.sid, "S", "SQL_LOGIN", 0, l.created, l.modified,
+        rows.append([l.name, l.principal_id, l.sid, "S", "SQL_LOGIN", int(l.disabled), l.created, l.modified,
                      l.default_database, l.default_language, None, None, 0])
     rows.sort(key=lambda r: r[1])
     return _principal_cols(), rows
@@ -158,6 +161,33 @@ def server_role_members(server, db, session):
     return cols, rows
 
 
+def database_principals(server, db, session):
+    cols = [ColInfo("name", SYSNAME, False), ColInfo("principal_id", INT, False), ColInfo("type", char(1), False),
+            ColInfo("type_desc", nvarchar(60)), ColInfo("default_schema_name", SYSNAME),
+            ColInfo("create_date", DATETIME, False), ColInfo("modify_date", DATETIME, False),
+            ColInfo("owning_principal_id", INT), ColInfo("sid", varbinary(85)), ColInfo("is_fixed_role", BIT, False)]
+    owner = server.login(db.owner)
+    rows = [["dbo", 1, "S", "SQL_USER", "dbo", db.created, db.created, None, owner.sid if owner else b"\x01", 0],
+            ["guest", 2, "S", "SQL_USER", "guest", db.created, db.created, None, b"\x00", 0],
+            ["INFORMATION_SCHEMA", 3, "S", "SQL_USER", None, db.created, db.created, None, None, 0],
+            ["sys", 4, "S", "SQL_USER", None, db.created, db.created, None, None, 0],
+            ["public", 0, "R", "DATABASE_ROLE", None, db.created, db.created, 1, b"\x01\x05" + b"\x00" * 6, 0]]
+    for u in db.users.values():
+        rows.append([u.name, u.principal_id, "S", "SQL_USER", "dbo", db.created, db.created, None, u.sid, 0])
+    for role, pid in catalog.DB_ROLE_IDS.items():
+        rows.append([role, pid, "R", "DATABASE_ROLE", None, db.created, db.created, 1, None, 1])
+    rows.sort(key=lambda r: r[1])
+    return cols, rows
+
+
+def database_role_members(server, db, session):
+    cols = [ColInfo("role_principal_id", INT, False), ColInfo("member_principal_id", INT, False)]
+    rows = [[catalog.DB_ROLE_IDS["db_owner"], 1]]
+    for u in sorted(db.users.values(), key=lambda u: u.principal_id):
+        rows += [[catalog.DB_ROLE_IDS[r], u.principal_id] for r in sorted(u.roles, key=catalog.DB_ROLE_IDS.get)]
+    return cols, rows
+
+
 def sys_schemas(server, db, session):
     cols = [ColInfo("name", SYSNAME, False), ColInfo("schema_id", INT, False), ColInfo("principal_id", INT)]
     return cols, [[n, i, 1 if i == 1 else i] for n, i in SCHEMAS]
@@ -177,14 +207,14 @@ def _object_row(o):
 
 
 def sys_objects(server, db, session):
-    return _object_cols(), [_object_row(o) for o in _objects(db)]
+    return _object_cols(), [_object_row(o) for o in _objects(db, server, session)]
 
 
 def sys_tables(server, db, session):
     cols = _object_cols([ColInfo("lob_data_space_id", INT, False), ColInfo("max_column_id_used", INT, False),
                          ColInfo("uses_ansi_nulls", BIT)])
     rows = []
-    for o in _objects(db):
+    for o in _objects(db, server, session):
         if o.xtype == "U":
             t = db.tables[o.id]
             rows.append(_object_row(o) + [1 if t.has_lob() else 0, len(t.columns), 1])
@@ -194,7 +224,7 @@ def sys_tables(server, db, session):
 def sys_key_constraints(server, db, session):
     cols = _object_cols([ColInfo("unique_index_id", INT), ColInfo("is_system_named", BIT, False)])
     rows = []
-    for o in _objects(db):
+    for o in _objects(db, server, session):
         if o.xtype in ("PK", "UQ"):
             t = db.tables[o.parent_id]
             ix = next(i for i in t.indexes if db.collation.fold(i.name) == db.collation.fold(o.name))
@@ -206,15 +236,15 @@ def sys_default_constraints(server, db, session):
     cols = _object_cols([ColInfo("parent_column_id", INT, False), ColInfo("definition", nvarchar(4000)),
                          ColInfo("is_system_named", BIT, False)])
     rows = []
-    for o in _objects(db):
+    for o in _objects(db, server, session):
         if o.xtype == "D":
             t = db.tables[o.parent_id]
             rows.append(_object_row(o) + [t.column_index(o.column, db.collation) + 1, o.definition, 0])
     return cols, rows
 
 
-def _user_tables(db):
-    return [db.tables[o.id] for o in _objects(db) if o.xtype == "U"]
+def _user_tables(db, server, session):
+    return [db.tables[o.id] for o in _objects(db, server, session) if o.xtype == "U"]
 
 
 def sys_columns(server, db, session):
@@ -226,7 +256,7 @@ def sys_columns(server, db, session):
             ColInfo("is_identity", BIT, False), ColInfo("is_computed", BIT, False),
             ColInfo("default_object_id", INT, False)]
     rows = []
-    for t in _user_tables(db):
+    for t in _user_tables(db, server, session):
         for i, c in enumerate(t.columns, 1):
             tid = SYSTYPE_IDS[c.type.name]
             default = db.find_object(c.default) if c.default else None
@@ -244,6 +274,11 @@ def _precision_scale(t):
     scale = {"datetime": 3, "money": 4, "smallmoney": 4}.get(t.name, 0)
     if t.name in ("numeric", "decimal"):
         precision, scale = t.precision, t.scale
+    if t.name in sqltypes.SCALED_TYPES:
+        scale = 7 if t.scale is None else t.scale
+        precision = {"time": 8, "datetime2": 19, "datetimeoffset": 26}[t.name] + (scale and scale + 1)
+    if t.name == "date":
+        precision = 10
     return precision, scale
 
 
@@ -256,7 +291,7 @@ def sys_types(server, db, session):
     for name, tid in sorted(SYSTYPE_IDS.items(), key=lambda kv: kv[1]):
         typ = SqlType(name, 8000 if name in ("char", "varchar", "binary", "varbinary") else
                       4000 if name in ("nchar", "nvarchar") else None, 38 if name in ("numeric", "decimal")
-                      else None, 38 if name in ("numeric", "decimal") else None)
+                      else None, 38 if name in ("numeric", "decimal") else 7 if name in sqltypes.SCALED_TYPES else None)
         precision, scale = _precision_scale(typ)
         rows.append([name, tid, tid, 4, typ.byte_length(), precision, scale, 1, 0])
     rows.append(["sysname", 231, 256, 4, 256, 0, 0, 0, 0])
@@ -272,7 +307,7 @@ def sys_indexes(server, db, session):
             ColInfo("allow_row_locks", BIT), ColInfo("allow_page_locks", BIT), ColInfo("has_filter", BIT),
             ColInfo("filter_definition", nvarchar(4000))]
     rows = []
-    for t in _user_tables(db):
+    for t in _user_tables(db, server, session):
         if not any(i.clustered for i in t.indexes):
             rows.append([t.obj.id, None, 0, 0, "HEAP", 0, 1, 0, 0, 0, 0, 0, 0, 0, 1, 1, 0, None])
         for i in sorted(t.indexes, key=lambda i: i.index_id):
@@ -288,7 +323,7 @@ def sys_index_columns(server, db, session):
             ColInfo("key_ordinal", TINYINT, False), ColInfo("partition_ordinal", TINYINT, False),
             ColInfo("is_descending_key", BIT), ColInfo("is_included_column", BIT)]
     rows = []
-    for t in _user_tables(db):
+    for t in _user_tables(db, server, session):
         for i in sorted(t.indexes, key=lambda i: i.index_id):
             for k, name in enumerate(i.columns, 1):
                 rows.append([t.obj.id, i.index_id, k, t.column_index(name, db.collation) + 1, k, 0, 0, 0])
@@ -307,7 +342,7 @@ def _is_cols(*names):
 
 def is_tables(server, db, session):
     cols = _is_cols("TABLE_CATALOG", "TABLE_SCHEMA", "TABLE_NAME") + [ColInfo("TABLE_TYPE", varchar(10))]
-    return cols, [[db.name, "dbo", t.name, "BASE TABLE"] for t in _user_tables(db)]
+    return cols, [[db.name, "dbo", t.name, "BASE TABLE"] for t in _user_tables(db, server, session)]
 
 
 def is_columns(server, db, session):
@@ -321,7 +356,7 @@ def is_columns(server, db, session):
                      "COLLATION_CATALOG", "COLLATION_SCHEMA", "COLLATION_NAME", "DOMAIN_CATALOG",
                      "DOMAIN_SCHEMA", "DOMAIN_NAME"))
     rows = []
-    for t in _user_tables(db):
+    for t in _user_tables(db, server, session):
         for i, c in enumerate(t.columns, 1):
             typ = c.type
             default = db.find_object(c.default) if c.default else None
@@ -362,7 +397,7 @@ def is_table_constraints(server, db, session):
                                                      ColInfo("IS_DEFERRABLE", varchar(2)),
                                                      ColInfo("INITIALLY_DEFERRED", varchar(2))]
     rows = []
-    for o in _objects(db):
+    for o in _objects(db, server, session):
         if o.xtype in ("PK", "UQ"):
             t = db.tables[o.parent_id]
             rows.append([db.name, "dbo", o.name, db.name, "dbo", t.name,
@@ -374,7 +409,7 @@ def is_key_column_usage(server, db, session):
     cols = _is_cols("CONSTRAINT_CATALOG", "CONSTRAINT_SCHEMA", "CONSTRAINT_NAME", "TABLE_CATALOG",
                     "TABLE_SCHEMA", "TABLE_NAME", "COLUMN_NAME") + [ColInfo("ORDINAL_POSITION", INT)]
     rows = []
-    for o in _objects(db):
+    for o in _objects(db, server, session):
         if o.xtype in ("PK", "UQ"):
             t = db.tables[o.parent_id]
             ix = next(i for i in t.indexes if db.collation.fold(i.name) == db.collation.fold(o.name))
@@ -395,6 +430,8 @@ VIEWS = {
     ("sys", "sql_logins"): (sql_logins, True),
     ("sys", "server_role_members"): (server_role_members, True),
     ("sys", "schemas"): (sys_schemas, False),
+    ("sys", "database_principals"): (database_principals, False),
+    ("sys", "database_role_members"): (database_role_members, False),
     ("sys", "objects"): (sys_objects, False),
     ("sys", "tables"): (sys_tables, False),
     ("sys", "columns"): (sys_columns, False),

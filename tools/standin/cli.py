@@ -15,7 +15,7 @@ from . import catalog, sqltypes, tls
 from .errors import MESSAGES
 from .browser import Browser
 from .builtins import PRODUCT_VERSION
-from .server import Faults, StandinServer, Transcript
+from .server import LOGIN_TIMEOUT, Faults, StandinServer, Transcript
 
 log = logging.getLogger("standin")
 
@@ -60,8 +60,14 @@ def parse_args(argv):
                         "with error NUMBER and MESSAGE and runs nothing; repeatable")
     p.add_argument("--drop-after", type=int, metavar="N",
                    help="close each connection when its request N+1 arrives (after N answered requests)")
+    p.add_argument("--drop-at", action="append", default=[], metavar="TEXT",
+                   help="close a connection, without answer, when a batch or RPC call containing TEXT (any case) "
+                        "arrives; it does not run; repeatable")
     p.add_argument("--delay-ms", type=int, default=0, metavar="MS",
                    help="hold every reply back this long; an attention sent meanwhile cancels the reply")
+    p.add_argument("--login-timeout", type=float, default=LOGIN_TIMEOUT, metavar="SECONDS",
+                   help="a connection that has not logged in this long after connecting is closed (default %d)"
+                   % LOGIN_TIMEOUT)
     p.add_argument("--encryption", default="negotiate", choices=tls.MODES,
                    help="negotiate (default): as SQL Server with a certificate, the login is encrypted when the "
                         "client asks for it and everything when it requires it; force: as with Force "
@@ -98,6 +104,8 @@ def parse_args(argv):
         p.error("--tls-cert and --tls-key go together")
     if args.tls_cert and args.encryption == "off":
         p.error("--tls-cert with --encryption off: nothing would use the certificate")
+    if not args.login_timeout > 0:
+        p.error("--login-timeout must be more than 0 seconds")
     if not args.allow_remote and not is_loopback(args.host):
         p.error("--host %s is not a loopback address; add --allow-remote to listen there" % args.host)
     return args
@@ -110,14 +118,15 @@ def main(argv=None):
     collation = sqltypes.COLLATIONS[args.collation.lower()]
     state = catalog.Server(args.sa_password, collation, args.state_file, args.server_name)
     state.instance = args.instance
-    faults = Faults(args.fail_rules, args.drop_after, args.delay_ms)
+    faults = Faults(args.fail_rules, args.drop_after, args.delay_ms, args.drop_at)
     try:
         encryption = tls.Encryption(args.encryption, args.tls_cert, args.tls_key, args.server_name)
     except (RuntimeError, OSError, subprocess.SubprocessError) as e:
         log.error("cannot set up TLS: %s", e)
         return 1
     try:
-        srv = StandinServer(state, args.host, args.port, faults, Transcript(args.transcript), encryption)
+        srv = StandinServer(state, args.host, args.port, faults, Transcript(args.transcript), encryption,
+                            args.login_timeout)
     except OSError as e:
         encryption.close()
         log.error("cannot listen on %s:%s: %s", args.host, args.port, e)

@@ -44,7 +44,7 @@ class Definitions:
 
     def do_CreateDatabase(self, stmt, scope):
         if not self.session.is_member("dbcreator"):
-            raise SqlError(262)
+            raise SqlError(262, "CREATE DATABASE", "master")
         if stmt.collation is not None and stmt.collation.lower() != self.server.collation.name.lower():
             raise SqlError(40517, "COLLATE " + stmt.collation)
         if self.server.database(stmt.name) is not None:
@@ -85,6 +85,8 @@ class Definitions:
                 self.drop_database(parts, stmt.if_exists)
             elif stmt.kind == "LOGIN":
                 security.drop_login(self, parts[-1])
+            elif stmt.kind == "USER":
+                security.drop_user(self, self.session.db, parts[-1], stmt.if_exists)
             else:
                 self.drop_table(parts, stmt.if_exists)
         self.done(scope)
@@ -108,8 +110,8 @@ class Definitions:
 
     def drop_table(self, parts, if_exists):
         src = self.resolve(parts, for_write=True, quiet=True)
-        if src is None or src.table is None:
-            if if_exists:
+        if src is None or src.table is None or not self.may_alter(src.db):
+            if if_exists and (src is None or src.table is None):
                 return
             raise SqlError(3701, "table", P.name_text(parts))
         db, table = src.db, src.table
@@ -144,6 +146,7 @@ class Definitions:
 
     def do_CreateTable(self, stmt, scope):
         db, name = self.target_database(stmt.name)
+        self.require_create_table(db)
         fold = db.collation.fold
         if db.find_object(name) is not None:
             raise SqlError(2714, name)
@@ -156,6 +159,8 @@ class Definitions:
                 raise SqlError(2705, cd.name, name)
             seen.add(fold(cd.name))
             columns.append(self.new_column(cd, name, db))
+            if cd.type.name == "timestamp" and sum(c.type.name == "timestamp" for c in columns) > 1:
+                raise SqlError(2738, name, cd.name)
             constraints.extend(cd.constraints)
             if cd.default is not None:
                 defaults.append((cd.default[0], cd.default[1], cd.name))
@@ -196,6 +201,8 @@ class Definitions:
                     typ.name in ("numeric", "decimal") and typ.scale == 0) or cd.nullable:
                 raise SqlError(2749, cd.name)
         nullable = cd.nullable if cd.nullable is not None else cd.identity is None
+        if typ.name == "timestamp":
+            nullable = False          # a rowversion always has a value, whatever the definition says
         return catalog.Column(cd.name, typ, nullable, cd.identity, None, db.collation)
 
     def make_default(self, db, table, cname, expr, col_name, pending):
@@ -275,6 +282,8 @@ class Definitions:
         if src is None or src.table is None:
             raise SqlError(4902, P.name_text(stmt.table))
         db, table = src.db, src.table
+        if not self.may_alter(db):
+            raise SqlError(4902, P.name_text(stmt.table))
         saved_columns = [copy.copy(c) for c in table.columns]
         saved_indexes = list(table.indexes)
         saved_rows = [list(r) for r in table.rows] if any(
@@ -304,13 +313,19 @@ class Definitions:
         col = self.new_column(cd, table.name, db)
         if col.identity and any(c.identity for c in table.columns):
             raise SqlError(2744, table.name)
+        if col.type.name == "timestamp" and any(c.type.name == "timestamp" for c in table.columns):
+            raise SqlError(2738, table.name, col.name)
         table.columns.append(col)
         if cd.default is not None:
             pending.update(self.make_default(db, table, cd.default[0], cd.default[1], cd.name, pending))
-        if not col.nullable and table.rows and col.default is None and col.identity is None:
+        if (not col.nullable and table.rows and col.default is None and col.identity is None and
+                col.type.name != "timestamp"):
             raise SqlError(4901, col.name, table.name)
         dv = self.default_value(db, table, col) if not col.nullable else None
         for row in table.rows:
+            if col.type.name == "timestamp":
+                row.append(self.next_rowversion(db))
+                continue
             row.append(self.store(db, table, col, dv[0], dv[1], "ALTER TABLE") if dv else None)
         for c in cd.constraints:
             pending.update(self.make_key(db, table, c, pending))
@@ -320,6 +335,8 @@ class Definitions:
         if src is None or src.table is None:
             raise SqlError(4902, P.name_text(stmt.table))
         db, table = src.db, src.table
+        if not self.may_alter(db):
+            raise SqlError(4902, P.name_text(stmt.table))
         obj = db.find_object(stmt.name)
         if obj is None or obj.parent_id != table.obj.id:
             raise SqlError(3728, stmt.name, also=[SqlError(3727, text="Could not drop constraint. See previous "
@@ -339,6 +356,8 @@ class Definitions:
         if src is None or src.table is None:
             raise SqlError(1088, P.name_text(stmt.table))
         db, table = src.db, src.table
+        if not self.may_alter(db):
+            raise SqlError(1088, P.name_text(stmt.table))
         fold = db.collation.fold
         if any(fold(i.name) == fold(stmt.name) for i in table.indexes):
             raise SqlError(1913, stmt.name, table.name)
@@ -366,7 +385,7 @@ class Definitions:
             src = self.resolve(table_parts, for_write=True, quiet=True)
             fold = self.server.fold
             index = None
-            if src is not None and src.table is not None:
+            if src is not None and src.table is not None and self.may_alter(src.db):
                 index = next((i for i in src.table.indexes if fold(i.name) == fold(name)), None)
             if index is None:
                 if stmt.if_exists:
@@ -383,6 +402,8 @@ class Definitions:
 
     def do_Truncate(self, stmt, scope):
         src = self.resolve(stmt.table, for_write=True)
+        if not self.may_alter(src.db):
+            raise SqlError(1088, P.name_text(stmt.table))
         src.table.rows.clear()
         src.table.identity_last = None
         self.server.dirty = True

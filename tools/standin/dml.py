@@ -31,7 +31,7 @@ class Rows:
             if typ.name != "text" and len(data) > typ.length >= 0:
                 # Blanks past the declared length are cut silently; anything else is refused.
                 if data[typ.length:].strip(b" "):
-                    raise SqlError(2628, table.name, col.name, db.collation.decode(data[:typ.length]))
+                    raise SqlError(2628, "%s.dbo.%s" % (db.name, table.name), col.name, db.collation.decode(data[:typ.length]))
                 data = data[:typ.length]
             if typ.name == "char" and len(data) < typ.length:
                 data += b" " * (typ.length - len(data))
@@ -39,14 +39,27 @@ class Rows:
         if typ.name in ("nchar", "nvarchar"):
             trimmed = value.rstrip(" ")
             if typ.length >= 0 and len(trimmed) > typ.length:
-                raise SqlError(2628, table.name, col.name, value[:typ.length])
+                raise SqlError(2628, "%s.dbo.%s" % (db.name, table.name), col.name, value[:typ.length])
             value = value[:typ.length] if typ.length >= 0 else value
             if typ.name == "nchar":
                 value = value.ljust(typ.length)
             return value
         if typ.name in ("binary", "varbinary") and typ.length >= 0 and len(value) > typ.length:
-            raise SqlError(2628, table.name, col.name, value[:typ.length].hex())
+            raise SqlError(2628, "%s.dbo.%s" % (db.name, table.name), col.name, value[:typ.length].hex())
         return value
+
+    def next_rowversion(self, db):
+        """The database's next rowversion (@@DBTS + 1), eight bytes, most significant first."""
+        db.dbts = max(db.dbts or 0, 2000, *self._rowversions(db)) + 1
+        return db.dbts.to_bytes(8, "big")
+
+    @staticmethod
+    def _rowversions(db):
+        if db.dbts is not None:
+            return ()
+        # first use since the state was loaded: carry on above what the rows hold
+        return tuple(int.from_bytes(row[k], "big") for t in db.tables.values()
+                     for k, c in enumerate(t.columns) if c.type.name == "timestamp" for row in t.rows if row[k])
 
     def row_values(self, db, table):
         """Rows of a user table as values: char data decoded from the database code page."""
@@ -109,6 +122,7 @@ class Rows:
     def do_Insert(self, stmt, scope):
         src = self.resolve(stmt.table, for_write=True)
         db, table = src.db, src.table
+        self.require_object_permission(db, table, "INSERT")
         cols = table.columns
         if stmt.columns is not None:
             positions = []
@@ -160,7 +174,11 @@ class Rows:
                     continue  # DEFAULT
                 given[idx] = item
             for i, col in enumerate(cols):
-                if col.identity:
+                if col.type.name == "timestamp":
+                    if i in given:
+                        raise SqlError(273)
+                    row[i] = self.next_rowversion(db)
+                elif col.identity:
                     seed, step = col.identity
                     table.identity_last = seed if table.identity_last is None else table.identity_last + step
                     row[i] = table.identity_last
@@ -199,6 +217,7 @@ class Rows:
     def do_Update(self, stmt, scope):
         src = self.resolve(stmt.table, for_write=True)
         db, table = src.db, src.table
+        self.require_object_permission(db, table, "UPDATE")
         targets = []
         for name, value in stmt.assignments:
             idx = table.column_index(name, db.collation)
@@ -206,6 +225,8 @@ class Rows:
                 raise SqlError(207, name)
             if table.columns[idx].identity:
                 raise SqlError(8102, table.columns[idx].name)
+            if table.columns[idx].type.name == "timestamp":
+                raise SqlError(272)
             targets.append((idx, value))
         matches, env = self.matching_rows(src, stmt.where, scope)
         for _, value in targets:
@@ -223,6 +244,9 @@ class Rows:
                 else:
                     new[idx] = self.store(db, table, col, self.eval(value, env, scope),
                                           self.expr_type(value, scope, env), "UPDATE")
+            for idx, col in enumerate(table.columns):
+                if col.type.name == "timestamp":
+                    new[idx] = self.next_rowversion(db)      # every change of a row gives it a new version
             replacements.append((stored, new))
         self.check_unique(db, table, [n for _, n in replacements], [s for s, _ in replacements])
         for stored, new in replacements:
@@ -234,6 +258,7 @@ class Rows:
 
     def do_Delete(self, stmt, scope):
         src = self.resolve(stmt.table, for_write=True)
+        self.require_object_permission(src.db, src.table, "DELETE")
         matches, _ = self.matching_rows(src, stmt.where, scope)
         gone = {id(stored) for stored, _ in matches}
         src.table.rows[:] = [r for r in src.table.rows if id(r) not in gone]

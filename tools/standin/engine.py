@@ -19,6 +19,10 @@ from .session import (DONE_COUNT, DONE_ERROR, DONE_MORE, MODELLED_ON_OFF, SET_DE
                       Deferred, Env, ReturnSignal, Scope)
 
 
+# Statements that read the server state and change only the session's: they run beside each other.
+READING = (P.Select, P.Print, P.Declare, P.SetVar, P.SetOption, P.Raiserror, P.Return)
+
+
 class Executor(Definitions, Rows, Queries, Expressions, Security):
     def __init__(self, session, sink):
         self.session = session
@@ -44,13 +48,14 @@ class Executor(Definitions, Rows, Queries, Expressions, Security):
         """
         try:
             # Parsing needs no shared state: a long batch is parsed while other sessions work.
-            stmts = self.parse_only(P.parse_batch(text, self.session.options["QUOTED_IDENTIFIER"]))
-            with self.server.lock:
+            opts = self.session.options
+            stmts, opts["PARSEONLY"] = P.parse_batch(text, opts["QUOTED_IDENTIFIER"], opts["PARSEONLY"])
+            with self.server.lock.shared():
                 self.check_batch(stmts, scope, declared)
         except SqlError as e:
             self.emit_error(e, scope)
             self.done(scope, DONE_ERROR)
-            self.session.error = e.number
+            self.session.failed(e.number)
             return e.number
         try:
             for stmt in stmts:
@@ -62,17 +67,6 @@ class Executor(Definitions, Rows, Queries, Expressions, Security):
                 raise
             return a.error.number
         return 0
-
-    def parse_only(self, stmts):
-        """The statements to compile and run. SET PARSEONLY takes effect while the batch is parsed: the
-        statements after SET PARSEONLY ON (or all, while it is on) are only parsed, up to SET PARSEONLY OFF."""
-        opts, kept = self.session.options, []
-        for stmt in stmts:
-            if isinstance(stmt, P.SetOption) and stmt.options == ["PARSEONLY"]:
-                opts["PARSEONLY"] = bool(stmt.value)
-            elif not opts["PARSEONLY"]:
-                kept.append(stmt)
-        return kept
 
     # =====================================================================================================
     # Messages and DONE tokens
@@ -190,10 +184,19 @@ class Executor(Definitions, Rows, Queries, Expressions, Security):
 
     def run_statement(self, stmt, scope):
         """Runs one statement holding the server lock: statements of different sessions interleave, each
-        one sees the others' finished statements (no transactions), and nobody waits for a whole batch."""
+        one sees the others' finished statements (no transactions), and nobody waits for a whole batch. A
+        statement that changes nothing on the server (a SELECT, PRINT, a variable, a SET option) holds it
+        shared, beside other readers and logins; a block or an IF takes it for each of its
+        statements (and its condition) only."""
         try:
-            with self.server.lock:
+            if isinstance(stmt, (P.Block, P.If)):
                 self.exec_stmt(stmt, scope)
+            elif isinstance(stmt, READING):
+                with self.server.lock.shared():
+                    self.exec_stmt(stmt, scope)
+            else:
+                with self.server.lock:
+                    self.exec_stmt(stmt, scope)
         except (ReturnSignal, Abort):
             raise
         except SqlError as e:
@@ -202,7 +205,7 @@ class Executor(Definitions, Rows, Queries, Expressions, Security):
                 e.reach = BATCH               # XACT_ABORT ON: a run-time error ends the whole batch
             self.emit_error(e, scope, stmt.line)
             self.done(scope, DONE_ERROR)
-            self.session.error = e.number
+            self.session.failed(e.number)
             if e.reach != STATEMENT:
                 raise Abort(e) from None
 
@@ -210,15 +213,26 @@ class Executor(Definitions, Rows, Queries, Expressions, Security):
         if self.session.options["NOEXEC"] and not (isinstance(stmt, P.SetOption) and "NOEXEC" in stmt.options):
             return                            # NOEXEC ON: compiled with the batch, not run
         handler = getattr(self, "do_" + type(stmt).__name__)
-        self.session.error = 0
         handler(stmt, scope)
+        # @@ERROR holds the outcome of the statement that ran last, read by the next one; IF clears it once
+        # its condition is read, a procedure call leaves what the procedure's last statement set.
+        if not isinstance(stmt, (P.Block, P.If, P.Exec)):
+            self.session.error = 0
+        # @@ROWCOUNT: an assignment counts 1; USE, SET, PRINT and RAISERROR count 0; EXECUTE keeps the
+        # count before it; the others set their own count as they run.
+        if isinstance(stmt, P.SetVar):
+            self.session.rowcount = 1
+        elif isinstance(stmt, (P.Use, P.SetOption, P.Print, P.Raiserror)):
+            self.session.rowcount = 0
 
     def do_Block(self, stmt, scope):
         for s in stmt.body:
             self.run_statement(s, scope)
 
     def do_If(self, stmt, scope):
-        cond = self.eval_condition(stmt.cond, scope)
+        with self.server.lock.shared():
+            cond = self.eval_condition(stmt.cond, scope)
+        self.session.error = self.session.rowcount = 0     # read once: the branch sees them cleared
         if cond:
             self.run_statement(stmt.then, scope)
         elif stmt.other is not None:
@@ -382,10 +396,13 @@ class Executor(Definitions, Rows, Queries, Expressions, Security):
         try:
             values = procs.bind_arguments(proc, args)
             if proc.name in procs.TEXT_RUNNERS:
-                status = proc.run(self, inner, values, args, outputs)    # each statement locks for itself
+                # each statement locks for itself, and sets @@ERROR as it ends: the text reads the value
+                # from before the call first, the caller the one its last statement left
+                status = proc.run(self, inner, values, args, outputs)
             else:
                 with self.server.lock:
                     status = proc.run(self, inner, values, args, outputs)
+                self.session.error = 0
         except Abort as a:
             if a.error.reach == BATCH:
                 raise
@@ -395,7 +412,7 @@ class Executor(Definitions, Rows, Queries, Expressions, Security):
             if e.reach == BATCH:
                 raise
             self.emit_error(e, inner, line)
-            self.session.error = e.number
+            self.session.failed(e.number)
             status = 1
         if status is None:
             status = 0

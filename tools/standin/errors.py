@@ -26,6 +26,11 @@ MESSAGES = {
     259: (16, "Ad hoc updates to system catalogs are not allowed.", STATEMENT),
     512: (16, "Subquery returned more than 1 value. This is not permitted when the subquery follows =, !=, <, "
               "<= , >, >= or when the subquery is used as an expression.", STATEMENT),
+    272: (16, "Cannot update a timestamp column.", STATEMENT),
+    273: (16, "Cannot insert an explicit value into a timestamp column. Use INSERT with a column list to exclude "
+              "the timestamp column, or insert a DEFAULT into the timestamp column.", STATEMENT),
+    2738: (16, "A table can only have one timestamp column. Because table '%s' already has one, the column '%s' "
+               "cannot be added.", STATEMENT),
     2749: (16, "Identity column '%s' must be of data type int, bigint, smallint, tinyint, or decimal or numeric "
                "with a scale of 0, and constrained to be nonnullable.", STATEMENT),
     2760: (16, "The specified schema name \"%s\" either does not exist or you do not have permission to use it.",
@@ -65,7 +70,10 @@ MESSAGES = {
     213: (16, "Column name or number of supplied values does not match table definition.", SCOPE),
     241: (16, "Conversion failed when converting date and/or time from character string.", BATCH),
     245: (16, "Conversion failed when converting the %s value '%s' to data type %s.", BATCH),
-    262: (14, "CREATE DATABASE permission denied in database 'master'.", STATEMENT),
+    262: (14, "%s permission denied in database '%s'.", STATEMENT),
+    229: (14, "The %s permission was denied on the object '%s', database '%s', schema '%s'.", STATEMENT),
+    15023: (16, "User, group, or role '%s' already exists in the current database.", STATEMENT),
+    15063: (16, "The login already has an account under a different user name.", STATEMENT),
     264: (16, "The column name '%s' is specified more than once in the SET clause or column list of an "
               "INSERT. A column cannot be assigned more than one value in the same clause. Modify the "
               "clause to make sure that a column is updated only once. If this statement updates or "
@@ -104,6 +112,12 @@ MESSAGES = {
            STATEMENT),
     2705: (16, "Column names in each table must be unique. Column name '%s' in table '%s' is specified more "
                "than once.", STATEMENT),
+    2716: (16, "Column, parameter, or variable #%s: Cannot specify a column width on data type %s.", COMPILE),
+    2750: (16, "Column or parameter #%s: Specified column precision %s is greater than the maximum precision of %s.",
+           COMPILE),
+    2751: (16, "Column or parameter #%s: Specified column scale %s is greater than the specified precision of %s.",
+           COMPILE),
+    1002: (16, "Line %s: Specified scale %s is invalid.", COMPILE),
     2715: (16, "Column, parameter, or variable #%s: Cannot find data type %s.", COMPILE),
     2714: (16, "There is already an object named '%s' in the database.", STATEMENT),
     2744: (16, "Multiple identity columns specified for table '%s'. Only one identity column per table is "
@@ -115,6 +129,15 @@ MESSAGES = {
     4064: (11, "Cannot open user default database. Login failed.", STATEMENT),
     5701: (0, "Changed database context to '%s'.", STATEMENT),
     5703: (0, "Changed language setting to %s.", STATEMENT),
+    8004: (16, "The incoming tabular data stream (TDS) remote procedure call (RPC) protocol stream is incorrect. "
+               "The RPC name is invalid.", STATEMENT),
+    8005: (16, "The incoming tabular data stream (TDS) remote procedure call (RPC) protocol stream is incorrect. "
+               "Parameter %s: The parameter name is invalid.", STATEMENT),
+    8009: (16, "The incoming tabular data stream (TDS) remote procedure call (RPC) protocol stream is incorrect. "
+               "Parameter %s (\"%s\"): Data type 0x%s is unknown.", STATEMENT),
+    8016: (16, "The incoming tabular data stream (TDS) remote procedure call (RPC) protocol stream is incorrect. "
+               "Parameter %s (\"%s\"): Data type 0x%s has an invalid data length or metadata length.", STATEMENT),
+    8169: (16, "Conversion failed when converting from a character string to uniqueidentifier.", BATCH),
     8101: (16, "An explicit value for the identity column in table '%s' can only be specified when a column "
                "list is used and IDENTITY_INSERT is ON.", STATEMENT),
     8111: (16, "Cannot define PRIMARY KEY constraint on nullable column in table '%s'.", STATEMENT),
@@ -138,15 +161,39 @@ MESSAGES = {
     15247: (16, "User does not have permission to perform this action.", STATEMENT),
     15401: (11, "Windows NT user or group '%s' not found. Check the name again.", STATEMENT),
     18456: (14, "Login failed for user '%s'.", STATEMENT),
+    18470: (14, "Login failed for user '%s'. Reason: The account is disabled.", STATEMENT),
+    15211: (16, "Old (current) password incorrect for user. The password was not changed.", STATEMENT),
     40517: (16, "Keyword or statement option '%s' is not supported in this version of SQL Server.", COMPILE),
     50000: (16, "%s", STATEMENT),
+}
+
+
+# The state SQL Server gives an error where it is not 1: the same number can come from several places in
+# the engine, and the state tells them apart. Clients log it; where Microsoft's pages show an error with
+# its state, the README names the page.
+STATES = {
+    137: 2,       # undeclared variable
+    195: 10,      # unknown built-in function
+    201: 4,       # missing procedure argument
+    515: 2,       # NULL into a NOT NULL column
+    1750: 0,      # follows 1779, 2714, ... for a constraint
+    1779: 0,
+    1801: 3,      # CREATE DATABASE of an existing name
+    2714: 6,      # object name taken
+    2715: 6,      # unknown type
+    2812: 62,     # unknown procedure
+    229: 5,       # object permission denied
+    3701: 5,      # DROP of a missing object
+    3702: 4,      # DROP DATABASE in use
+    8115: 2,      # arithmetic overflow
+    8144: 2,      # too many procedure arguments
 }
 
 
 class SqlError(Exception):
     """An error the server reports to the client. reach tells how much of the batch it ends."""
 
-    def __init__(self, number, *args, severity=None, state=1, reach=None, text=None, line=None, proc="",
+    def __init__(self, number, *args, severity=None, state=None, reach=None, text=None, line=None, proc="",
                  also=()):
         sev, template, default_reach = MESSAGES.get(number, (16, "%s", STATEMENT))
         if text is None:
@@ -154,7 +201,7 @@ class SqlError(Exception):
         super().__init__(text)
         self.number = number
         self.severity = sev if severity is None else severity
-        self.state = state
+        self.state = STATES.get(number, 1) if state is None else state
         self.text = text
         self.reach = default_reach if reach is None else reach
         self.line = line

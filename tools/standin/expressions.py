@@ -2,6 +2,7 @@
 
 import datetime
 import decimal
+import math
 
 from . import parser as P, sqltypes
 from .errors import COMPILE, SqlError
@@ -217,6 +218,21 @@ class Expressions:
         return sqltypes.convert(text, sqltypes.BIGINT if abs(other) >= 2 ** 31 else sqltypes.INT, source)
 
     def arith(self, node, env, scope):
+        value = self._arith(node, env, scope)
+        if isinstance(value, float) and not math.isfinite(value):
+            raise SqlError(8115, "expression", "float")
+        if isinstance(value, int) and not isinstance(value, bool):
+            self.check_int_range(value, self.expr_type(node, scope, env))
+        return value
+
+    @staticmethod
+    def check_int_range(value, typ):
+        """An integer result outside its type's range is an arithmetic overflow (8115), as SQL Server has it."""
+        limits = sqltypes.INT_TYPES.get(typ.name) if typ is not None else None
+        if limits is not None and typ.name != "bit" and not limits[0] <= value <= limits[1]:
+            raise SqlError(8115, "expression", typ.name)
+
+    def _arith(self, node, env, scope):
         a = self.eval(node.left, env, scope)
         b = self.eval(node.right, env, scope)
         op = node.op
@@ -303,7 +319,10 @@ class Expressions:
         if not values:
             return None
         if name == "SUM":
-            return sum(values[1:], values[0])
+            total = sum(values[1:], values[0])
+            if isinstance(total, int) and not isinstance(total, bool):
+                self.check_int_range(total, self.expr_type(node, scope, env))
+            return total
         if name == "AVG":
             total = sum(values[1:], values[0])
             if isinstance(total, int):

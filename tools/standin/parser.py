@@ -44,6 +44,8 @@ class Raiserror(Node): pass
 class Return(Node): pass
 class CreateLogin(Node): pass
 class AlterLogin(Node): pass
+class CreateUser(Node): pass              # name, login (None: the login of the same name)
+class AlterRole(Node): pass               # role, add (bool), member
 class AlterServerRole(Node): pass
 
 # Table elements
@@ -92,8 +94,9 @@ def name_text(parts):
 
 
 class Parser:
-    def __init__(self, text, quoted_identifier=True):
+    def __init__(self, text, quoted_identifier=True, parseonly=False):
         self.toks = tokenize(text, quoted_identifier)
+        self.parseonly = parseonly
         self.i = 0
 
     # -- token helpers ----------------------------------------------------------------------------------
@@ -194,6 +197,23 @@ class Parser:
             stmts.append(self.statement(first=not stmts))
 
     def statement(self, first=False):
+        stmt = self._statement(first)
+        if isinstance(stmt, SetOption) and "QUOTED_IDENTIFIER" in stmt.options:
+            # applied as the parser meets it: the rest of the batch reads "..." under the new setting
+            self.quoted_identifier(stmt.value)
+        if isinstance(stmt, SetOption) and stmt.options == ["PARSEONLY"]:
+            self.parseonly = bool(stmt.value)       # also applied as the parser meets it, at any depth
+            return Block(body=[], line=stmt.line)
+        if self.parseonly:
+            return Block(body=[], line=stmt.line)   # only parsed: nothing of it is compiled or run
+        return stmt
+
+    def quoted_identifier(self, on):
+        for tok in self.toks[self.i:]:
+            if tok.kind in ("QID", "STR") and tok.text.startswith('"'):
+                tok.kind = "QID" if on else "STR"
+
+    def _statement(self, first=False):
         tok = self.peek()
         word = tok.upper
         line = tok.line
@@ -288,7 +308,7 @@ class Parser:
             self.accept_word("AS")
             if self.at_word("TABLE", "CURSOR"):
                 raise self.unsupported("DECLARE " + self.peek().upper)
-            typ = self.data_type()
+            typ = self.data_type(len(items) + 1)
             init = None
             if self.accept_op("="):
                 init = self.expr()
@@ -426,6 +446,21 @@ class Parser:
             return self.create_table()
         if self.accept_word("LOGIN"):
             return self.create_login()
+        if self.accept_word("USER"):
+            name = self.ident()
+            login = None
+            if self.accept_word("FOR", "FROM"):
+                self.expect_word("LOGIN")
+                login = self.ident()
+            elif self.at_word("WITHOUT", "FROM", "FOR"):
+                raise self.unsupported("CREATE USER " + self.peek().upper)
+            if self.accept_word("WITH"):
+                self.expect_word("DEFAULT_SCHEMA")
+                self.expect_op("=")
+                schema = self.ident()
+                if schema.lower() != "dbo":
+                    raise self.unsupported("DEFAULT_SCHEMA = " + schema)
+            return CreateUser(name=name, login=login)
         unique = bool(self.accept_word("UNIQUE"))
         clustered = self.clustered()
         if self.accept_word("INDEX"):
@@ -478,7 +513,7 @@ class Parser:
             if self.at_word("CONSTRAINT", "PRIMARY", "UNIQUE", "FOREIGN", "CHECK", "INDEX"):
                 constraints.append(self.table_constraint())
             else:
-                columns.append(self.column_def())
+                columns.append(self.column_def(len(columns) + 1))
             if self.accept_op(","):
                 if self.at_op(")"):
                     break  # SQL Server accepts a comma before the closing parenthesis
@@ -522,21 +557,20 @@ class Parser:
                     self.next()
                     args.append("max")
                 else:
-                    args.append(self.int_literal())
+                    if arg.kind != "NUM" or not isinstance(arg.value, int):
+                        raise self.error(arg)    # varchar(-1), float(1.5): not a length
+                    args.append(self.next().value)
                 if not self.accept_op(","):
                     break
             self.expect_op(")")
-            if (args and args[0] == 0 and type_name.lower() in
-                    ("char", "varchar", "nchar", "nvarchar", "binary", "varbinary", "decimal", "numeric")):
-                raise SqlError(1001, tok.line, 0, line=tok.line)
-        typ = sqltypes.make_type(type_name, args)
+        typ = sqltypes.make_type(type_name, args, position, tok.line)
         if typ is None:
             raise SqlError(2715, position, type_name, line=tok.line)
         return typ
 
-    def column_def(self):
+    def column_def(self, position=1):
         name = self.ident()
-        typ = self.data_type()
+        typ = self.data_type(position)
         col = ColumnDef(name=name, type=typ, nullable=None, identity=None, default=None, constraints=[],
                         collation=None)
         while True:
@@ -668,7 +702,7 @@ class Parser:
                     if self.at_word("CONSTRAINT", "PRIMARY", "UNIQUE", "DEFAULT", "FOREIGN", "CHECK"):
                         items.append(self.table_constraint(allow_default_for=True))
                     else:
-                        items.append(self.column_def())
+                        items.append(self.column_def(sum(isinstance(i, ColumnDef) for i in items) + 1))
                     if not self.accept_op(","):
                         break
                 return AlterTableAdd(table=name, items=items, nocheck=nocheck)
@@ -686,16 +720,33 @@ class Parser:
             self.expect_word("MEMBER")
             member = self.ident()
             return AlterServerRole(role=role, add=action == "ADD", member=member)
+        if self.accept_word("ROLE"):
+            role = self.ident()
+            action = self.accept_word("ADD", "DROP")
+            if action is None:
+                raise self.unsupported("ALTER ROLE " + (self.peek().upper or ""))
+            self.expect_word("MEMBER")
+            return AlterRole(role=role, add=action == "ADD", member=self.ident())
         if self.accept_word("LOGIN"):
             name = self.ident()
-            if self.accept_word("ENABLE", "DISABLE"):
-                raise self.unsupported("ALTER LOGIN ENABLE/DISABLE")
+            state = self.accept_word("ENABLE", "DISABLE")
+            if state is not None:
+                return AlterLogin(name=name, options={"ENABLE": state == "ENABLE"})
             self.expect_word("WITH")
-            options = dict([self.login_option()])
-            while self.accept_op(","):
-                options.update([self.login_option()])
-            if self.at_word("OLD_PASSWORD", "MUST_CHANGE", "UNLOCK"):
-                raise self.unsupported(self.peek().upper)
+            options = {}
+            while True:
+                key, value = self.login_option()
+                options[key] = value
+                if key == "PASSWORD" and self.accept_word("OLD_PASSWORD"):
+                    self.expect_op("=")
+                    tok = self.next()
+                    if tok.kind not in ("STR", "NSTR"):
+                        raise self.error(tok)
+                    options["OLD_PASSWORD"] = tok.value
+                if self.at_word("MUST_CHANGE", "UNLOCK", "HASHED"):
+                    raise self.unsupported(self.peek().upper)
+                if not self.accept_op(","):
+                    break
             return AlterLogin(name=name, options=options)
         raise self.unsupported("ALTER " + (self.peek().upper or ""))
 
@@ -720,11 +771,11 @@ class Parser:
 
     def drop(self):
         self.next()
-        kind = self.accept_word("TABLE", "DATABASE", "LOGIN", "INDEX")
+        kind = self.accept_word("TABLE", "DATABASE", "LOGIN", "INDEX", "USER")
         if kind is None:
             raise self.unsupported("DROP " + (self.peek().upper or ""))
         if_exists = False
-        if kind != "LOGIN" and self.at_word("IF") and self.peek(1).upper == "EXISTS":
+        if kind not in ("LOGIN",) and self.at_word("IF") and self.peek(1).upper == "EXISTS":
             self.next()
             self.next()
             if_exists = True
@@ -741,7 +792,7 @@ class Parser:
                 if not self.accept_op(","):
                     return DropIndex(items=items, if_exists=if_exists)
         names = [self.multipart()]
-        while kind != "LOGIN" and self.accept_op(","):
+        while kind not in ("LOGIN", "USER") and self.accept_op(","):
             names.append(self.multipart())
         return DropObjects(kind=kind, names=names, if_exists=if_exists)
 
@@ -1164,8 +1215,10 @@ class Parser:
         return Case(operand=operand, whens=whens, other=other)
 
 
-def parse_batch(text, quoted_identifier=True):
-    return Parser(text, quoted_identifier).parse_batch()
+def parse_batch(text, quoted_identifier=True, parseonly=False):
+    """The statements of a batch and whether SET PARSEONLY is on after it."""
+    p = Parser(text, quoted_identifier, parseonly)
+    return p.parse_batch(), p.parseonly
 
 
 def parse_name(text):

@@ -95,6 +95,41 @@ def sp_defaultlanguage(ex, scope, v, args, outputs):
     return 0
 
 
+def sp_password(ex, scope, v, args, outputs):
+    """Changes a password through ALTER LOGIN: one's own with the old password (15211 when it is wrong),
+    another's with ALTER ANY LOGIN."""
+    name = v["@loginame"]
+    if name is None:
+        name = ex.session.login.name
+    if ex.server.login(name) is None:
+        raise SqlError(15007, name)
+    opts = {"PASSWORD": v["@new"] or ""}
+    if v["@old"] is not None or not ex.session.is_member("securityadmin"):
+        opts["OLD_PASSWORD"] = v["@old"] or ""
+    security.alter_login(ex, name, opts, wrong_old_password=SqlError(15211))
+    return 0
+
+
+def sp_adduser(ex, scope, v, args, outputs):
+    """A user for a login in the current database, optionally in a role."""
+    db = ex.session.db
+    name = v["@name_in_db"] or v["@loginame"]
+    security.create_user(ex, db, name, v["@loginame"])
+    if v["@grpname"] is not None:
+        security.alter_db_role(ex, db, v["@grpname"], name, True)
+    return 0
+
+
+def sp_addrolemember(ex, scope, v, args, outputs):
+    security.alter_db_role(ex, ex.session.db, v["@rolename"], v["@membername"], True)
+    return 0
+
+
+def sp_droprolemember(ex, scope, v, args, outputs):
+    security.alter_db_role(ex, ex.session.db, v["@rolename"], v["@membername"], False)
+    return 0
+
+
 def sp_defaultdb(ex, scope, v, args, outputs):
     server = ex.server
     login = server.login(v["@loginame"])
@@ -218,6 +253,14 @@ PROCEDURES = {p.name: p for p in [
     Proc("sp_droplogin", [("@loginame", S, REQUIRED, False)], sp_droplogin),
     Proc("sp_defaultlanguage", [("@loginame", S, REQUIRED, False), ("@language", S, None, False)],
          sp_defaultlanguage),
+    Proc("sp_adduser", [("@loginame", S, REQUIRED, False), ("@name_in_db", S, None, False),
+                        ("@grpname", S, None, False)], sp_adduser),
+    Proc("sp_addrolemember", [("@rolename", S, REQUIRED, False), ("@membername", S, REQUIRED, False)],
+         sp_addrolemember),
+    Proc("sp_droprolemember", [("@rolename", S, REQUIRED, False), ("@membername", S, REQUIRED, False)],
+         sp_droprolemember),
+    Proc("sp_password", [("@old", S, None, False), ("@new", S, None, False), ("@loginame", S, None, False)],
+         sp_password),
     Proc("sp_defaultdb", [("@loginame", S, REQUIRED, False), ("@defdb", S, REQUIRED, False)], sp_defaultdb),
     Proc("sp_addsrvrolemember", [("@loginame", S, REQUIRED, False), ("@rolename", S, None, False)],
          sp_addsrvrolemember),

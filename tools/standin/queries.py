@@ -92,6 +92,8 @@ class Queries:
                 if node.alias is not None:
                     src.names = [(node.alias,)]
                     src.aliased = True
+                if src.table is not None and not compile_only:
+                    self.require_object_permission(src.db, src.table, "SELECT")
                 if src.table is not None and src.rows is None:
                     src.rows = [] if compile_only else self.row_values(src.db, src.table)
                 sources.append(src)

@@ -61,6 +61,166 @@ def drop_login(ex, name):
     server.dirty = True
 
 
+SELF_OPTIONS = {"PASSWORD", "OLD_PASSWORD", "DEFAULT_DATABASE", "DEFAULT_LANGUAGE"}
+
+
+def alter_login(ex, name, opts, wrong_old_password=None):
+    """ALTER LOGIN: everything is checked before anything changes.
+
+    A login may change its own password (with OLD_PASSWORD), default database and language; the rest, and
+    other logins, need ALTER ANY LOGIN (securityadmin), and a sysadmin's password, name or state needs
+    sysadmin. wrong_old_password: the error for an OLD_PASSWORD that does not match (sp_password has its
+    own)."""
+    server, session = ex.server, ex.session
+    login = server.login(name or "")
+    refused = SqlError(15151, "alter", "login", name)
+    if login is None:
+        raise refused
+    admin = session.is_member("securityadmin")
+    if not admin and (login is not session.login or set(opts) - SELF_OPTIONS or
+                      ("PASSWORD" in opts and "OLD_PASSWORD" not in opts)):
+        raise refused
+    if "sysadmin" in login.roles and not session.is_member("sysadmin") and set(opts) & {"PASSWORD", "NAME",
+                                                                                       "ENABLE"}:
+        raise refused
+    if "OLD_PASSWORD" in opts and not login.check_password(opts["OLD_PASSWORD"]):
+        raise wrong_old_password or refused
+    db = lang = None
+    if "DEFAULT_DATABASE" in opts:
+        db = server.database(opts["DEFAULT_DATABASE"])
+        if db is None:
+            raise SqlError(15010, opts["DEFAULT_DATABASE"])
+    if "DEFAULT_LANGUAGE" in opts:
+        lang = server.language(opts["DEFAULT_LANGUAGE"])
+        if lang is None:
+            raise SqlError(15033, opts["DEFAULT_LANGUAGE"])
+    new_name = opts.get("NAME")
+    if new_name is not None:
+        if login.name == "sa":
+            raise SqlError(40517, "ALTER LOGIN sa WITH NAME")    # sa is known by its name here
+        if not new_name or len(new_name) > 128 or "\\" in new_name:
+            raise SqlError(15007, new_name)
+        other = server.login(new_name)
+        if (other is not None and other is not login) or any(server.fold(r) == server.fold(new_name)
+                                                              for r in catalog.ROLE_IDS):
+            raise SqlError(15025, new_name)
+    if "PASSWORD" in opts:
+        login.set_password(opts["PASSWORD"])
+    if db is not None:
+        login.default_database = db.name
+    if lang is not None:
+        login.default_language = lang[1]
+    if "ENABLE" in opts:
+        login.disabled = not opts["ENABLE"]
+    if new_name is not None:
+        for d in server.databases.values():
+            if server.fold(d.owner) == server.fold(login.name):
+                d.owner = new_name
+        del server.logins[server.fold(login.name)]
+        login.name = new_name
+        server.logins[server.fold(new_name)] = login
+    login.modified = catalog.now()
+    server.dirty = True
+
+
+# -- database users ----------------------------------------------------------------------------------------
+
+def database_user(server, login, db):
+    """The user a login is inside a database, or None when it may not enter it: dbo for sysadmin and the
+    database's owner, the user mapped to its SID, else guest where guest may connect."""
+    if "sysadmin" in login.roles or server.fold(db.owner) == server.fold(login.name):
+        return catalog.DBO
+    for user in db.users.values():
+        if user.sid == login.sid:
+            return user
+    if db.name.lower() in catalog.GUEST_DATABASES:
+        return catalog.GUEST
+    return None
+
+
+def sees_objects(server, login, db):
+    """Whether a login sees the user objects of a database in the catalog and OBJECT_ID: with a fixed
+    database role that grants a permission on them, not with CONNECT alone (guest, a user without roles),
+    as metadata visibility has it."""
+    user = database_user(server, login, db)
+    return user is not None and bool(user.roles & set(catalog.MODELLED_DB_ROLES))
+
+
+def db_role(server, name):
+    """The fixed database role of that name, or None; 40517 for one the stand-in does not model."""
+    key = server.fold(name or "")
+    for role in catalog.DB_ROLE_IDS:
+        if server.fold(role) == key:
+            if role not in catalog.MODELLED_DB_ROLES:
+                raise SqlError(40517, "database role %s" % role)
+            return role
+    return None
+
+
+def find_user(db, name):
+    """A user of the database by name, dbo and guest included."""
+    key = db.collation.fold(name or "")
+    for builtin in (catalog.DBO, catalog.GUEST):
+        if db.collation.fold(builtin.name) == key:
+            return builtin
+    return db.users.get(key)
+
+
+def create_user(ex, db, name, login_name):
+    """CREATE USER name [FOR LOGIN login] (the login of the same name when none is given)."""
+    server = ex.server
+    if "db_owner" not in ex.db_user(db).roles:
+        raise SqlError(15247)
+    if find_user(db, name) is not None or any(server.fold(r) == server.fold(name)
+                                              for r in list(catalog.DB_ROLE_IDS) + ["public"]):
+        raise SqlError(15023, name)
+    login = server.login(login_name or name)
+    if login is None:
+        raise SqlError(15007, login_name or name)
+    if server.fold(db.owner) == server.fold(login.name) or any(u.sid == login.sid for u in db.users.values()):
+        raise SqlError(15063)
+    db.users[db.collation.fold(name)] = catalog.DbUser(name, db.next_user_id, login.sid)
+    db.next_user_id += 1
+    server.dirty = True
+
+
+def drop_user(ex, db, name, if_exists=False):
+    user = find_user(db, name)
+    if user is None and if_exists:
+        return
+    if user is None or "db_owner" not in ex.db_user(db).roles:
+        raise SqlError(15151, "drop", "user", name)
+    if user.sid is None:
+        raise SqlError(15150, text="Cannot drop the user '%s'." % user.name)
+    del db.users[db.collation.fold(user.name)]
+    ex.server.dirty = True
+
+
+def alter_db_role(ex, db, role_name, member, add):
+    """ALTER ROLE ... ADD|DROP MEMBER, sp_addrolemember, sp_droprolemember: fixed roles take members from
+    db_owner members only."""
+    role = db_role(ex.server, role_name)
+    if role is None or "db_owner" not in ex.db_user(db).roles:
+        raise SqlError(15151, "alter", "role", role_name)
+    user = find_user(db, member)
+    if user is None:
+        raise SqlError(15151, "add" if add else "drop", "principal", member)
+    if user is catalog.DBO:
+        raise SqlError(15405, user.name)
+    if user is catalog.GUEST:
+        raise SqlError(15151, "add" if add else "drop", "principal", member)
+    if add:
+        user.roles.add(role)
+    else:
+        user.roles.discard(role)
+    ex.server.dirty = True
+
+
+# What each fixed database role may do beyond connecting (db_owner may do everything).
+ROLE_PERMISSIONS = {"db_datareader": {"SELECT"}, "db_datawriter": {"INSERT", "UPDATE", "DELETE"},
+                    "db_ddladmin": {"CREATE TABLE", "ALTER"}}
+
+
 def fixed_role(server, name):
     """The fixed server role of that name compared under the server collation, or None (under
     Turkish_CI_AS 'SYSADMIN' is not 'sysadmin': its I is the capital of dotless ı)."""
@@ -111,12 +271,40 @@ class Security:
     """Login and role statements of the executor."""
 
     def check_access(self, db):
-        s = self.session
-        if "sysadmin" in s.login.roles or db.name.lower() in ("master", "tempdb", "msdb"):
-            return
-        if self.server.fold(db.owner) == self.server.fold(s.login.name):
-            return
-        raise SqlError(916, s.login.name, db.name)
+        if database_user(self.server, self.session.login, db) is None:
+            raise SqlError(916, self.session.login.name, db.name)
+
+    def db_user(self, db):
+        user = database_user(self.server, self.session.login, db)
+        if user is None:
+            raise SqlError(916, self.session.login.name, db.name)
+        return user
+
+    def may(self, db, permission):
+        """Whether the session's user in db holds a database permission through its fixed roles."""
+        roles = self.db_user(db).roles
+        return "db_owner" in roles or any(permission in ROLE_PERMISSIONS.get(r, ()) for r in roles)
+
+    def require_object_permission(self, db, table, permission):
+        """SELECT, INSERT, UPDATE, DELETE on a table of schema dbo: 229 when the user lacks it."""
+        if not self.may(db, permission):
+            raise SqlError(229, permission, table.name, db.name, "dbo")
+
+    def require_create_table(self, db):
+        if not self.may(db, "CREATE TABLE"):
+            raise SqlError(262, "CREATE TABLE", db.name)
+
+    def may_alter(self, db):
+        """ALTER on the table (ALTER TABLE, indexes, TRUNCATE, DROP): its owner dbo, db_owner, db_ddladmin."""
+        return self.may(db, "ALTER")
+
+    def do_CreateUser(self, stmt, scope):
+        create_user(self, self.session.db, stmt.name, stmt.login)
+        self.done(scope)
+
+    def do_AlterRole(self, stmt, scope):
+        alter_db_role(self, self.session.db, stmt.role, stmt.member, stmt.add)
+        self.done(scope)
 
     def do_CreateLogin(self, stmt, scope):
         opts = stmt.options
@@ -125,29 +313,7 @@ class Security:
         self.done(scope)
 
     def do_AlterLogin(self, stmt, scope):
-        login = self.server.login(stmt.name)
-        if not self.session.is_member("securityadmin") or login is None:
-            if login is not None and self.server.fold(login.name) == self.server.fold(self.session.login.name) \
-                    and set(stmt.options) <= {"PASSWORD", "DEFAULT_LANGUAGE", "DEFAULT_DATABASE"}:
-                pass
-            else:
-                raise SqlError(15151, "alter", "login", stmt.name)
-        for key, value in stmt.options.items():
-            if key == "PASSWORD":
-                login.set_password(value)
-            elif key == "DEFAULT_DATABASE":
-                if self.server.database(value) is None:
-                    raise SqlError(15010, value)
-                login.default_database = self.server.database(value).name
-            elif key == "DEFAULT_LANGUAGE":
-                lang = self.server.language(value)
-                if lang is None:
-                    raise SqlError(15033, value)
-                login.default_language = lang[1]
-            elif key == "NAME":
-                raise SqlError(40517, "ALTER LOGIN WITH NAME")
-        login.modified = catalog.now()
-        self.server.dirty = True
+        alter_login(self, stmt.name, stmt.options)
         self.done(scope)
 
     def do_AlterServerRole(self, stmt, scope):

@@ -9,7 +9,7 @@ import socket
 import threading
 import traceback
 
-from . import engine, parser, procs, tds, tls
+from . import engine, parser, procs, security, tds, tls
 from .errors import MESSAGES, SqlError
 from .session import DONE_ERROR, DONE_MORE, Abort, Scope, Session
 
@@ -19,10 +19,16 @@ log = logging.getLogger("standin")
 class Faults:
     """Fault injection: batches that fail, connections that drop, replies that come late."""
 
-    def __init__(self, fail_rules=(), drop_after=None, delay_ms=0):
+    def __init__(self, fail_rules=(), drop_after=None, delay_ms=0, drop_at=()):
         self.fail_rules = list(fail_rules)    # (text, number, message)
         self.drop_after = drop_after
         self.delay_ms = delay_ms
+        self.drop_at = list(drop_at)          # texts: a request containing one closes its connection
+
+    def drop_for(self, text):
+        """The --drop-at text that the request's text contains (any case), or None."""
+        lowered = text.lower()
+        return next((needle for needle in self.drop_at if needle.lower() in lowered), None)
 
     def failure_for(self, text):
         lowered = text.lower()
@@ -66,9 +72,16 @@ def _jsonable(value):
     return str(value)
 
 
+# Seconds a connection has from its accept to the end of its login; then it is closed, so a client that
+# connects and sends nothing (or drips bytes) cannot hold a thread and a socket for ever.
+LOGIN_TIMEOUT = 60
+
+
 class StandinServer:
-    def __init__(self, state, host="127.0.0.1", port=0, faults=None, transcript=None, encryption=None):
+    def __init__(self, state, host="127.0.0.1", port=0, faults=None, transcript=None, encryption=None,
+                 login_timeout=LOGIN_TIMEOUT):
         self.state = state
+        self.login_timeout = login_timeout
         self.encryption = encryption or tls.Encryption("off")
         self.faults = faults or Faults()
         self.transcript = transcript or Transcript(None)
@@ -169,20 +182,34 @@ class Connection:
         peer = "%s:%s" % (self.addr[0], self.addr[1])
         self.server.transcript.write(self.spid, "connect", peer=peer)
         log.info("connection %d from %s", self.spid, peer)
+        deadline = threading.Timer(self.server.login_timeout, self._login_expired)
+        deadline.daemon = True
+        deadline.start()
         try:
-            if self.login():
+            logged_in = self.login()
+            deadline.cancel()
+            if logged_in and not self.closed:
                 self.serve()
         except (OSError, tds.ProtocolError) as e:
             log.info("connection %d: %s", self.spid, e)
+        except Exception:  # a fault of the stand-in outside a request: logged, the connection is closed
+            log.error("connection %d: internal error\n%s", self.spid, traceback.format_exc())
         finally:
             self.closed = True
-            with self.state.lock:
+            with self.state.lock.shared():       # the session registry is not the state readers read
                 self.state.end_session(self.spid)
             with self.server.conn_lock:
                 self.server.connections.discard(self)
             self.close()
             self.server.transcript.write(self.spid, "disconnect")
             log.info("connection %d closed", self.spid)
+
+    def _login_expired(self):
+        """The login was not done in time: the connection is closed, whatever stage it reached."""
+        if self.session is None and not self.closed:
+            self.server.transcript.write(self.spid, "login_timeout", seconds=self.server.login_timeout)
+            log.info("connection %d: no login within %s s: closed", self.spid, self.server.login_timeout)
+            self.close()
 
     # -- login --------------------------------------------------------------------------------------------
 
@@ -216,11 +243,14 @@ class Connection:
         self.io.packet_size = min(max(size, 512), 32767)
         state = self.state
         w = tds.TokenWriter(self.version, state.collation, state.name)
-        with state.lock:
+        # beside running queries; one login at a time, so two cannot both take a single-user database
+        with state.lock.shared(), state.login_lock:
             failure = None
             login = state.login(lg.username)
             if lg.integrated or login is None or not login.check_password(lg.password):
                 failure = []
+            elif login.disabled:
+                failure = [SqlError(18470, lg.username)]      # the client is told why, alone
             else:
                 requested = lg.database
                 db = state.database(requested or login.default_database)
@@ -230,9 +260,10 @@ class Connection:
                     failure = [SqlError(924, db.name)]
                     failure += [SqlError(4060, requested)] if requested else [SqlError(4064)]
             if failure is not None:
-                failure.append(SqlError(18456, lg.username))
+                if not failure or failure[0].number != 18470:
+                    failure.append(SqlError(18456, lg.username))
                 for e in failure:
-                    w.message(e.number, 1, e.severity, e.text, 1, "", True)
+                    w.message(e.number, e.state, e.severity, e.text, 1, "", True)
                 w.done("DONE", DONE_ERROR, 0, 0)
                 self.io.send_message(w.finish())
                 self.server.transcript.write(self.spid, "login", user=lg.username, ok=False,
@@ -272,8 +303,7 @@ class Connection:
         return session
 
     def _can_open(self, login, db):
-        return ("sysadmin" in login.roles or db.name.lower() in ("master", "tempdb", "msdb") or
-                self.state.fold(db.owner) == self.state.fold(login.name))
+        return security.database_user(self.state, login, db) is not None
 
     # -- requests -----------------------------------------------------------------------------------------
 
@@ -297,10 +327,16 @@ class Connection:
             if self.io.reset_requested:
                 self.reset_session(w)
             if ptype == tds.SQL_BATCH:
-                self.batch(tds.parse_sql_batch(payload, self.version), w)
+                text = tds.parse_sql_batch(payload, self.version)
+                if self._drop_at(text):
+                    return
+                self.batch(text, w)
                 reply = w.finish("DONE")
             elif ptype == tds.RPC:
-                self.rpc(tds.parse_rpc(payload, self.version), w)
+                calls = tds.parse_rpc(payload, self.version)
+                if self._drop_at("\n".join(t for call in calls for t in call_texts(call))):
+                    return
+                self.rpc(calls, w)
                 reply = w.finish("DONEPROC")
             elif ptype == tds.TRANSACTION:
                 e = SqlError(40517, "transaction manager request")
@@ -317,9 +353,18 @@ class Connection:
                 continue
             self.io.send_message(reply)
 
+    def _drop_at(self, text):
+        """--drop-at: a request with one of its texts closes the connection unanswered, before it runs."""
+        needle = self.server.faults.drop_for(text)
+        if needle is None:
+            return False
+        self.server.transcript.write(self.spid, "dropped", at=needle)
+        log.info("connection %d: dropped at a request containing %r", self.spid, needle)
+        return True
+
     def reset_session(self, w):
         """A pooled client reuses the connection: back to the database, language and options of the login."""
-        with self.state.lock:
+        with self.state.lock.shared():
             old = self.session
             db = self.state.database(self.initial[0]) or self.state.database("master")
             self.session = self._new_session(old.login, db.name, self.initial[1])
@@ -363,11 +408,12 @@ class Connection:
             w.message(50000, 1, 16, "Internal error in the stand-in server: %s" %
                       traceback.format_exc(limit=1).strip().splitlines()[-1], 1, "", True)
             w.done("DONE", DONE_ERROR | DONE_MORE, 0, 0)
-        with state.lock:
-            try:
-                state.save()
-            except OSError as e:
-                log.error("cannot write the state file: %s", e)
+        if state.dirty:
+            with state.lock.shared(), state.save_lock:
+                try:
+                    state.save()
+                except OSError as e:
+                    log.error("cannot write the state file: %s", e)
 
     def batch(self, text, w):
         database = self.session.database
@@ -384,12 +430,16 @@ class Connection:
 
     def rpc(self, calls, w):
         for call in calls:
-            name = call.name if call.name is not None else procs.PROC_IDS.get(call.proc_id, "#%s" % call.proc_id)
+            name = call_texts(call)[0]
             database = self.session.database
             log.debug("connection %d rpc %s %r", self.spid, name, call.params)
-            texts = [name] + [v for _, v, _, _ in call.params if isinstance(v, str)]
-            failure = self.server.faults.failure_for("\n".join(texts))
-            if failure is not None:
+            failure = self.server.faults.failure_for("\n".join(call_texts(call)))
+            if call.error is not None:
+                # bytes that break the protocol: the error SQL Server gives, and the connection goes on
+                e = call.error
+                w.message(e.number, e.state, e.severity, e.text, 1, "", True)
+                w.done("DONEPROC", DONE_ERROR | DONE_MORE, 0, 0)
+            elif failure is not None:
                 w.message(failure.number, 1, failure.severity, failure.text, 1, "", True)
                 w.done("DONEPROC", DONE_ERROR | DONE_MORE, 0, 0)
             else:
@@ -399,6 +449,13 @@ class Connection:
                 self.spid, "rpc", database=database, proc=name, injected=failure is not None,
                 params=[{"name": n, "value": v, "output": o} for n, v, _, o in call.params],
                 outcome=self._outcome(w))
+
+
+def call_texts(call):
+    """The texts of an RPC call that fault injection looks at: its procedure's name (or the name of its
+    procedure id) and its string parameters."""
+    name = call.name if call.name is not None else procs.PROC_IDS.get(call.proc_id, "#%s" % call.proc_id)
+    return [name] + [v for _, v, _, _ in call.params if isinstance(v, str)]
 
 
 def run_rpc(ex, name, params):

@@ -8,7 +8,7 @@ DONE_FINAL, DONE_MORE, DONE_ERROR, DONE_COUNT = 0x00, 0x01, 0x02, 0x10
 CMD_SELECT, CMD_INSERT, CMD_DELETE, CMD_UPDATE = 0xC1, 0xC3, 0xC4, 0xC5
 
 
-# SET options the stand-in honours (ON and OFF); see run_text for NOEXEC and PARSEONLY, exec_stmt for
+# SET options the stand-in honours (ON and OFF); see the parser for QUOTED_IDENTIFIER and PARSEONLY, exec_stmt for
 # XACT_ABORT.
 MODELLED_ON_OFF = {"NOCOUNT", "QUOTED_IDENTIFIER", "CONCAT_NULL_YIELDS_NULL", "NOEXEC", "PARSEONLY", "XACT_ABORT"}
 # Options only accepted with the value that is already in force for every session (what ODBC drivers and
@@ -44,6 +44,11 @@ class Session:
         # Set by the connection: whether its client has closed its end, and a way to close it from here.
         self.peer_gone = lambda: False
         self.disconnect = lambda: None
+
+    def failed(self, number):
+        """A statement ended with error number: @@ERROR gives it and @@ROWCOUNT 0 to the next statement."""
+        self.error = number
+        self.rowcount = 0
 
     def is_member(self, role):
         return "sysadmin" in self.login.roles or role in self.login.roles

@@ -11,6 +11,7 @@ import decimal
 import re
 import threading
 import unicodedata
+import uuid
 
 from .errors import SqlError
 
@@ -138,20 +139,24 @@ def fold(text, turkish=True):
 CHAR_TYPES = {"char", "varchar", "text"}
 NCHAR_TYPES = {"nchar", "nvarchar", "ntext", "sysname"}
 STRING_TYPES = CHAR_TYPES | NCHAR_TYPES
-BINARY_TYPES = {"binary", "varbinary", "image"}
+BINARY_TYPES = {"binary", "varbinary", "image", "timestamp"}
 INT_TYPES = {"tinyint": (0, 255), "smallint": (-32768, 32767), "int": (-2 ** 31, 2 ** 31 - 1),
              "bigint": (-2 ** 63, 2 ** 63 - 1), "bit": (0, 1)}
 EXACT_TYPES = {"numeric", "decimal", "money", "smallmoney"}
 FLOAT_TYPES = {"float", "real"}
 DATE_TYPES = {"datetime", "smalldatetime", "date", "datetime2"}
+SIZED_TYPES = {"char", "varchar", "nchar", "nvarchar", "binary", "varbinary"}
+SCALED_TYPES = {"time", "datetime2", "datetimeoffset"}       # (n): digits of the fraction of a second
+OTHER_TYPES = {"uniqueidentifier", "time", "datetimeoffset", "timestamp"}
 LOB_TYPES = {"text", "ntext", "image"}
-ALL_TYPES = STRING_TYPES | BINARY_TYPES | set(INT_TYPES) | EXACT_TYPES | FLOAT_TYPES | DATE_TYPES
-TYPE_ALIASES = {"integer": "int", "double": "float", "dec": "decimal", "character": "char"}
+ALL_TYPES = STRING_TYPES | BINARY_TYPES | set(INT_TYPES) | EXACT_TYPES | FLOAT_TYPES | DATE_TYPES | OTHER_TYPES
+TYPE_ALIASES = {"integer": "int", "double": "float", "dec": "decimal", "character": "char", "rowversion": "timestamp"}
 
 # Data type precedence: of two operands the one with the higher rank decides the result type.
 _PRECEDENCE = ["binary", "varbinary", "image", "char", "varchar", "text", "nchar", "nvarchar", "sysname",
-               "ntext", "bit", "tinyint", "smallint", "int", "bigint", "smallmoney", "money", "decimal",
-               "numeric", "real", "float", "date", "smalldatetime", "datetime", "datetime2"]
+               "uniqueidentifier", "timestamp", "ntext", "bit", "tinyint", "smallint", "int", "bigint",
+               "smallmoney", "money", "decimal", "numeric", "real", "float", "time", "date", "smalldatetime",
+               "datetime", "datetime2", "datetimeoffset"]
 PRECEDENCE = {name: i for i, name in enumerate(_PRECEDENCE)}
 
 
@@ -178,6 +183,8 @@ class SqlType:
             return "%s(%s)" % (self.name, "max" if self.length == -1 else self.length)
         if self.name in ("numeric", "decimal"):
             return "%s(%d,%d)" % (self.name, self.precision, self.scale)
+        if self.name in SCALED_TYPES:
+            return "%s(%d)" % (self.name, self.scale)
         return self.name
 
     @property
@@ -195,10 +202,12 @@ class SqlType:
     def byte_length(self):
         """max_length as sys.columns shows it."""
         fixed = {"tinyint": 1, "smallint": 2, "int": 4, "bigint": 8, "bit": 1, "float": 8, "real": 4,
-                 "datetime": 8, "smalldatetime": 4, "date": 3, "datetime2": 8, "money": 8, "smallmoney": 4,
-                 "text": 16, "ntext": 16, "image": 16}
+                 "datetime": 8, "smalldatetime": 4, "date": 3, "money": 8, "smallmoney": 4,
+                 "text": 16, "ntext": 16, "image": 16, "uniqueidentifier": 16, "timestamp": 8}
         if self.name in fixed:
             return fixed[self.name]
+        if self.name in SCALED_TYPES:
+            return time_bytes(self.scale) + {"time": 0, "datetime2": 3, "datetimeoffset": 5}[self.name]
         if self.name in ("numeric", "decimal"):
             return numeric_storage(self.precision)
         if self.name == "sysname":
@@ -217,30 +226,59 @@ class SqlType:
         return SqlType(*data)
 
 
+def time_bytes(scale):
+    """Bytes of the time of day of time, datetime2 and datetimeoffset with that many second digits."""
+    return 5 if scale is None else 3 if scale <= 2 else 4 if scale <= 4 else 5
+
+
 def numeric_storage(precision):
     return 5 if precision <= 9 else 9 if precision <= 19 else 13 if precision <= 28 else 17
 
 
-def make_type(name, args=()):
-    """Type from a name and its parenthesised arguments (numbers, or 'max'), with SQL Server's defaults."""
+def make_type(name, args=(), position=1, line=1):
+    """Type from a name and its parenthesised arguments (numbers, or 'max'), with SQL Server's defaults.
+
+    None for a name that is no type; arguments a type cannot take are refused with SQL Server's errors
+    (position: the column, parameter or variable number they name)."""
     name = TYPE_ALIASES.get(name.lower(), name.lower())
     if name not in ALL_TYPES:
         return None
-    if name in ("char", "varchar", "nchar", "nvarchar", "binary", "varbinary"):
+    if args and args[0] == 0 and name in SIZED_TYPES | {"decimal", "numeric", "float"}:
+        raise SqlError(1001, line, 0, line=line)
+    if name in SIZED_TYPES:
         length = args[0] if args else 1
         if length == "max":
             if name in ("char", "nchar", "binary"):
                 return None
             length = -1
         return SqlType(name, length)
-    if name == "sysname":
-        return SqlType("nvarchar", 128)
     if name in ("numeric", "decimal"):
         precision = args[0] if args else 18
         scale = args[1] if len(args) > 1 else 0
+        if precision == "max" or scale == "max":
+            return None
+        if precision > 38:
+            raise SqlError(2750, position, precision, 38, line=line)
+        if scale > precision:
+            raise SqlError(2751, position, scale, precision, line=line)
         return SqlType(name, None, precision, scale)
-    if name == "float" and args and isinstance(args[0], int) and args[0] <= 24:
-        return SqlType("real")
+    if name == "float" and args:
+        if args[0] == "max" or len(args) > 1:
+            return None
+        if args[0] > 53:
+            raise SqlError(2750, position, args[0], 53, line=line)
+        return SqlType("real") if args[0] <= 24 else SqlType("float")
+    if name in SCALED_TYPES:
+        scale = args[0] if args else 7
+        if scale == "max" or len(args) > 1:
+            return None
+        if scale > 7:
+            raise SqlError(1002, line, scale, line=line)
+        return SqlType(name, None, None, scale)
+    if args:
+        raise SqlError(2716, position, name, line=line)
+    if name == "sysname":
+        return SqlType("nvarchar", 128)
     return SqlType(name)
 
 
@@ -358,6 +396,77 @@ def parse_datetime(text, dateformat=None):
     raise SqlError(241)
 
 
+_GUID = re.compile(r"^[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12}$")
+_TIME = re.compile(r"^(\d{1,2}):(\d{2})(?::(\d{2})(?:\.(\d{1,7}))?)?\s*(AM|PM)?$", re.I)
+_OFFSET = re.compile(r"\s*(?:([+-])(\d{2}):(\d{2})|Z)$", re.I)
+
+
+def _to_guid(value, source):
+    """uniqueidentifier values are kept as upper-case text, 8-4-4-4-12 hexadecimal digits."""
+    if isinstance(value, str):
+        text = value.strip()
+        if text.startswith("{") and text.endswith("}"):
+            text = text[1:-1]
+        if not _GUID.match(text[:36]):
+            raise SqlError(8169)
+        return text[:36].upper()
+    if isinstance(value, bytes) and len(value) == 16:
+        return str(uuid.UUID(bytes_le=value)).upper()
+    raise SqlError(529, source.name if source else "int", "uniqueidentifier")
+
+
+def _fraction(micro, scale):
+    """Microseconds rounded to the second digits a time type keeps."""
+    step = 10 ** max(6 - (7 if scale is None else scale), 0)
+    return (micro + step // 2) // step * step
+
+
+def _to_time(value, scale, source):
+    if isinstance(value, datetime.datetime):
+        value = value.time()
+    elif isinstance(value, str):
+        m = _TIME.match(value.strip())
+        if m:
+            hh, mm, ss = int(m.group(1)), int(m.group(2)), int(m.group(3) or 0)
+            if m.group(5):
+                if not 1 <= hh <= 12:
+                    raise SqlError(241)
+                hh = hh % 12 + (12 if m.group(5).upper() == "PM" else 0)
+            if hh > 23 or mm > 59 or ss > 59:
+                raise SqlError(241)
+            value = datetime.time(hh, mm, ss, int(((m.group(4) or "") + "000000")[:6]))
+        else:
+            value = parse_datetime(value).time()
+    elif not isinstance(value, datetime.time):
+        raise SqlError(529, source.name if source else "int", "time")
+    micro = _fraction(value.microsecond, scale)
+    full = datetime.datetime.combine(_EPOCH.date(), value.replace(microsecond=0)) + datetime.timedelta(
+        microseconds=micro)
+    return full.time()
+
+
+def _to_datetimeoffset(value, scale, source):
+    if isinstance(value, str):
+        text = value.strip()
+        m = _OFFSET.search(text)
+        zone = datetime.timezone.utc
+        if m:
+            if m.group(1):
+                minutes = int(m.group(2)) * 60 + int(m.group(3))
+                if minutes > 14 * 60:
+                    raise SqlError(241)
+                zone = datetime.timezone(datetime.timedelta(minutes=-minutes if m.group(1) == "-" else minutes))
+            text = text[:m.start()]
+        value = parse_datetime(text).replace(tzinfo=zone)
+    elif isinstance(value, datetime.datetime):
+        if value.tzinfo is None:
+            value = value.replace(tzinfo=datetime.timezone.utc)
+    else:
+        raise SqlError(529, source.name if source else "int", "datetimeoffset")
+    micro = _fraction(value.microsecond, scale)
+    return value.replace(microsecond=0) + datetime.timedelta(microseconds=micro)
+
+
 def round_datetime(value):
     """datetime keeps 1/300 s."""
     ticks = round(value.microsecond * 300 / 1_000_000)
@@ -376,16 +485,28 @@ def datetime_from_wire(days, ticks):
     return _EPOCH + datetime.timedelta(days=days, seconds=ticks / 300.0)
 
 
-def format_value(value):
-    """A value as text, the way CONVERT(varchar, value) shows it."""
+def format_value(value, scale=None):
+    """A value as text, the way CONVERT(varchar, value) shows it; scale: the second digits of a time or
+    datetimeoffset (7 when not known)."""
     if value is None:
         return None
+    if scale is not None and (isinstance(value, datetime.time) or
+                              isinstance(value, datetime.datetime) and value.tzinfo is not None):
+        head, _, rest = format_value(value).partition(".")
+        digits, blank, zone = rest.partition(" ")
+        return head + ("." + digits[:scale] if scale else "") + blank + zone
     if isinstance(value, bool):
         return "1" if value else "0"
     if isinstance(value, float):
         if value == int(value) and abs(value) < 1e15:
             return str(int(value))
         return repr(value)
+    if isinstance(value, datetime.time):
+        return value.strftime("%H:%M:%S.") + "%07d" % (value.microsecond * 10)
+    if isinstance(value, datetime.datetime) and value.tzinfo is not None:
+        offset = int(value.utcoffset().total_seconds()) // 60
+        return "%s.%07d %s%02d:%02d" % (value.strftime("%Y-%m-%d %H:%M:%S"), value.microsecond * 10,
+                                       "-" if offset < 0 else "+", abs(offset) // 60, abs(offset) % 60)
     if isinstance(value, datetime.datetime):
         months = ["Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"]
         hour = value.hour % 12 or 12
@@ -446,7 +567,17 @@ def convert(value, target, source=None, style=None, collation=None):
             if len(dec.as_tuple().digits) > precision and dec != 0:
                 raise SqlError(8115, "numeric" if isinstance(value, decimal.Decimal) else "expression", name)
             return dec
+        if name == "uniqueidentifier":
+            return _to_guid(value, source)
+        if name == "time":
+            return _to_time(value, target.scale, source)
+        if name == "datetimeoffset":
+            return _to_datetimeoffset(value, target.scale, source)
         if name in DATE_TYPES:
+            if isinstance(value, datetime.time):
+                value = datetime.datetime.combine(_EPOCH.date(), value)
+            if isinstance(value, datetime.datetime) and value.tzinfo is not None:
+                value = value.replace(tzinfo=None)       # the offset's local date and time
             if isinstance(value, datetime.datetime):
                 return round_datetime(value) if name == "datetime" else value
             if isinstance(value, str):
@@ -461,7 +592,8 @@ def convert(value, target, source=None, style=None, collation=None):
                 return (collation.decode(value) if collation and name in CHAR_TYPES else
                         value.decode("utf-16-le", errors="replace") if name in NCHAR_TYPES else
                         value.decode("latin-1"))
-            text = format_value(value) if not isinstance(value, str) else value
+            text = format_value(value, source.scale if source is not None and source.name in SCALED_TYPES else
+                                None) if not isinstance(value, str) else value
             if name in CHAR_TYPES and collation is not None:
                 text = collation.decode(collation.encode(text))
             return text

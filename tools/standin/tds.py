@@ -3,8 +3,10 @@
 import datetime
 import decimal
 import struct
+import uuid
 
 from . import sqltypes
+from .errors import SqlError
 from .sqltypes import SqlType
 
 # Packet types
@@ -31,6 +33,10 @@ SERVER_VERSION = (16, 0, 1000)   # major, minor, build
 
 class ProtocolError(Exception):
     pass
+
+
+class UnknownType(ProtocolError):
+    """A parameter of a type code the protocol does not have (or the stand-in does not read)."""
 
 
 # =========================================================================================================
@@ -282,33 +288,61 @@ class RpcCall:
         self.name = None
         self.proc_id = None
         self.params = []          # [(name, value, SqlType, output)]
+        self.error = None         # SqlError when its bytes break the protocol
 
 
 def parse_rpc(payload, version):
-    """One or more RPC calls of a request (batched calls are separated by 0x80 or 0xFF)."""
+    """One or more RPC calls of a request (batched calls are separated by 0x80 or 0xFF).
+
+    A call whose bytes do not follow the protocol ends the list: it carries the error SQL Server answers
+    for such a stream (8004, 8005, 8009, 8016) and the calls before it still run."""
     r = Reader(payload)
     skip_all_headers(r, version)
     calls = []
     while r.remaining():
         call = RpcCall()
-        n = r.u16()
-        if n == 0xFFFF:
-            call.proc_id = r.u16()
-        else:
-            call.name = r.take(2 * n).decode("utf-16-le")
-        r.u16()  # option flags
-        while r.remaining():
-            peek = r.data[r.pos]
-            if peek in (0x80, 0xFE, 0xFF):
-                r.pos += 1
-                break
+        calls.append(call)
+        try:
+            n = r.u16()
+            if n == 0xFFFF:
+                call.proc_id = r.u16()
+            else:
+                call.name = r.take(2 * n).decode("utf-16-le")
+            r.u16()  # option flags
+        except (ProtocolError, UnicodeDecodeError):
+            call.name, call.error = call.name or "", SqlError(8004)
+            break
+        if not _read_params(r, call):
+            break
+    return calls
+
+
+def _read_params(r, call):
+    """Reads the parameters of a call up to its end; False when they break the protocol (call.error)."""
+    while r.remaining():
+        peek = r.data[r.pos]
+        if peek in (0x80, 0xFE, 0xFF):
+            r.pos += 1
+            return True
+        k = len(call.params) + 1
+        try:
             name = r.b_varchar()
             status = r.u8()
+        except (ProtocolError, UnicodeDecodeError):
+            call.error = SqlError(8005, k)
+            return False
+        code = r.data[r.pos] if r.remaining() else 0
+        try:
             typ, info = read_type_info(r)
             value = read_value(r, typ, info)
-            call.params.append((name, value, typ, bool(status & 0x01)))
-        calls.append(call)
-    return calls
+        except UnknownType:
+            call.error = SqlError(8009, k, name, "%02X" % code)
+            return False
+        except (ProtocolError, UnicodeDecodeError, ValueError, ArithmeticError, IndexError, KeyError, struct.error):
+            call.error = SqlError(8016, k, name, "%02X" % code)
+            return False
+        call.params.append((name, value, typ, bool(status & 0x01)))
+    return True
 
 
 FIXED_TYPES = {0x30: ("tinyint", 1), 0x34: ("smallint", 2), 0x38: ("int", 4), 0x7F: ("bigint", 8),
@@ -361,7 +395,7 @@ def read_type_info(r):
         if t != 0x22:
             info["collation"] = r.take(5)
         return SqlType({0x23: "text", 0x63: "ntext", 0x22: "image"}[t]), info
-    raise ProtocolError("unsupported parameter type 0x%02X" % t)
+    raise UnknownType("unsupported parameter type 0x%02X" % t)
 
 
 def _read_plp(r):
@@ -493,6 +527,30 @@ def type_info(t, version, collation):
             days, ticks = sqltypes.datetime_wire(v)
             return b"\x08" + struct.pack("<iI", days, ticks)
         return bytes([0x6F, 8]), dt
+    if name == "uniqueidentifier":
+        return b"\x24\x10", lambda v: b"\x00" if v is None else b"\x10" + uuid.UUID(v).bytes_le
+    if name == "timestamp":       # rowversion: binary(8) on the wire
+        return b"\xAD\x08\x00", lambda v: b"\xFF\xFF" if v is None else struct.pack("<H", len(v)) + v
+    if name in ("time", "datetimeoffset"):
+        scale = 7 if t.scale is None else t.scale
+        if version < TDS73A:
+            # clients of TDS 7.1 and 7.2 get these types as text, as SQL Server sends them
+            width = 8 + (scale and scale + 1) + (0 if name == "time" else 17)
+            return type_info(sqltypes.nvarchar(width), version, collation)[0], \
+                lambda v: b"\xFF\xFF" if v is None else us_varchar_bytes(sqltypes.format_value(v, scale))
+        size = sqltypes.time_bytes(scale)
+
+        def when(v):
+            if v is None:
+                return b"\x00"
+            if name == "time":
+                return bytes([size]) + _time_units(v, scale).to_bytes(size, "little")
+            utc = v.astimezone(datetime.timezone.utc).replace(tzinfo=None)
+            days = (utc.date() - datetime.date(1, 1, 1)).days
+            offset = int(v.utcoffset().total_seconds()) // 60
+            return (bytes([size + 5]) + _time_units(utc.time(), scale).to_bytes(size, "little") +
+                    days.to_bytes(3, "little") + struct.pack("<h", offset))
+        return bytes([0x29 if name == "time" else 0x2B, scale]), when
     if name in ("money", "smallmoney"):
         def money(v):
             if v is None:
@@ -552,6 +610,17 @@ def type_info(t, version, collation):
             return struct.pack("<H", len(data)) + data
         return info, short
     raise ProtocolError("no TDS type for %s" % t)
+
+
+def _time_units(t, scale):
+    """Time of day in units of 10^-scale seconds."""
+    micro = ((t.hour * 60 + t.minute) * 60 + t.second) * 1_000_000 + t.microsecond
+    return micro * 10 ** scale // 1_000_000
+
+
+def us_varchar_bytes(text):
+    data = text.encode("utf-16-le")
+    return struct.pack("<H", len(data)) + data
 
 
 def _char_bytes(v, unicode, collation):

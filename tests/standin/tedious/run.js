@@ -21,7 +21,7 @@ const connection = new Connection({
 let current = null;
 connection.on('errorMessage', (m) => {
   if (current) {
-    current.errors.push({ number: m.number, message: m.message });
+    current.errors.push({ number: m.number, state: m.state, message: m.message });
   }
 });
 
