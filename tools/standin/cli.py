@@ -60,6 +60,9 @@ def parse_args(argv):
                         "with error NUMBER and MESSAGE and runs nothing; repeatable")
     p.add_argument("--drop-after", type=int, metavar="N",
                    help="close each connection when its request N+1 arrives (after N answered requests)")
+    p.add_argument("--drop-file", metavar="F",
+                   help="while F holds a number N, the Nth request to arrive (any connection) closes its "
+                        "connection without answer; each request counts F down, and F is removed then")
     p.add_argument("--delay-ms", type=int, default=0, metavar="MS",
                    help="hold every reply back this long; an attention sent meanwhile cancels the reply")
     p.add_argument("--encryption", default="negotiate", choices=tls.MODES,
@@ -110,7 +113,7 @@ def main(argv=None):
     collation = sqltypes.COLLATIONS[args.collation.lower()]
     state = catalog.Server(args.sa_password, collation, args.state_file, args.server_name)
     state.instance = args.instance
-    faults = Faults(args.fail_rules, args.drop_after, args.delay_ms)
+    faults = Faults(args.fail_rules, args.drop_after, args.delay_ms, args.drop_file)
     try:
         encryption = tls.Encryption(args.encryption, args.tls_cert, args.tls_key, args.server_name)
     except (RuntimeError, OSError, subprocess.SubprocessError) as e:
