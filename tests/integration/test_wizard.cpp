@@ -416,6 +416,19 @@ TEST_F(WizardOnServer, ALoginWithoutServerRightsGetsHataLinesAndTheErrorBox) {
     EXPECT_EQ(Scalar("select count(*) as V from master..syslogins where name = 'DURANIX'"), "0");
 }
 
+TEST_F(WizardOnServer, ALoginThatMayNotReadTheCatalogueTakesAnExistingDatabaseAsPresent) {
+    const std::string login = UniqueName("KURDBU");
+    Run("CREATE LOGIN [" + login + "] WITH PASSWORD = N'Kurdb#Dusuk1', CHECK_POLICY = OFF");
+    logins_.push_back(login);
+    Wizard& w = Open(3);
+    Run("CREATE DATABASE " + w.edition.companiesDatabase);  // empty: a sysadmin would find it incomplete
+    TypeMainMachine(w, login, "Kurdb#Dusuk1");
+    w.ctl.Click(controls::btnConnect);
+    ASSERT_TRUE(w.window.errors.empty()) << w.window.errors[0].text;
+    EXPECT_EQ(w.Log().back(), "Firmalar (" + w.edition.companiesDatabase + ") Veritabanı mevcut.");
+    EXPECT_EQ(w.Page(), 1);
+}
+
 TEST_F(WizardOnServer, AWrongPasswordShowsTheServersMessageAndStays) {
     Wizard& w = Open(3);
     TypeMainMachine(w, server_.user, server_.password + "-yanlis");
