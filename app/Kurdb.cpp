@@ -186,9 +186,11 @@ void TFFirmaDB::btnConnectClick() {
         }
     }
 
-    // 12-13. Close and move on.
+    // 12-13. Close and move on. The nested step of a creation and the press itself each move
+    //        one page on, over "Güncelle" to "Bitir"; a further round of completion within the
+    //        same press moves it no further.
     db.dbFirma.Disconnect();
-    AdvancePage();
+    if (createRounds_ <= 1) AdvancePage();
 }
 
 void TFFirmaDB::OfferEngineInstaller() {

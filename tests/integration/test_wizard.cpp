@@ -228,6 +228,8 @@ protected:
                          "where name = N'DURANIX'");
     }
 
+    void CutAtEachRequestInTurn(int edition);
+
     test::TestServer server_;
     fs::path dir_;
     test::FakePlatform platform_;
@@ -555,9 +557,11 @@ private:
     std::string path_;
 };
 
-TEST_F(WizardOnServer, ACreationCutAtAnyRequestIsCompletedByTheNextPress) {
+// Cuts the connection of a creation in `edition` at each of its requests in turn (only two under
+// Wine, where every press is slow), presses again, and compares the server with the state an
+// uninterrupted run leaves.
+void WizardOnServer::CutAtEachRequestInTurn(int edition) {
     const CutFile cut;
-    if (!cut.Available()) GTEST_SKIP() << "only the stand-in can cut a connection at a given request";
     const std::string name = UniqueName("KURDBF");
     databases_.push_back(name);
     auto reset = [&] {
@@ -567,7 +571,7 @@ TEST_F(WizardOnServer, ACreationCutAtAnyRequestIsCompletedByTheNextPress) {
     };
     auto open = [&]() -> Wizard& {
         wizard_ = std::make_unique<Wizard>(*this, [&] {
-            CurrentEdition e = EditionFor(3);
+            CurrentEdition e = EditionFor(edition);
             e.companiesDatabase = name;
             return e;
         }());
@@ -603,7 +607,14 @@ TEST_F(WizardOnServer, ACreationCutAtAnyRequestIsCompletedByTheNextPress) {
         cut.CutAt(point);
         w.ctl.Click(controls::btnConnect);
         ASSERT_EQ(cut.Left(), 0) << "the cut came";
-        ASSERT_EQ(w.window.errors.size(), 1u) << "a cut connection is shown";
+        if (w.window.errors.empty()) {
+            // A cut in edition 18's schema is logged ("Tablolar Hata:"), and the nested look,
+            // on a new connection, finds the database incomplete and completes it at once.
+            EXPECT_EQ(Catalogue(name), whole);
+            EXPECT_EQ(w.Page(), 2);
+            continue;
+        }
+        ASSERT_EQ(w.window.errors.size(), 1u);
         EXPECT_EQ(w.Page(), 0);
         const Lines left = Catalogue(name);
 
@@ -623,6 +634,18 @@ TEST_F(WizardOnServer, ACreationCutAtAnyRequestIsCompletedByTheNextPress) {
         EXPECT_EQ(w.Page(), verdict == present ? 1 : 2) << "a creation passes over \"Güncelle\"";
     }
 }
+
+TEST_F(WizardOnServer, ACreationCutAtAnyRequestIsCompletedByTheNextPress) {
+    if (!CutFile().Available()) GTEST_SKIP() << "only the stand-in cuts a connection at a given request";
+    CutAtEachRequestInTurn(3);
+}
+
+#ifndef _WIN32
+TEST_F(WizardOnServer, AnEditionEighteenCreationCutAnywhereIsCompletedToo) {
+    if (!CutFile().Available()) GTEST_SKIP() << "only the stand-in cuts a connection at a given request";
+    CutAtEachRequestInTurn(18);
+}
+#endif
 
 }  // namespace
 }  // namespace kurdb
