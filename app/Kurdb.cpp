@@ -158,15 +158,24 @@ void TFFirmaDB::btnConnectClick() {
     if (form_.Checked(controls::cbKaydet)) Fire(controls::BitBtn1);
 
     // 11. The companies database, created on request; the creation connects again itself.
+    //     A database that exists but lacks something the creation makes (a creation cut short)
+    //     is completed the same way: every creating statement makes only what is missing.
     db.QFirmaDB.SetParam("FirmaDB", companies);
     db.QFirmaDB.OpenRows();
-    if (db.QFirmaDB.FieldIsNull("name")) {
-        LogLine("Firmalar (" + companies + ") Veritabanı mevcut değil !!!");
+    const bool exists = !db.QFirmaDB.FieldIsNull("name");
+    db.QFirmaDB.CloseRows();
+    const bool whole = exists && setup::CheckCompaniesDatabase(db, CompaniesTarget(), kLoginName) !=
+                                     setup::Completeness::Incomplete;
+    if (whole) {
+        LogLine("Firmalar (" + companies + ") Veritabanı mevcut.");
+    } else {
+        LogLine("Firmalar (" + companies + ") Veritabanı " + (exists ? "eksik !!!" : "mevcut değil !!!"));
         if (form_.Checked(controls::cbFirmalar)) {
             if (createRounds_ >= kMaxCreateRounds) {
                 LogLine("Firmalar (" + companies + ") Veritabanı oluşturulamadı !!!");
                 throw Exception("Firmalar (" + companies +
-                                ") veritabanı oluşturuldu, ancak sunucu onu hâlâ göstermiyor");
+                                (exists ? ") veritabanı tamamlandı, ancak sunucu onu hâlâ eksik gösteriyor"
+                                        : ") veritabanı oluşturuldu, ancak sunucu onu hâlâ göstermiyor"));
             }
             ++createRounds_;
             struct RoundEnd {
@@ -175,14 +184,13 @@ void TFFirmaDB::btnConnectClick() {
             } roundEnd{createRounds_};
             Fire(controls::Btn43);
         }
-    } else {
-        LogLine("Firmalar (" + companies + ") Veritabanı mevcut.");
     }
 
-    // 12-13. Close and move on.
+    // 12-13. Close and move on. The nested step of a creation and the press itself each move
+    //        one page on, over "Güncelle" to "Bitir"; a further round of completion within the
+    //        same press moves it no further.
     db.dbFirma.Disconnect();
-    db.QFirmaDB.CloseRows();
-    AdvancePage();
+    if (createRounds_ <= 1) AdvancePage();
 }
 
 void TFFirmaDB::OfferEngineInstaller() {
@@ -206,14 +214,18 @@ void TFFirmaDB::Btn43Click() {
     Fire(controls::btnConnect);
 }
 
-void TFFirmaDB::CreateCompaniesDatabase() {
+setup::CompaniesDatabase TFFirmaDB::CompaniesTarget() const {
     setup::CompaniesDatabase target;
     target.edition = edition_.number;
     target.name = edition_.companiesDatabase;
     target.moduleCount = edition_.moduleCount;
     target.modules = edition_.modules;
+    return target;
+}
+
+void TFFirmaDB::CreateCompaniesDatabase() {
     setup::CreateCompaniesDatabase(
-        machine_.database, target, [this](std::string_view line) { LogLine(line); },
+        machine_.database, CompaniesTarget(), [this](std::string_view line) { LogLine(line); },
         [this] { ProvisionLogin(kLoginName, 1); });
 }
 

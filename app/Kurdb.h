@@ -94,6 +94,8 @@ private:
     // The engine installer's download and run, asked for from the second failing engine check.
     void OfferEngineInstaller();
     setup::LoginProvisioning Logins();
+    // The current edition's companies database, as the creation and its check see it.
+    setup::CompaniesDatabase CompaniesTarget() const;
     template <typename F>
     void RunTopLevel(F&& body);
     std::string ReadServerNameAtShow();

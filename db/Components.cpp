@@ -41,6 +41,12 @@ Components::Components(std::unique_ptr<OdbcEngine> engine, std::unique_ptr<IEngi
       QCreateModulGun("QCreateModulGun", &dbFirma, Sql("QCreateModulGun")),
       QUserBul("QUserBul", &dbFirma, Sql("QUserBul"), {{"VAR", Type::Int32, 0}}, {"Uadi"}),
       QDilBul("QDilBul", &dbFirma, Sql("QDilBul"), {{"langid", Type::Int16, 0}, {"name", Type::String, 255}}),
+      QFirmaOku("QFirmaOku", &dbFirma, Sql("QFirmaOku"), {{"OKUR", Type::Int32, 0}}),
+      QFirmaTam("QFirmaTam", &dbFirma, Sql("QFirmaTam"),
+                {{"FIRMALAR", Type::Int32, 0},
+                 {"MODUL", Type::Int32, 0},
+                 {"SEMA", Type::Int32, 0},
+                 {"KULLANICI", Type::Int32, 0}}),
       Query1("Query1", &dbFirma, {}),
       QTarso("QTarso", nullptr, Sql("QTarso")),
       StoredProcAdLog(

@@ -49,6 +49,8 @@ public:
     SqlTemplate QCreateModulGun;
     SqlTemplate QUserBul;
     SqlTemplate QDilBul;
+    SqlTemplate QFirmaOku;  // may the connected login read the catalogue for QFirmaTam?
+    SqlTemplate QFirmaTam;  // what the companies database and the login hold of the creation
     SqlTemplate Query1;
     SqlTemplate QTarso;  // lines only, bound to no connection
 

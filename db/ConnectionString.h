@@ -17,6 +17,14 @@ struct ServerName {
 };
 ServerName ParseServerName(std::string_view typed);
 
+// Refuses, before any connection, a server name that has none of the forms SQL Server's clients
+// accept: ["tcp:"] host ["\" instance] ["," port], where the host is a DNS name (letters,
+// digits, "-" and "_" in dot-separated labels; all-digit labels make an IPv4 address of four
+// numbers up to 255), a bracketed IPv6 address, "." or "(local)"; the instance is 1 to 16
+// letters, digits, "_" or "$" led by a letter or "_"; the port is 1 to 65535. The empty name
+// (this machine) passes. Throws kurdb::Exception with a Turkish text that names the fault.
+void CheckServerName(std::string_view typed);
+
 // The host FreeTDS is given for a typed host: "(local)", "." and "" are this machine, 127.0.0.1.
 std::string FreeTdsHost(std::string_view typedHost);
 

@@ -163,6 +163,7 @@ std::string DatabaseSession::ReachableServer(const std::string& driver, const st
 void DatabaseSession::Connect(const std::string& server, const std::string& user,
                               const std::string& password) {
     if (IsConnected()) throw EDatabaseError(name_, texts::kDatabaseOpen);
+    CheckServerName(server);
     params_ = {"SERVER NAME=" + server, "USER NAME=" + user, "PASSWORD=" + password,
                "LANGDRIVER=", "DATE MODE=1"};
 

@@ -1,5 +1,7 @@
 #include "setup/ServerSetup.h"
 
+#include <algorithm>
+
 #include "shell/Exception.h"
 #include "shell/Files.h"
 #include "shell/Payloads.h"
@@ -122,6 +124,57 @@ void CreateCompaniesDatabase(db::Components& db, const CompaniesDatabase& target
             log(std::string("Tablolar Hata:") + e.what());
         }
     }
+}
+
+std::vector<std::string> TablesCreatedBy(const db::SqlTemplate& script) {
+    static constexpr std::string_view kCreate = "CREATE TABLE [dbo].[";
+    std::vector<std::string> tables;
+    for (const std::string& line : script.Lines()) {
+        const auto at = line.find(kCreate);
+        if (at == std::string::npos) continue;
+        const auto start = at + kCreate.size();
+        const auto end = line.find(']', start);
+        if (end != std::string::npos) tables.push_back(line.substr(start, end - start));
+    }
+    return tables;
+}
+
+namespace {
+
+// The names as one text that CHARINDEX can search: ",A,B,".
+std::string NameList(const std::vector<std::string>& names) {
+    std::string list = ",";
+    for (const std::string& name : names) list += name + ",";
+    return list;
+}
+
+}  // namespace
+
+Completeness CheckCompaniesDatabase(db::Components& db, const CompaniesDatabase& target,
+                                    const std::string& login) {
+    db.QFirmaOku.OpenRows();
+    const bool readable = db.QFirmaOku.FieldAsInteger("OKUR") == 1;
+    db.QFirmaOku.CloseRows();
+    if (!readable) return Completeness::Unread;
+
+    std::vector<std::string> modules;  // each name once: a slot may repeat another's table
+    for (int slot = 0; slot < target.moduleCount; ++slot) {
+        const std::string& module = target.modules[static_cast<std::size_t>(slot)];
+        if (std::find(modules.begin(), modules.end(), module) == modules.end()) modules.push_back(module);
+    }
+    const std::vector<std::string> schema =
+        target.edition == 18 ? TablesCreatedBy(db.QTarso) : std::vector<std::string>{};
+    db.QFirmaTam.SetLine(0, "USE " + target.name);
+    db.QFirmaTam.SetParam("Moduller", NameList(modules));
+    db.QFirmaTam.SetParam("Tablolar", NameList(schema));
+    db.QFirmaTam.SetParam("Login", login);
+    db.QFirmaTam.OpenRows();
+    const bool complete = db.QFirmaTam.FieldAsInteger("FIRMALAR") == 2 &&
+                          db.QFirmaTam.FieldAsInteger("MODUL") == static_cast<int>(modules.size()) &&
+                          db.QFirmaTam.FieldAsInteger("SEMA") == static_cast<int>(schema.size()) &&
+                          db.QFirmaTam.FieldAsInteger("KULLANICI") == 1;
+    db.QFirmaTam.CloseRows();
+    return complete ? Completeness::Complete : Completeness::Incomplete;
 }
 
 }  // namespace kurdb::setup

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "db/Components.h"
 #include "shell/Platform.h"
@@ -89,6 +90,25 @@ struct CompaniesDatabase {
     int moduleCount = 0;
     std::array<std::string, 12> modules;
 };
+
+// What a look at the server found of the companies database that the creation makes.
+enum class Completeness {
+    Complete,    // every object is there
+    Incomplete,  // something is missing: running the creation again makes it
+    Unread,      // the connected login may not read the catalogue; taken as complete
+};
+
+// The tables that a schema script creates ("CREATE TABLE [dbo].[NAME]"), in order.
+std::vector<std::string> TablesCreatedBy(const db::SqlTemplate& script);
+
+// Looks, on the open connection, for every object the creation makes in `target` (which must
+// exist): FIRMALAR with its two indexes, each module table with its primary key PK_<name>, in
+// edition 18 the extended schema's tables, and the login `login` with a default database the
+// server holds, the default language Turkish and all eight server roles. Only a sysadmin sees
+// all of that; for any other login the answer is Unread. Leaves the companies database current.
+// Errors of the statements pass to the caller.
+Completeness CheckCompaniesDatabase(db::Components& db, const CompaniesDatabase& target,
+                                    const std::string& login);
 
 // Creates the companies database on the open connection, each object only when missing:
 //  A. the database and its FIRMALAR table (an error logs "Hata:" + message and goes on with B);

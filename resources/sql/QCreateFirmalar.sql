@@ -33,9 +33,10 @@ CREATE TABLE [dbo].[FIRMALAR] (
                 [FIRMA_ID] [varchar] (15) NULL,
                 [FIRMA_NO] [char] (1) NULL                 
 ) ON [PRIMARY]
+end
 
+if not exists(select * from sys.indexes where object_id = object_id(N'dbo.FIRMALAR') and name = N'FIRMALAR0')
 CREATE  UNIQUE  INDEX [FIRMALAR0] ON [dbo].[FIRMALAR]([FIRMA_ADI], [YILI]) ON [PRIMARY]
 
+if not exists(select * from sys.indexes where object_id = object_id(N'dbo.FIRMALAR') and name = N'FIRMALAR1')
 CREATE  INDEX [FIRMALAR1] ON [dbo].[FIRMALAR]([ALIASADI]) ON [PRIMARY]
-
-end 

@@ -1,6 +1,6 @@
 use FirmaDB  --0
-
-if not exists(select * from sysobjects where name=:Modul) --2
+declare @Modul sysname set @Modul = :Modul
+if not exists(select * from sysobjects where name=@Modul) --2
 begin
 
 CREATE TABLE 
@@ -10,8 +10,8 @@ CREATE TABLE
 	[TARIH] [datetime] NULL ,
 	[DATA] [image] NULL 
 ) ON [PRIMARY] TEXTIMAGE_ON [PRIMARY]
-
-ALTER TABLE 
+end
+if objectproperty(object_id(@Modul), 'TableHasPrimaryKey') = 0 ALTER TABLE 
 [dbo].[GUNCELALVEN]  --14
 WITH NOCHECK ADD CONSTRAINT 
 [PK_GUNCELALVEN]   --16
@@ -20,4 +20,4 @@ PRIMARY KEY  NONCLUSTERED
 		[VERSION]
 	)  ON [PRIMARY] 
 
-end 
+

@@ -209,6 +209,9 @@ TEST_F(EngineTest, ConnectOpensFromTheFiveLines) {
     EXPECT_EQ(fake.LiveHandles(), 1u) << "the connection handle was freed";
     fake.connectErrors.clear();
     fake.drivers = {"FreeTDS"};
+    EXPECT_NE(ErrorOf([&] { session.Connect("127.0.0.1,30330;", "sa", ""); }).find("';' karakteri"),
+              std::string::npos);
+    EXPECT_EQ(fake.connectionStrings.size(), 1u) << "a malformed name never reaches the driver";
     session.Connect("srv,1433", "sa", "");
     EXPECT_EQ(session.Params(), (std::vector<std::string>{"SERVER NAME=srv,1433", "USER NAME=sa",
                                                           "PASSWORD=", "LANGDRIVER=", "DATE MODE=1"}));

@@ -123,5 +123,52 @@ TEST(ConnectionStringsFreeTds, AValueHoldingBraceSemicolonCannotBePassed) {
     EXPECT_THROW(BuildConnectionString("FreeTDS", "srv", "sa", "a};b"), EDBEngineError);
 }
 
+TEST(ServerNames, TheFormsOfSqlServersClientsPass) {
+    for (const char* name : {"", ".", "(local)", "(LOCAL)\\SQLEXPRESS", "localhost", "SUNUCU",
+                             "sunucu-1.bayi.local", "DB_01", "192.168.1.10", "127.0.0.1,1", "127.0.0.1,65535",
+                             "[::1]", "[fe80::1:2]\\KURDB,1433", "tcp:SUNUCU\\SQLEXPRESS,1500", ".\\_x$1"})
+        EXPECT_NO_THROW(CheckServerName(name)) << name;
+}
+
+TEST(ServerNames, AnythingElseIsRefusedWithItsFault) {
+    const std::pair<const char*, const char*> refused[] = {
+        {"127.0.0.1,30330;", "';' karakteri"},
+        {"127.0.0.1,30330}", "'}' karakteri"},
+        {"127.0.0.1,30330=x", "'=' karakteri"},
+        {"127.0.0.1,30330'", "''' karakteri"},
+        {"SUNUCU{", "'{' karakteri"},
+        {"SUNUCU\"", "'\"' karakteri"},
+        {"127.0.0.1,30330 ", "boşluk"},
+        {" SUNUCU", "boşluk"},
+        {"127.0.0.1,95866", "port 1 ile 65535"},
+        {"127.0.0.1,0", "port 1 ile 65535"},
+        {"127.0.0.1,", "port 1 ile 65535"},
+        {"127.0.0.1,14x", "port 1 ile 65535"},
+        {",1433", "makine adı eksik"},
+        {"\\SQLEXPRESS", "makine adı eksik"},
+        {"tcp:", "makine adı eksik"},
+        {"SUNUCU\\", "örnek adı"},
+        {"SUNUCU\\1INST", "örnek adı"},
+        {"SUNUCU\\ABCDEFGHIJKLMNOPQ", "örnek adı"},
+        {"SUNU CU", "bir makine adı ya da IP adresi değil"},
+        {"256.1.1.1", "bir makine adı ya da IP adresi değil"},
+        {"sunucu..bayi", "bir makine adı ya da IP adresi değil"},
+        {"-sunucu", "bir makine adı ya da IP adresi değil"},
+        {"[::1", "bir makine adı ya da IP adresi değil"},
+        {"ŞUBE", "bir makine adı ya da IP adresi değil"},
+    };
+    for (const auto& [name, fault] : refused) {
+        try {
+            CheckServerName(name);
+            ADD_FAILURE() << name << " passed";
+        } catch (const Exception& e) {
+            const std::string message = e.what();
+            EXPECT_EQ(message.rfind(std::string("Server adı \"") + name + "\" kullanılamaz: ", 0), 0u)
+                << message;
+            EXPECT_NE(message.find(fault), std::string::npos) << name << ": " << message;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace kurdb::db

@@ -2,7 +2,14 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 #include "shell/Exception.h"
 #include "shell/IniFile.h"
@@ -107,6 +114,26 @@ TEST_F(NativeProfile, AKeyOrSectionMissingFromAnExistingFileYieldsTheFallback) {
     EXPECT_EQ(profiles->ReadString(path, "GENEL", "ServerAdi", "def"), "def");
 }
 
+TEST_F(NativeProfile, AFileInUtf16IsReadAndWrittenBackInUtf16) {
+    const auto utf16 = [](const std::u16string& text) {
+        std::string bytes = "\xFF\xFE";
+        for (const char16_t unit : text) {
+            bytes += static_cast<char>(unit & 0xFF);
+            bytes += static_cast<char>(unit >> 8);
+        }
+        return bytes;
+    };
+    {
+        std::ofstream(path, std::ios::binary)
+            << utf16(u"[GENEL]\r\nDil=T\u00DCRK\u00C7E\r\n[SERVER]\r\nServerAdi=DB01\r\n");
+    }
+    EXPECT_EQ(profiles->ReadString(path, "SERVER", "ServerAdi", ""), "DB01");
+    profiles->WriteString(path, "SERVER", "ServerAdi", "SUNUCU\\SQLEXPRESS");
+    EXPECT_EQ(Read(),
+              utf16(u"[GENEL]\r\nDil=T\u00DCRK\u00C7E\r\n[SERVER]\r\nServerAdi=SUNUCU\\SQLEXPRESS\r\n"));
+    EXPECT_EQ(profiles->ReadString(path, "GENEL", "Dil", ""), "T\u00DCRK\u00C7E");
+}
+
 #ifndef _WIN32
 // The Linux writer must fail where the Windows profile functions fail, and never trade what the
 // file holds for the one value it writes.
@@ -155,5 +182,52 @@ TEST_F(NativeProfile, ALinkIsWrittenThroughToItsTarget) {
     EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read)
         << "the file keeps its mode";
+}
+// Runs `write` as an ordinary user when the tests run as root, who may write anywhere.
+int AsOrdinaryUser(const std::function<void()>& write) {
+    if (::geteuid() != 0) {
+        write();
+        return 0;
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
+        try {
+            write();
+        } catch (const std::exception&) {
+            ::_exit(1);
+        }
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(NativeProfile, AWritableFileInAFolderThatIsNotIsWrittenInPlace) {
+    { std::ofstream(path, std::ios::binary) << "[GENEL]\r\nDil=TR\r\n"; }
+    fs::permissions(
+        path, fs::perms::all & ~(fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec));
+    fs::permissions(dir, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                             fs::perms::others_read | fs::perms::others_exec);
+    if (::geteuid() != 0) fs::permissions(dir, fs::perms::owner_write, fs::perm_options::remove);
+    EXPECT_EQ(AsOrdinaryUser([&] { profiles->WriteString(path, "SERVER", "ServerAdi", "DB01"); }), 0);
+    fs::permissions(dir, fs::perms::owner_write, fs::perm_options::add);
+    EXPECT_EQ(Read(), "[GENEL]\r\nDil=TR\r\n[SERVER]\r\nServerAdi=DB01\r\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+}
+
+TEST_F(NativeProfile, AReplacedFileKeepsItsOwnerAndMode) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root can make a file that another user owns";
+    { std::ofstream(path, std::ios::binary) << "[GENEL]\r\nDil=TR\r\n"; }
+    ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+    profiles->WriteString(path, "SERVER", "ServerAdi", "DB01");
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 65534u);
+    EXPECT_EQ(st.st_gid, 65534u);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(Read(), "[GENEL]\r\nDil=TR\r\n[SERVER]\r\nServerAdi=DB01\r\n");
 }
 #endif

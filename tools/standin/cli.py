@@ -63,6 +63,9 @@ def parse_args(argv):
     p.add_argument("--drop-at", action="append", default=[], metavar="TEXT",
                    help="close a connection, without answer, when a batch or RPC call containing TEXT (any case) "
                         "arrives; it does not run; repeatable")
+    p.add_argument("--drop-file", metavar="F",
+                   help="while F holds a number N, the Nth request to arrive (any connection) closes its "
+                        "connection without answer; each request counts F down, and F is removed then")
     p.add_argument("--delay-ms", type=int, default=0, metavar="MS",
                    help="hold every reply back this long; an attention sent meanwhile cancels the reply")
     p.add_argument("--login-timeout", type=float, default=LOGIN_TIMEOUT, metavar="SECONDS",
@@ -118,7 +121,7 @@ def main(argv=None):
     collation = sqltypes.COLLATIONS[args.collation.lower()]
     state = catalog.Server(args.sa_password, collation, args.state_file, args.server_name)
     state.instance = args.instance
-    faults = Faults(args.fail_rules, args.drop_after, args.delay_ms, args.drop_at)
+    faults = Faults(args.fail_rules, args.drop_after, args.delay_ms, args.drop_at, args.drop_file)
     try:
         encryption = tls.Encryption(args.encryption, args.tls_cert, args.tls_key, args.server_name)
     except (RuntimeError, OSError, subprocess.SubprocessError) as e:

@@ -4,6 +4,7 @@ import datetime
 import decimal
 import json
 import logging
+import os
 import select
 import socket
 import threading
@@ -19,16 +20,36 @@ log = logging.getLogger("standin")
 class Faults:
     """Fault injection: batches that fail, connections that drop, replies that come late."""
 
-    def __init__(self, fail_rules=(), drop_after=None, delay_ms=0, drop_at=()):
+    def __init__(self, fail_rules=(), drop_after=None, delay_ms=0, drop_at=(), drop_file=None):
         self.fail_rules = list(fail_rules)    # (text, number, message)
         self.drop_after = drop_after
         self.delay_ms = delay_ms
         self.drop_at = list(drop_at)          # texts: a request containing one closes its connection
+        self.drop_file = drop_file
+        self.drop_lock = threading.Lock()
 
     def drop_for(self, text):
         """The --drop-at text that the request's text contains (any case), or None."""
         lowered = text.lower()
         return next((needle for needle in self.drop_at if needle.lower() in lowered), None)
+
+    def drop_counted(self):
+        """--drop-file: counts one request down; True for the request the file's number names."""
+        if not self.drop_file:
+            return False
+        with self.drop_lock:
+            try:
+                with open(self.drop_file, encoding="ascii") as f:
+                    left = int(f.read().strip())
+            except (OSError, ValueError):
+                return False
+            if left <= 1:
+                os.remove(self.drop_file)
+                return left == 1
+            with open(self.drop_file + ".tmp", "w", encoding="ascii") as f:
+                f.write("%d\n" % (left - 1))
+            os.replace(self.drop_file + ".tmp", self.drop_file)
+            return False
 
     def failure_for(self, text):
         lowered = text.lower()
@@ -322,6 +343,10 @@ class Connection:
             if faults.drop_after is not None and self.requests > faults.drop_after:
                 self.server.transcript.write(self.spid, "dropped", after=faults.drop_after)
                 log.info("connection %d: dropped after %d requests", self.spid, faults.drop_after)
+                return
+            if faults.drop_counted():
+                self.server.transcript.write(self.spid, "dropped", file=faults.drop_file)
+                log.info("connection %d: dropped as %s said", self.spid, faults.drop_file)
                 return
             w = tds.TokenWriter(self.version, self.state.collation, self.state.name)
             if self.io.reset_requested:
