@@ -1,0 +1,11 @@
+# What both mingw-w64 cross builds share (Debian's packages, posix thread model); the toolchain
+# file that includes this sets CMAKE_SYSTEM_PROCESSOR and KURDB_MINGW_PREFIX first.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_C_COMPILER ${KURDB_MINGW_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${KURDB_MINGW_PREFIX}-g++-posix)
+set(CMAKE_RC_COMPILER ${KURDB_MINGW_PREFIX}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${KURDB_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
