@@ -13,7 +13,8 @@ if [ -n "${missing:-}" ]; then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends $missing >&2
 fi
 cmake --preset release >/dev/null && cmake --build --preset release
-cmake --preset windows >/dev/null && cmake --build --preset windows --target kurdb kurdb_bare_win32 kurdb_same_window_win32
+cmake --preset windows >/dev/null && cmake --build --preset windows --target kurdb kurdb_bare_win32 kurdb_same_window_win32 \
+  kurdb_bench_window_win32
 if [ -z "${DISPLAY:-}" ]; then
   # -ac: python3-xlib does not read every form of xvfb-run's authority file; -noreset: the
   # server must not restart between two measured programs
