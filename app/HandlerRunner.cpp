@@ -78,7 +78,8 @@ void WindowThread::Shutdown() {
     }
 }
 
-HandlerRunner::HandlerRunner(IFormHost& window) : window_(window), thread_(std::make_shared<WindowThread>()) {}
+HandlerRunner::HandlerRunner(IFormHost& window)
+    : window_(window), thread_(std::make_shared<WindowThread>()) {}
 
 HandlerRunner::~HandlerRunner() {
     thread_->Shutdown();
@@ -97,19 +98,20 @@ std::function<void()> HandlerRunner::PendingWork() const {
 }
 
 void HandlerRunner::Subscribe(FormModel& form, FormModel::Listener listener) {
-    form.Subscribe([thread = thread_, listener = std::move(listener)](const std::string& control, Property what) {
-        if (thread->IsCurrent())
-            listener(control, what);
-        else
-            thread->Post([listener, control, what] { listener(control, what); });
-    });
+    form.Subscribe(
+        [thread = thread_, listener = std::move(listener)](const std::string& control, Property what) {
+            if (thread->IsCurrent())
+                listener(control, what);
+            else
+                thread->Post([listener, control, what] { listener(control, what); });
+        });
 }
 
 bool HandlerRunner::Press(std::string_view control) {
     if (running_) return false;
     TFFirmaDB& controller = Controller();
     if (!controller.HandlesClick(control)) return true;  // nothing to run
-    if (worker_.joinable()) worker_.join();  // the last run's worker, which has posted its end
+    if (worker_.joinable()) worker_.join();              // the last run's worker, which has posted its end
     running_ = true;
     if (runListener_) runListener_(true);
     try {

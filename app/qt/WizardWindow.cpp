@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 #include <map>
+#include <utility>
 #include <vector>
 
 #include <QApplication>
@@ -183,6 +184,14 @@ void WizardWindow::Guarded(F&& body) noexcept {
     }
 }
 
+template <typename F>
+void WizardWindow::WriteBack(F&& body) noexcept {
+    // A widget's change that a mirror made is the model's own value: writing it back could
+    // undo a newer value that the worker has set meanwhile.
+    if (mirroring_) return;
+    Guarded(std::forward<F>(body));
+}
+
 void WizardWindow::ClickControl(const std::string& control) {
     Guarded([this, &control] { runs_.Press(control); });
 }
@@ -227,7 +236,7 @@ QWidget* WizardWindow::Create(const ControlDef& c, QWidget* into) {
             busy_->hide();
             pages->setCornerWidget(busy_, Qt::TopRightCorner);
             connect(pages, &QTabWidget::currentChanged, this, [this, name](int index) {
-                Guarded([&] {
+                WriteBack([&] {
                     if (index >= 0 && form_.ActivePage(name) != index) form_.SetActivePage(name, index);
                 });
             });
@@ -238,7 +247,7 @@ QWidget* WizardWindow::Create(const ControlDef& c, QWidget* into) {
             auto* edit = new QLineEdit(into);
             if (c.password) edit->setEchoMode(QLineEdit::Password);
             connect(edit, &QLineEdit::textChanged, this, [this, name](const QString& text) {
-                Guarded([&] {
+                WriteBack([&] {
                     std::string value = text.toStdString();
                     if (form_.Text(name) != value) form_.SetText(name, std::move(value));
                 });
@@ -257,7 +266,7 @@ QWidget* WizardWindow::Create(const ControlDef& c, QWidget* into) {
         case ControlKind::CheckBox: {
             auto* check = new QCheckBox(into);
             connect(check, &QCheckBox::toggled, this, [this, name](bool on) {
-                Guarded([&] {
+                WriteBack([&] {
                     if (form_.Checked(name) != on) form_.SetChecked(name, on);
                 });
             });
@@ -279,7 +288,7 @@ QWidget* WizardWindow::Create(const ControlDef& c, QWidget* into) {
             memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
             memo->setTabChangesFocus(true);
             connect(memo, &QPlainTextEdit::textChanged, this, [this, name, memo] {
-                Guarded([&] {
+                WriteBack([&] {
                     std::vector<std::string> lines = LinesOf(memo->toPlainText());
                     if (form_.Lines(name) != lines) form_.SetLines(name, std::move(lines));
                 });
@@ -487,6 +496,15 @@ void WizardWindow::MirrorAll() {
 
 void WizardWindow::Mirror(const std::string& control, Property what) {
     if (closing_) return;
+    const bool outer = !mirroring_;
+    mirroring_ = true;
+    struct End {
+        bool& flag;
+        bool outer;
+        ~End() {
+            if (outer) flag = false;
+        }
+    } end{mirroring_, outer};
     QWidget* w = Control(control);
     if (!w) return;
     const ControlDef& c = form_.Definition().Find(control);

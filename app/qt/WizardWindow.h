@@ -69,6 +69,8 @@ private:
     void FocusFirstControl();
     template <typename F>
     void Guarded(F&& body) noexcept;
+    template <typename F>
+    void WriteBack(F&& body) noexcept;
 
     FormModel& form_;
     HandlerRunner& runs_;
@@ -80,6 +82,7 @@ private:
     // weakly and does nothing once the window is gone.
     std::shared_ptr<WizardWindow*> token_;
     bool closing_ = false;
+    bool mirroring_ = false;  // true while the model is copied into the widgets
     QSize designOuter_;
     QSize designClient_;
     bool frameFitted_ = false;
