@@ -269,14 +269,15 @@ TEST_F(WizardWindowTest, RadioGroupSetsLoginAndCompaniesBox) {
     Open();
     EXPECT_EQ(TextOf(Ctl(controls::editUser)), L"DURANIX");
     ::SendMessageW(Radio(0), BM_CLICK, 0, 0);  // "Ana Makine"
-    EXPECT_TRUE(pump.Until(
-        [&] { return TextOf(Ctl(controls::editUser)) == L"sa" && IsChecked(Ctl(controls::cbFirmalar)); }));
-    EXPECT_EQ(form.ItemIndex(controls::cbTerminal), 0);
+    // the handler runs on the worker: wait for its run to end
+    EXPECT_TRUE(pump.Until([&] { return form.ItemIndex(controls::cbTerminal) == 0 && !runs->Running(); }));
+    EXPECT_EQ(TextOf(Ctl(controls::editUser)), L"sa");
+    EXPECT_TRUE(IsChecked(Ctl(controls::cbFirmalar)));
     EXPECT_FALSE(IsChecked(Radio(1)));
     // the arrow keys move within the group and select as they go
     ::SetFocus(Radio(0));
     PressKey(VK_RIGHT);
-    EXPECT_TRUE(pump.Until([&] { return form.ItemIndex(controls::cbTerminal) == 1; }));
+    EXPECT_TRUE(pump.Until([&] { return form.ItemIndex(controls::cbTerminal) == 1 && !runs->Running(); }));
     EXPECT_EQ(::GetFocus(), Radio(1));
     EXPECT_EQ(TextOf(Ctl(controls::editUser)), L"DURANIX");
     EXPECT_FALSE(IsChecked(Ctl(controls::cbFirmalar)));
