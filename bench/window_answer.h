@@ -37,8 +37,9 @@ private:
 
 struct Creation {
     Creation(IFormHost& window, int edition, const std::string& database)
-        : runs(window), controller(form, runs.HandlerHost(), Edition(edition, database),
-                                   {platform, profiles, components, registry, processes, links}) {
+        : runs(window),
+          controller(form, runs.HandlerHost(), Edition(edition, database),
+                     {platform, profiles, components, registry, processes, links}) {
         platform.exe = "/nonexistent/kurdb-bench/kurdb";
         runs.Attach(controller);
     }
@@ -74,7 +75,8 @@ struct Creation {
 // answers, before the run, warm the window's paint up and are not kept).
 class Probe {
 public:
-    explicit Probe(std::function<void()> answer, std::chrono::milliseconds gap = std::chrono::milliseconds(10))
+    explicit Probe(std::function<void()> answer,
+                   std::chrono::milliseconds gap = std::chrono::milliseconds(10))
         : thread_([this, answer = std::move(answer), gap] {
               while (!stop_) {
                   const auto start = Clock::now();
@@ -102,7 +104,8 @@ public:
             std::sort(times.begin(), times.end());
             if (times.empty()) return std::string("0 0 0");
             char text[96];
-            std::snprintf(text, sizeof text, "%.3f %.3f %zu", times.back(), times[times.size() / 2], times.size());
+            std::snprintf(text, sizeof text, "%.3f %.3f %zu", times.back(), times[times.size() / 2],
+                          times.size());
             return std::string(text);
         };
         std::printf("%s %s %.1f\n", figures(runTimes_).c_str(), figures(idleTimes_).c_str(), runMs);

@@ -77,7 +77,8 @@ int main(int argc, char** argv) {
     while (!stopped) QApplication::processEvents(QEventLoop::AllEvents, 10);
     stopper.join();
     if (creation.form.ActivePage(controls::cxPage) != 2) {
-        std::cerr << "the creation did not land on Bitir: " << (host.errors.empty() ? "" : host.errors[0]) << "\n";
+        std::cerr << "the creation did not land on Bitir: " << (host.errors.empty() ? "" : host.errors[0])
+                  << "\n";
         for (const std::string& line : creation.form.Lines(controls::Memo1)) std::cerr << line << "\n";
         return 1;
     }

@@ -66,7 +66,8 @@ int main(int argc, char** argv) {
     const double runMs = std::chrono::duration<double, std::milli>(bench::Clock::now() - start).count();
     // The same probes on the idle window, for as long as the run took (half a second at least).
     probe.RunEnded();
-    const auto idleEnd = bench::Clock::now() + std::chrono::milliseconds(std::max(500, static_cast<int>(runMs)));
+    const auto idleEnd =
+        bench::Clock::now() + std::chrono::milliseconds(std::max(500, static_cast<int>(runMs)));
     while (bench::Clock::now() < idleEnd) {
         ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
         pump();
@@ -83,7 +84,8 @@ int main(int argc, char** argv) {
     }
     stopper.join();
     if (creation.form.ActivePage(controls::cxPage) != 2) {
-        std::cerr << "the creation did not land on Bitir: " << (host.errors.empty() ? "" : host.errors[0]) << "\n";
+        std::cerr << "the creation did not land on Bitir: " << (host.errors.empty() ? "" : host.errors[0])
+                  << "\n";
         return 1;
     }
     probe.Print(runMs);
