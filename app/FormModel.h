@@ -2,8 +2,13 @@
 // The state of the wizard window's controls, by control name. The controller reads and writes
 // only this; each front end mirrors it into its widgets (listening for changes) and writes the
 // user's input back (an edit's text, a check box, the radio group, the page, the memo).
+//
+// The handlers run on a worker while the window thread reads the model to paint it: every read
+// and write holds the model's lock, readers get copies, and listeners are called outside the
+// lock on the thread that made the change.
 #include <functional>
 #include <map>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,7 +31,7 @@ public:
     // Caption of the form, a label, a check box or button; text of an edit.
     // The setters notify the listeners only when the value changes. An unknown control name
     // throws EProgramFault: names are fixed by the window definition.
-    const std::string& Text(std::string_view control) const;
+    std::string Text(std::string_view control) const;
     void SetText(std::string_view control, std::string value);
     bool Checked(std::string_view control) const;
     void SetChecked(std::string_view control, bool value);
@@ -40,11 +45,11 @@ public:
     void SetActivePage(std::string_view pageControl, int value);
 
     // Memo lines.
-    const std::vector<std::string>& Lines(std::string_view memo) const;
+    std::vector<std::string> Lines(std::string_view memo) const;
     void AppendLine(std::string_view memo, std::string line);
     void SetLines(std::string_view memo, std::vector<std::string> lines);
 
-    void Subscribe(Listener listener) { listeners_.push_back(std::move(listener)); }
+    void Subscribe(Listener listener);
 
 private:
     struct State {
@@ -61,6 +66,7 @@ private:
     void Notify(std::string_view control, Property what);
 
     const WindowDef& def_;
+    mutable std::mutex mutex_;  // guards states_ and listeners_
     std::map<std::string, State, std::less<>> states_;
     std::vector<Listener> listeners_;
 };

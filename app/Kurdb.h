@@ -44,6 +44,8 @@ public:
     // A click on a control: a button, the radio group (after the model holds the new item),
     // or an invisible action button. Controls without a handler do nothing.
     void Click(std::string_view control);
+    // Whether a click on `control` runs a handler.
+    bool HandlesClick(std::string_view control) const { return handlers_.find(control) != handlers_.end(); }
 
     // The handlers. A nested run (one handler firing another) calls these directly, so an
     // error ends the whole chain.

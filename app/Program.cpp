@@ -26,13 +26,18 @@ struct Program::Machine {
 Program::Program(IFormHost& window) : machine_(std::make_unique<Machine>()) {
     const CurrentEdition edition = EditionFor(kShippedEdition);
     form_ = std::make_unique<FormModel>(WindowDef::Embedded());
+    runs_ = std::make_unique<HandlerRunner>(window);
     controller_ = std::make_unique<TFFirmaDB>(
-        *form_, window, edition,
+        *form_, runs_->HandlerHost(), edition,
         MachineAccess{*machine_->platform, *machine_->profiles, machine_->database, *machine_->registry,
                       *machine_->processes, *machine_->shellLinks});
+    runs_->Attach(*controller_);
 }
 
-Program::~Program() = default;
+Program::~Program() {
+    // A run still going on ends before the controller and the machine it uses go.
+    runs_.reset();
+}
 
 void Program::Open(const std::function<void()>& show) {
     controller_->FormCreate();

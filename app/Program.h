@@ -1,12 +1,14 @@
 #pragma once
 // The composition root: everything one run of the wizard owns, wired together. Each front end
-// creates one Program with its own form host, builds its widgets from Form(), forwards
-// events to Controller() and runs its message loop.
+// creates one Program with its own form host on its window thread, builds its widgets from
+// Form(), hands presses to Runs() (which runs the handlers on a worker) and runs its message
+// loop.
 #include <functional>
 #include <memory>
 #include <string>
 
 #include "app/FormModel.h"
+#include "app/HandlerRunner.h"
 #include "app/Kurdb.h"
 #include "app/FormHost.h"
 
@@ -26,6 +28,7 @@ public:
 
     FormModel& Form() { return *form_; }
     TFFirmaDB& Controller() { return *controller_; }
+    HandlerRunner& Runs() { return *runs_; }
 
     // The start of the window, the same on every platform: its create event, then `show` (the
     // front end shows its window), then its show event.
@@ -35,6 +38,7 @@ private:
     struct Machine;
     std::unique_ptr<Machine> machine_;
     std::unique_ptr<FormModel> form_;
+    std::unique_ptr<HandlerRunner> runs_;
     std::unique_ptr<TFFirmaDB> controller_;
 };
 

@@ -1,7 +1,12 @@
 #include "db/DatabaseSession.h"
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <limits>
+#include <memory>
+#include <mutex>
+#include <thread>
 
 #include "db/ConnectionString.h"
 #include "shell/ServerBrowser.h"
@@ -127,6 +132,50 @@ private:
     SQLRETURN firstRc_ = SQL_ERROR;
 };
 
+// One SQLDriverConnectW on a thread of its own, so that Connect can stop waiting for it. Drivers
+// keep the login timeout only in part: FreeTDS 1.3 keeps it for a server that stalls after its
+// pre-login answer or in the TLS handshake, but waits without end for a pre-login answer that
+// never comes or comes a byte at a time. An attempt given up on finishes here whenever the
+// driver returns: its connection is closed and its handle freed by this thread.
+struct ConnectAttempt {
+    odbc::Api api;  // a copy: the engine may be gone when an abandoned call returns
+    SQLHDBC dbc = nullptr;
+    std::u16string connection;  // holds the password; wiped once the driver has it
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    bool abandoned = false;
+    SQLRETURN rc = SQL_ERROR;
+
+    void Run() {
+        std::u16string completed(1024, u'\0');
+        SQLSMALLINT completedLength = 0;
+        const SQLRETURN result = api.SQLDriverConnectW(
+            dbc, nullptr, connection.data(), static_cast<SQLSMALLINT>(connection.size()), completed.data(),
+            static_cast<SQLSMALLINT>(completed.size()), &completedLength, SQL_DRIVER_NOPROMPT);
+        std::fill(completed.begin(), completed.end(), u'\0');
+        std::fill(connection.begin(), connection.end(), u'\0');
+        const std::lock_guard lock(mutex);
+        rc = result;
+        done = true;
+        if (abandoned) {
+            if (Succeeded(result)) api.SQLDisconnect(dbc);
+            api.SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+        }
+        finished.notify_all();
+    }
+};
+
+bool TimedOut(const std::vector<DiagRecord>& records) {
+    return std::any_of(records.begin(), records.end(),
+                       [](const DiagRecord& r) { return r.sqlState == "HYT00" || r.sqlState == "HYT01"; });
+}
+
+EDBEngineError NoAnswer(const std::string& server) {
+    return EDBEngineError(
+        Format(Format(texts::kServerNoAnswer, server), std::to_string(kLoginTimeoutSeconds)));
+}
+
 }  // namespace
 
 DatabaseSession::DatabaseSession(std::string name, std::string connectionName, OdbcEngine& engine,
@@ -185,15 +234,30 @@ void DatabaseSession::Connect(const std::string& server, const std::string& user
     // attribute keeps its default.
     api.SQLSetConnectAttrW(dbc.Get(), SQL_ATTR_LOGIN_TIMEOUT,
                            reinterpret_cast<SQLPOINTER>(static_cast<std::intptr_t>(kLoginTimeoutSeconds)), 0);
-    std::u16string completed(1024, u'\0');
-    SQLSMALLINT completedLength = 0;
-    const SQLRETURN rc = api.SQLDriverConnectW(
-        dbc.Get(), nullptr, connection.data(), static_cast<SQLSMALLINT>(connection.size()), completed.data(),
-        static_cast<SQLSMALLINT>(completed.size()), &completedLength, SQL_DRIVER_NOPROMPT);
-    // The string holds the password: wipe our copy before anything else can happen.
+    const auto attempt = std::make_shared<ConnectAttempt>();
+    attempt->api = api;
+    attempt->dbc = dbc.Get();
+    attempt->connection = std::move(connection);
     std::fill(connection.begin(), connection.end(), u'\0');
-    std::fill(completed.begin(), completed.end(), u'\0');
-    if (!Succeeded(rc)) engine_.Raise(SQL_HANDLE_DBC, dbc.Get(), rc);
+    std::thread([attempt] { attempt->Run(); }).detach();
+
+    std::unique_lock lock(attempt->mutex);
+    const auto deadline = std::chrono::seconds(kLoginTimeoutSeconds + kLoginMarginSeconds);
+    if (!attempt->finished.wait_for(lock, deadline, [&] { return attempt->done; })) {
+        // The attempt frees the handle when the driver returns; the driver may need the engine
+        // until then.
+        attempt->abandoned = true;
+        static_cast<void>(dbc.Release());
+        lock.unlock();
+        engine_.KeepForAbandonedCalls();
+        throw NoAnswer(server);
+    }
+    const SQLRETURN rc = attempt->rc;
+    lock.unlock();
+    if (!Succeeded(rc)) {
+        if (TimedOut(engine_.Diagnostics(SQL_HANDLE_DBC, dbc.Get()))) throw NoAnswer(server);
+        engine_.Raise(SQL_HANDLE_DBC, dbc.Get(), rc);
+    }
     dbc_ = std::move(dbc);
     driver_ = driver;
 }

@@ -14,6 +14,8 @@ namespace kurdb::db {
 
 // Seconds a login may take before Connect gives up: the usual default of SQL Server's clients.
 inline constexpr int kLoginTimeoutSeconds = 15;
+// What Connect allows beyond it before it stops waiting for a driver that does not keep it.
+inline constexpr int kLoginMarginSeconds = 2;
 
 class DatabaseSession final : public IConnectionState, public IStatementHost {
 public:
@@ -38,7 +40,9 @@ public:
     // Throws EDatabaseError "<name>: Bu işlem açık veritabanında gerçekleştirilemez" when
     // already open (the lines stay as they were); EDBEngineError when the driver manager or a
     // SQL Server driver is missing or the server refuses (the connection stays closed, the new
-    // lines stay).
+    // lines stay). A server that has not completed the login within kLoginTimeoutSeconds (and
+    // kLoginMarginSeconds more at most, whatever the driver does) gives EDBEngineError with
+    // texts::kServerNoAnswer.
     void Connect(const std::string& server, const std::string& user, const std::string& password);
 
     // Releases the rows of every registered template, drops every procedure preparation, and

@@ -87,6 +87,12 @@ inline constexpr std::string_view kInstanceNotFound =
     "'%s' SQL Server örneği '%s' sunucusunda bulunamadı: SQL Server Browser (UDP 1434) bu örneğin "
     "portunu bildirmedi.\r\nÖrnek adını, sunucunun açık ve erişilebilir olduğunu, SQL Server Browser "
     "hizmetinin çalıştığını denetleyin ya da portu sunucu adının sonuna yazın (sunucu\\örnek,port).";
+// A server that did not complete the login in time, whatever it did meanwhile (nothing at all,
+// a pre-login and then nothing, a stalled TLS handshake, answers too slow); first the server as
+// typed, then the seconds.
+inline constexpr std::string_view kServerNoAnswer =
+    "'%s' sunucusu %s saniye içinde cevap vermedi; bağlantı kurulamadı.\r\nSunucu adını, sunucunun "
+    "açık ve ağdan erişilebilir olduğunu denetleyin.";
 }  // namespace texts
 
 // `pattern` with its "%s" replaced by `name`.

@@ -61,6 +61,12 @@ OdbcEngine::OdbcEngine(std::string driverManagerLibrary) : libraryName_(std::mov
 OdbcEngine::OdbcEngine(const odbc::Api& api) : api_(api), haveApi_(true) {}
 
 OdbcEngine::~OdbcEngine() {
+    if (keepLoaded_) {
+        // Left to the process's end on purpose: an abandoned call still runs in them.
+        environment_.Release();
+        static_cast<void>(library_.release());
+        return;
+    }
     environment_.Reset();  // before the library that holds SQLFreeHandle goes
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The "engine" of the wizard: the ODBC driver manager with a SQL Server driver registered in it.
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -36,6 +37,12 @@ public:
     odbc::SQLSMALLINT Type() const { return type_; }
     explicit operator bool() const { return handle_ != nullptr; }
     void Reset();
+    // Gives the handle up without freeing it; the caller frees it.
+    odbc::SQLHANDLE Release() {
+        const odbc::SQLHANDLE handle = handle_;
+        handle_ = nullptr;
+        return handle;
+    }
 
 private:
     const odbc::Api* api_ = nullptr;
@@ -82,12 +89,18 @@ public:
     // A new handle of `type` under `parent`; throws EDBEngineError on failure.
     OdbcHandle Allocate(odbc::SQLSMALLINT type, odbc::SQLHANDLE parent);
 
+    // A call into the driver goes on after its caller gave up on it (a login that never ends):
+    // the environment and the driver manager stay as they are for the rest of the process,
+    // also after this engine is gone, so that the call can still return into them.
+    void KeepForAbandonedCalls() { keepLoaded_ = true; }
+
 private:
     std::string libraryName_;
     std::unique_ptr<SharedLibrary> library_;
     odbc::Api api_{};
     bool haveApi_ = false;
     OdbcHandle environment_;
+    std::atomic<bool> keepLoaded_ = false;
 };
 
 // "03.52" or "03.80.0000" -> 352 / 380: major * 100 + minor; 0 when the text is not of that form.

@@ -2,7 +2,7 @@
 
 namespace kurdb::qt {
 
-Wizard::Wizard() : program_(host_), window_(program_.Form(), program_.Controller(), host_) {
+Wizard::Wizard() : program_(host_), window_(program_.Form(), program_.Runs(), host_) {
     host_.SetWindow(&window_);
 }
 

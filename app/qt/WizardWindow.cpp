@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <exception>
 #include <map>
+#include <utility>
 #include <vector>
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QCheckBox>
 #include <QEvent>
 #include <QFont>
@@ -17,6 +19,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QProgressBar>
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
@@ -112,12 +115,8 @@ QString WizardWindow::RadioItemName(std::string_view group, int index) {
     return Q(std::string(group)) + QLatin1Char('_') + QString::number(index);
 }
 
-WizardWindow::WizardWindow(FormModel& form, TFFirmaDB& controller, IFormHost& host, QWidget* parent)
-    : QWidget(parent),
-      form_(form),
-      controller_(controller),
-      host_(host),
-      token_(std::make_shared<WizardWindow*>(this)) {
+WizardWindow::WizardWindow(FormModel& form, HandlerRunner& runs, IFormHost& host, QWidget* parent)
+    : QWidget(parent), form_(form), runs_(runs), host_(host), token_(std::make_shared<WizardWindow*>(this)) {
     const WindowDef& def = form.Definition();
     const ControlDef& f = def.Form();
     setObjectName(Q(f.name));
@@ -137,11 +136,21 @@ WizardWindow::WizardWindow(FormModel& form, TFFirmaDB& controller, IFormHost& ho
 
     BuildTabOrder();
     MirrorAll();
+    FocusFirstControl();
 
     std::weak_ptr<WizardWindow*> token = token_;
-    form_.Subscribe([token](const std::string& control, Property what) {
+    runs_.Subscribe(form_, [token](const std::string& control, Property what) {
         if (const auto self = token.lock()) (*self)->Mirror(control, what);
     });
+    // The worker's changes and questions reach this thread as queued calls; qApp outlives
+    // every window, and the runner's callable outlives nothing it needs.
+    runs_.SetWaker(
+        [work = runs_.PendingWork()] { QMetaObject::invokeMethod(qApp, work, Qt::QueuedConnection); });
+    runs_.SetRunListener([token](bool running) {
+        if (const auto self = token.lock()) (*self)->ShowRun(running);
+    });
+    // Input of every widget of the window passes here first, so that a run can drop it.
+    qApp->installEventFilter(this);
 }
 
 WizardWindow::~WizardWindow() {
@@ -149,6 +158,8 @@ WizardWindow::~WizardWindow() {
     // must not reach the model or the controller then.
     closing_ = true;
     token_.reset();
+    runs_.SetRunListener(nullptr);
+    if (busyShown_) host_.SetBusy(false);  // a window gone during a run leaves no wait cursor
     for (QObject* child : findChildren<QObject*>()) child->disconnect(this);
 }
 
@@ -166,15 +177,23 @@ void WizardWindow::Guarded(F&& body) noexcept {
         body();
     } catch (const std::exception& e) {
         try {
-            host_.ShowError(ErrorBoxText(e.what()), controller_.ApplicationTitle());
+            host_.ShowError(ErrorBoxText(e.what()), runs_.Controller().ApplicationTitle());
         } catch (...) {
         }
     } catch (...) {
     }
 }
 
+template <typename F>
+void WizardWindow::WriteBack(F&& body) noexcept {
+    // A widget's change that a mirror made is the model's own value: writing it back could
+    // undo a newer value that the worker has set meanwhile.
+    if (mirroring_) return;
+    Guarded(std::forward<F>(body));
+}
+
 void WizardWindow::ClickControl(const std::string& control) {
-    Guarded([this, &control] { controller_.Click(control); });
+    Guarded([this, &control] { runs_.Press(control); });
 }
 
 void WizardWindow::Build(const ControlDef& parent, QWidget* into) {
@@ -208,8 +227,16 @@ QWidget* WizardWindow::Create(const ControlDef& c, QWidget* into) {
                 widgets_[p->name] = page;
                 Build(*p, page);
             }
+            // The busy bar sits beside the tabs, where the strip leaves room.
+            busy_ = new QProgressBar();
+            busy_->setObjectName(QStringLiteral("busy"));
+            busy_->setRange(0, 0);  // no figure to show: the bar runs to and fro
+            busy_->setTextVisible(false);
+            busy_->setFixedSize(120, 12);
+            busy_->hide();
+            pages->setCornerWidget(busy_, Qt::TopRightCorner);
             connect(pages, &QTabWidget::currentChanged, this, [this, name](int index) {
-                Guarded([&] {
+                WriteBack([&] {
                     if (index >= 0 && form_.ActivePage(name) != index) form_.SetActivePage(name, index);
                 });
             });
@@ -220,7 +247,7 @@ QWidget* WizardWindow::Create(const ControlDef& c, QWidget* into) {
             auto* edit = new QLineEdit(into);
             if (c.password) edit->setEchoMode(QLineEdit::Password);
             connect(edit, &QLineEdit::textChanged, this, [this, name](const QString& text) {
-                Guarded([&] {
+                WriteBack([&] {
                     std::string value = text.toStdString();
                     if (form_.Text(name) != value) form_.SetText(name, std::move(value));
                 });
@@ -239,7 +266,7 @@ QWidget* WizardWindow::Create(const ControlDef& c, QWidget* into) {
         case ControlKind::CheckBox: {
             auto* check = new QCheckBox(into);
             connect(check, &QCheckBox::toggled, this, [this, name](bool on) {
-                Guarded([&] {
+                WriteBack([&] {
                     if (form_.Checked(name) != on) form_.SetChecked(name, on);
                 });
             });
@@ -261,7 +288,7 @@ QWidget* WizardWindow::Create(const ControlDef& c, QWidget* into) {
             memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
             memo->setTabChangesFocus(true);
             connect(memo, &QPlainTextEdit::textChanged, this, [this, name, memo] {
-                Guarded([&] {
+                WriteBack([&] {
                     std::vector<std::string> lines = LinesOf(memo->toPlainText());
                     if (form_.Lines(name) != lines) form_.SetLines(name, std::move(lines));
                 });
@@ -283,7 +310,6 @@ void WizardWindow::BuildRadioGroup(const ControlDef& c, QGroupBox* box) {
     for (int i = 0; i < static_cast<int>(c.items.size()); ++i) {
         auto* radio = new QRadioButton(Q(c.items[static_cast<std::size_t>(i)]), box);
         radio->setObjectName(RadioItemName(c.name, i));
-        radio->installEventFilter(this);
         connect(radio, &QRadioButton::clicked, this, [this, &c, i] { SelectRadioItem(c, i); });
     }
     ArrangeRadioGroup(c, box);
@@ -311,17 +337,79 @@ void WizardWindow::ArrangeRadioGroup(const ControlDef& c, QGroupBox* box) {
 void WizardWindow::SelectRadioItem(const ControlDef& group, int index) {
     Guarded([&] {
         if (form_.ItemIndex(group.name) == index) return;
+        if (runs_.Running()) {  // a click that slipped through: the group shows the model again
+            Mirror(group.name, Property::ItemIndex);
+            return;
+        }
         form_.SetItemIndex(group.name, index);
-        controller_.Click(group.name);
+        runs_.Press(group.name);
     });
 }
 
+bool WizardWindow::DropsDuringRun(QObject* watched, const QEvent* event) const {
+    if (closing_ || !runs_.Running()) return false;
+    switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::ContextMenu:
+            break;
+        default:
+            return false;
+    }
+    // Only this window's: the dialogs a handler asks for take their input.
+    const auto* widget = qobject_cast<const QWidget*>(watched);
+    return widget && widget->window() == this;
+}
+
+void WizardWindow::ShowRun(bool running) {
+    if (busyShown_ == running) return;
+    busyShown_ = running;
+    host_.SetBusy(running);
+    if (busy_) busy_->setVisible(running);
+}
+
+void WizardWindow::closeEvent(QCloseEvent* event) {
+    // A close during a run is honoured when the run ends (the runner closes the window then).
+    if (runs_.HoldClose()) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
+
+void WizardWindow::FocusFirstControl() {
+    // The first tab stop of the shown page ("Server Adı" on the first), so that what the user
+    // types first goes into it.
+    const WindowDef& def = form_.Definition();
+    for (const ControlDef& c : def.Controls()) {
+        if (c.kind != ControlKind::PageControl) continue;
+        const auto pages = def.PagesOf(c.name);
+        const int active = form_.ActivePage(c.name);
+        if (active < 0 || active >= static_cast<int>(pages.size())) continue;
+        for (const ControlDef* stop : def.TabOrderOf(pages[static_cast<std::size_t>(active)]->name)) {
+            QWidget* w = Control(stop->name);
+            if (w && (w->focusPolicy() & Qt::TabFocus) && !w->isHidden()) {
+                w->setFocus(Qt::OtherFocusReason);
+                return;
+            }
+        }
+    }
+}
+
 bool WizardWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (DropsDuringRun(watched, event)) return true;
     // Arrow keys walk the items of a radio group in item order and select the one they land on,
     // wrapping at both ends, as a Windows radio group does (Qt's own walk is by position and
-    // stops at the ends). Tab reaches only the selected item: Qt skips the unchecked buttons of
-    // an exclusive group.
+    // stops at the ends). Tab reaches only the selected item: the others take the focus by
+    // click only (see Mirror).
     auto* radio = qobject_cast<QRadioButton*>(watched);
+    if (radio && radio->window() != this) radio = nullptr;
     if (!radio || closing_ || event->type() != QEvent::KeyPress) return QWidget::eventFilter(watched, event);
     const auto* key = static_cast<QKeyEvent*>(event);
     if (key->modifiers() & ~Qt::KeypadModifier) return QWidget::eventFilter(watched, event);
@@ -408,6 +496,15 @@ void WizardWindow::MirrorAll() {
 
 void WizardWindow::Mirror(const std::string& control, Property what) {
     if (closing_) return;
+    const bool outer = !mirroring_;
+    mirroring_ = true;
+    struct End {
+        bool& flag;
+        bool outer;
+        ~End() {
+            if (outer) flag = false;
+        }
+    } end{mirroring_, outer};
     QWidget* w = Control(control);
     if (!w) return;
     const ControlDef& c = form_.Definition().Find(control);
@@ -472,6 +569,11 @@ void WizardWindow::Mirror(const std::string& control, Property what) {
                     radio->setChecked(i == index);
                     radio->setAutoExclusive(true);
                 }
+                // Tab enters the group on its selected item, as on Windows.
+                for (int i = 0; i < static_cast<int>(c.items.size()); ++i)
+                    if (auto* radio = w->findChild<QRadioButton*>(RadioItemName(c.name, i)))
+                        radio->setFocusPolicy(i == index || (index < 0 && i == 0) ? Qt::StrongFocus
+                                                                                  : Qt::ClickFocus);
             }
             break;
         case Property::Visible: {
@@ -505,6 +607,9 @@ void WizardWindow::Mirror(const std::string& control, Property what) {
                     wanted == shown + QLatin1Char('\n') + Q(lines.back()))
                     memo->appendPlainText(Q(lines.back()));
                 if (memo->toPlainText() != wanted) memo->setPlainText(wanted);
+                // The log follows its last line.
+                memo->moveCursor(QTextCursor::End);
+                memo->ensureCursorVisible();
             }
             break;
         case Property::Tag:

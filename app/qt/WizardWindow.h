@@ -3,7 +3,10 @@
 // definition, named after the control (object name = control name); action controls get none.
 // It mirrors the form model into the widgets, writes the user's input back into the model
 // (edit texts, check boxes, the radio group, the active page, the memo's lines) and forwards
-// clicks and the radio group's selection to the controller. It never decides anything itself.
+// clicks and the radio group's selection to the handler runner, which runs the handlers on a
+// worker. While a run goes on the window keeps painting and mirroring the model, shows the wait
+// cursor and a busy bar beside the page tabs, drops the user's clicks and keys (they are never
+// replayed) and holds a close until the run ends. It never decides anything itself.
 #include <map>
 #include <memory>
 #include <string>
@@ -14,8 +17,10 @@
 
 class QGroupBox;
 class QLabel;
+class QProgressBar;
 
 #include "app/FormModel.h"
+#include "app/HandlerRunner.h"
 #include "app/Kurdb.h"
 #include "app/WindowDef.h"
 #include "app/FormHost.h"
@@ -24,9 +29,11 @@ namespace kurdb::qt {
 
 class WizardWindow final : public QWidget {
 public:
-    // Builds the widgets from form.Definition() with the model's current values and subscribes
-    // to the model. `host` shows an error that should escape the controller after all.
-    WizardWindow(FormModel& form, TFFirmaDB& controller, IFormHost& host, QWidget* parent = nullptr);
+    // Builds the widgets from form.Definition() with the model's current values, subscribes to
+    // the model through `runs` and puts the focus on the first control of the shown page.
+    // `host` is the front end's own form host: the wait cursor, and an error that should escape
+    // the controller after all.
+    WizardWindow(FormModel& form, HandlerRunner& runs, IFormHost& host, QWidget* parent = nullptr);
     ~WizardWindow() override;
     WizardWindow(const WizardWindow&) = delete;
     WizardWindow& operator=(const WizardWindow&) = delete;
@@ -42,6 +49,7 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -56,17 +64,25 @@ private:
     void SelectRadioItem(const ControlDef& group, int index);
     void ClickControl(const std::string& control);
     void FitOuterFrame();
+    void ShowRun(bool running);
+    bool DropsDuringRun(QObject* watched, const QEvent* event) const;
+    void FocusFirstControl();
     template <typename F>
     void Guarded(F&& body) noexcept;
+    template <typename F>
+    void WriteBack(F&& body) noexcept;
 
     FormModel& form_;
-    TFFirmaDB& controller_;
+    HandlerRunner& runs_;
     IFormHost& host_;
+    QProgressBar* busy_ = nullptr;  // shown while a run goes on
+    bool busyShown_ = false;
     std::map<std::string, QWidget*, std::less<>> widgets_;
     // The model outlives the window but cannot forget a listener: the listener holds this token
     // weakly and does nothing once the window is gone.
     std::shared_ptr<WizardWindow*> token_;
     bool closing_ = false;
+    bool mirroring_ = false;  // true while the model is copied into the widgets
     QSize designOuter_;
     QSize designClient_;
     bool frameFitted_ = false;

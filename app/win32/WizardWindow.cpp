@@ -22,6 +22,14 @@ namespace {
 
 constexpr wchar_t kPageClass[] = L"TcxTabSheet";
 constexpr UINT_PTR kSubclassId = 1;
+// Posted by the handler runner's waker: work from the worker waits for this thread.
+constexpr UINT kRunPendingMessage = WM_APP + 1;
+
+// The input a run drops: the client area's mouse and every key.
+bool IsUserInput(UINT message) {
+    return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
+           (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST);
+}
 
 // Sets a flag for the lifetime of a scope and restores it afterwards (nesting keeps it set).
 class FlagScope {
@@ -93,9 +101,9 @@ void SetStyle(HWND hwnd, LONG_PTR style, bool on) {
 // ---------------------------------------------------------------------------------------------
 // Creation
 
-WizardWindow::WizardWindow(FormModel& form, TFFirmaDB& controller, Win32FormHost& host, HINSTANCE instance)
+WizardWindow::WizardWindow(FormModel& form, HandlerRunner& runs, Win32FormHost& host, HINSTANCE instance)
     : form_(form),
-      controller_(controller),
+      runs_(runs),
       host_(host),
       formDef_(form.Definition().Form()),
       dpi_(SystemDpi()),
@@ -130,12 +138,19 @@ WizardWindow::WizardWindow(FormModel& form, TFFirmaDB& controller, Win32FormHost
     }
 
     std::weak_ptr<WizardWindow*> weak = self_;
-    form_.Subscribe([weak](const std::string& control, Property what) {
+    runs_.Subscribe(form_, [weak](const std::string& control, Property what) {
         if (const auto self = weak.lock()) (*self)->Mirror(control, what);
+    });
+    runs_.SetWaker([hwnd = hwnd_] { ::PostMessageW(hwnd, kRunPendingMessage, 0, 0); });
+    runs_.SetRunListener([weak](bool running) {
+        if (const auto self = weak.lock()) (*self)->ShowRun(running);
     });
 }
 
 WizardWindow::~WizardWindow() {
+    runs_.SetRunListener(nullptr);
+    runs_.SetWaker(nullptr);
+    if (host_.Busy()) host_.SetBusy(false);
     self_.reset();
     if (hwnd_) ::DestroyWindow(hwnd_);
 }
@@ -167,7 +182,30 @@ void WizardWindow::CreateControls(HINSTANCE instance) {
     FlagScope scope(mirroring_);
     const ScopedMemoryDC measure;
     for (const ControlDef* def : CreationOrder()) CreateControl(*def, instance, measure.Get());
+    busy_ = ::CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | PBS_MARQUEE, 0, 0, 0, 0, hwnd_, nullptr,
+                              instance, nullptr);
+    PlaceBusyBar();
     ShowActivePage();
+}
+
+// Beside the tabs, at the right end of the strip, where four captions leave room.
+void WizardWindow::PlaceBusyBar() {
+    if (!busy_ || !tabs_) return;
+    RECT strip;
+    ::GetWindowRect(tabs_, &strip);
+    ::MapWindowPoints(HWND_DESKTOP, hwnd_, reinterpret_cast<POINT*>(&strip), 2);
+    const int width = Scale(120, dpi_), height = Scale(12, dpi_);
+    ::MoveWindow(busy_, strip.right - width - Scale(4, dpi_), strip.top + Scale(5, dpi_), width, height,
+                 FALSE);
+}
+
+void WizardWindow::ShowRun(bool running) {
+    host_.SetBusy(running);
+    if (!busy_) return;
+    ::SendMessageW(busy_, PBM_SETMARQUEE, running ? TRUE : FALSE, 30);
+    // Above the page control, which was made before it and so lies above it.
+    ::SetWindowPos(busy_, HWND_TOP, 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE | (running ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
 }
 
 // A child window made later lies below the ones made before it, so the order of creation is the
@@ -433,6 +471,7 @@ void WizardWindow::ApplyDpi(int dpi, const RECT* suggested) {
         ::SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
                        suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
     Layout();
+    PlaceBusyBar();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -586,8 +625,12 @@ void WizardWindow::OnCommand(HWND control, int code) {
             break;
         case ControlKind::CheckBox:
             if (code == BN_CLICKED) {
+                if (runs_.Running()) {  // a click that slipped through: show the model again
+                    MirrorChecked(*w);
+                    break;
+                }
                 form_.SetChecked(name, ::SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED);
-                controller_.Click(name);
+                runs_.Press(name);
             }
             break;
         case ControlKind::RadioGroup:
@@ -598,13 +641,17 @@ void WizardWindow::OnCommand(HWND control, int code) {
                         selected = static_cast<int>(i);
                 // Only a change of item is a click of the group, as with the designer's radio group.
                 if (selected >= 0 && selected != form_.ItemIndex(name)) {
+                    if (runs_.Running()) {
+                        MirrorItemIndex(*w);
+                        break;
+                    }
                     form_.SetItemIndex(name, selected);
-                    controller_.Click(name);
+                    runs_.Press(name);
                 }
             }
             break;
         case ControlKind::Button:
-            if (code == BN_CLICKED) controller_.Click(name);
+            if (code == BN_CLICKED) runs_.Press(name);
             break;
         default:
             break;
@@ -642,6 +689,7 @@ void WizardWindow::KeepFocusOnShownPage() {
 void WizardWindow::OnDestroyed() {
     hwnd_ = nullptr;
     tabs_ = nullptr;
+    busy_ = nullptr;
     lastFocus_ = nullptr;
     widgets_.clear();
     byName_.clear();
@@ -657,9 +705,12 @@ void WizardWindow::Show(int showCommand) {
     if (HWND first = InitialFocus()) ::SetFocus(first);
 }
 
-// The first control in the form's tab order (the page control's tab strip), as the designer's
-// form focused it when shown.
+// The first tab stop of the shown page ("Server Adı" on the first), so that what the user types
+// first goes into it; else the first control in the form's tab order (the tab strip).
 HWND WizardWindow::InitialFocus() const {
+    const int index = form_.ActivePage(pageControl_);
+    if (index >= 0 && index < static_cast<int>(pages_.size()))
+        if (HWND first = FirstTabStop(pages_[static_cast<std::size_t>(index)])) return first;
     for (const ControlDef* c : form_.Definition().TabOrderOf(formDef_.name))
         if (const Widget* w = Find(c->name); w && ::IsWindowVisible(w->hwnd) && ::IsWindowEnabled(w->hwnd))
             return w->hwnd;
@@ -668,6 +719,8 @@ HWND WizardWindow::InitialFocus() const {
 
 bool WizardWindow::PreTranslate(MSG& msg) {
     if (!hwnd_ || !msg.hwnd || (msg.hwnd != hwnd_ && !::IsChild(hwnd_, msg.hwnd))) return false;
+    // Dropped, not kept: a click given during a run must not land on what the run shows next.
+    if (runs_.Running() && IsUserInput(msg.message)) return true;
     if (msg.message == WM_KEYDOWN) {
         const bool control = (::GetKeyState(VK_CONTROL) & 0x8000) != 0;
         if (msg.wParam == VK_TAB && control) {
@@ -710,7 +763,7 @@ LRESULT CALLBACK WizardWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LP
         return hwnd == self->hwnd_ ? self->FormMessage(msg, wParam, lParam)
                                    : self->PageMessage(hwnd, msg, wParam, lParam);
     } catch (const std::exception& e) {
-        self->host_.ShowError(ErrorBoxText(e.what()), self->controller_.ApplicationTitle());
+        self->host_.ShowError(ErrorBoxText(e.what()), self->runs_.Controller().ApplicationTitle());
         return 0;
     }
 }
@@ -744,6 +797,13 @@ LRESULT WizardWindow::FormMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             if (target) ::SetFocus(target);
             return 0;
         }
+        case kRunPendingMessage:
+            runs_.RunPending();
+            return 0;
+        case WM_CLOSE:
+            // A close during a run is honoured when the run ends: the runner closes the window.
+            if (runs_.HoldClose()) return 0;
+            break;
         case WM_DESTROY:
             ::PostQuitMessage(0);
             return 0;
@@ -801,8 +861,11 @@ LRESULT CALLBACK WizardWindow::MemoSubclassProc(HWND hwnd, UINT msg, WPARAM wPar
                                                 DWORD_PTR) {
     switch (msg) {
         case WM_GETDLGCODE: {
-            // The log does not take Tab: Tab leaves it like any other control.
-            LRESULT code = ::DefSubclassProc(hwnd, msg, wParam, lParam);
+            // The log does not take Tab: Tab leaves it like any other control. Nor does the
+            // dialog manager select all of it when Tab brings the focus: the caret stays where
+            // the user left it, and a key does not replace the whole log.
+            LRESULT code =
+                ::DefSubclassProc(hwnd, msg, wParam, lParam) & ~static_cast<LRESULT>(DLGC_HASSETSEL);
             const auto* message = reinterpret_cast<const MSG*>(lParam);
             if (message && message->message == WM_KEYDOWN && message->wParam == VK_TAB)
                 code &= ~static_cast<LRESULT>(DLGC_WANTTAB | DLGC_WANTALLKEYS | DLGC_WANTMESSAGE);

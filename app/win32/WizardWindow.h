@@ -1,8 +1,11 @@
 #pragma once
 // The wizard window in native Win32 controls, built from the window definition: the form, the
 // title label, the page control with its four pages and the controls on them. It mirrors the
-// form model into the controls, writes the user's input back into the model and forwards
-// clicks to the controller; it never decides anything itself.
+// form model into the controls, writes the user's input back into the model and hands clicks
+// to the handler runner, which runs the handlers on a worker. While a run goes on the window
+// keeps painting and mirroring the model, shows the wait cursor and a busy bar beside the page
+// tabs, drops the user's clicks and keys (never replayed) and holds a close until the run
+// ends. It never decides anything itself.
 #include <windows.h>
 
 #include <map>
@@ -12,6 +15,7 @@
 #include <vector>
 
 #include "app/FormModel.h"
+#include "app/HandlerRunner.h"
 #include "app/Kurdb.h"
 #include "app/win32/Fonts.h"
 
@@ -27,7 +31,8 @@ public:
     // Creates the window, hidden, at its designed place and size scaled to the screen's DPI,
     // with every control showing the model's current state. Throws EPlatformError when a
     // window cannot be created.
-    WizardWindow(FormModel& form, TFFirmaDB& controller, Win32FormHost& host, HINSTANCE instance);
+    // `runs` runs the handlers and brings the worker's changes to this thread.
+    WizardWindow(FormModel& form, HandlerRunner& runs, Win32FormHost& host, HINSTANCE instance);
     // Destroys the window if it still exists.
     ~WizardWindow();
     WizardWindow(const WizardWindow&) = delete;
@@ -43,12 +48,13 @@ public:
     // The DPI the window is laid out for.
     int Dpi() const { return dpi_; }
 
-    // Shows the window and puts the focus on the first control in tab order.
+    // Shows the window and puts the focus on the first control of the shown page.
     void Show(int showCommand);
 
     // The message loop's keyboard handling, called for every message before it is dispatched:
     // Ctrl+Tab / Ctrl+Shift+Tab change the page, Enter presses a focused button, and the dialog
-    // manager handles Tab, arrows and access keys. True when the message was consumed.
+    // manager handles Tab, arrows and access keys. While a run goes on, the window's mouse and
+    // keyboard input is consumed unhandled. True when the message was consumed.
     bool PreTranslate(MSG& msg);
 
 private:
@@ -99,6 +105,8 @@ private:
     void SelectNextPage(bool forward);
     void KeepFocusOnShownPage();
     void OnDestroyed();
+    void ShowRun(bool running);
+    void PlaceBusyBar();
 
     Widget* Find(std::string_view name);
     const Widget* Find(std::string_view name) const;
@@ -107,12 +115,13 @@ private:
     HWND InitialFocus() const;
 
     FormModel& form_;
-    TFFirmaDB& controller_;
+    HandlerRunner& runs_;
     Win32FormHost& host_;
     const ControlDef& formDef_;
     std::string pageControl_;  // name of the page control
     HWND hwnd_ = nullptr;
     HWND tabs_ = nullptr;
+    HWND busy_ = nullptr;       // the busy bar, shown while a run goes on
     HWND lastFocus_ = nullptr;  // restored when the window is activated again
     int dpi_ = 96;
     FontSet fonts_;

@@ -30,7 +30,7 @@ int Run(HINSTANCE instance, int showCommand) {
         return 1;
     }
 
-    kurdb::win32::WizardWindow window(program->Form(), program->Controller(), host, instance);
+    kurdb::win32::WizardWindow window(program->Form(), program->Runs(), host, instance);
     host.SetOwner(window.Handle());
     program->Open([&] { window.Show(showCommand); });
 

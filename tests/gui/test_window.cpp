@@ -91,6 +91,37 @@ struct BoxAnswerer {
     }
 };
 
+// The wizard's window on the controller with test doubles behind it, as the program puts it
+// together: the front end's host, the runner, the controller, the window.
+struct FakeStack {
+    explicit FakeStack(int edition)
+        : controller(form, runs.HandlerHost(), EditionFor(edition),
+                     {platform, profiles, database, registry, processes, links}) {
+        runs.Attach(controller);
+        services.SetWindow(&window);
+        controller.FormCreate();
+        window.show();
+        controller.FormShow();
+    }
+    ~FakeStack() {
+        processesGate.Open();
+        QTRY_VERIFY_WITH_TIMEOUT(!runs.Running(), 15000);  // the controller outlives its run
+    }
+
+    test::FakePlatform platform;
+    test::MemoryProfiles profiles;
+    db::Components database{std::make_unique<db::OdbcEngine>("kurdb-no-such-driver-manager")};
+    test::MemoryRegistry registry;
+    test::RecordingProcesses processes;
+    test::RecordingShellLinks links;
+    test::Gate processesGate;  // a program's start waits here once `processes.onOpen` says so
+    qt::QtFormHost services;
+    FormModel form{WindowDef::Embedded()};
+    HandlerRunner runs{services};
+    TFFirmaDB controller;
+    qt::WizardWindow window{form, runs, services};
+};
+
 // The page-1 controls as designed: left, top, width, height relative to the page.
 const std::pair<const char*, QRect> kPageOne[] = {
     {controls::cbTerminal, {107, 9, 286, 44}},   {controls::Label4, {72, 68, 78, 16}},
@@ -138,6 +169,7 @@ private slots:
         QTRY_COMPARE(Find<QPlainTextEdit>(Window(), controls::Memo1)->toPlainText(), S(kNoSettingsLine));
         QCOMPARE(Form().Lines(controls::Memo1), std::vector<std::string>{kNoSettingsLine});
         QVERIFY(Find<QLineEdit>(Window(), controls::editServer)->text().isEmpty());
+        QCOMPARE(FocusedControl(), S(controls::editServer));  // what the user types first goes there
         QCOMPARE(User()->text(), S("DURANIX"));
         QVERIFY(Find(Window(), controls::cbFirmaAc)->isVisibleTo(Pages()->widget(2)));
 
@@ -223,6 +255,7 @@ private slots:
         auto* terminal = Find<QRadioButton>(Window(), "cbTerminal_1");
         ClickIndicator(main);
         QTRY_COMPARE(User()->text(), S("sa"));
+        QTRY_VERIFY(!wizard_->Root().Runs().Running());  // the handler's run has ended
         QVERIFY(Companies()->isChecked());
         QVERIFY(main->isChecked() && !terminal->isChecked());
         QCOMPARE(Form().ItemIndex(controls::cbTerminal), 0);
@@ -231,11 +264,12 @@ private slots:
         QTest::keyClick(main, Qt::Key_Right);
         QTRY_VERIFY(terminal->hasFocus() && terminal->isChecked());
         QTRY_COMPARE(User()->text(), S("DURANIX"));
+        QTRY_VERIFY(!wizard_->Root().Runs().Running());
         QVERIFY(!Companies()->isChecked());
         QCOMPARE(Form().ItemIndex(controls::cbTerminal), 1);
         QTest::keyClick(terminal, Qt::Key_Right);
         QTRY_VERIFY(main->hasFocus() && main->isChecked());
-        QCOMPARE(User()->text(), S("sa"));
+        QTRY_COMPARE(User()->text(), S("sa"));
     }
 
     void userInputReachesModel() {
@@ -267,6 +301,13 @@ private slots:
         auto* memo = Find<QPlainTextEdit>(Window(), controls::Memo1);
         wizard_->Root().Controller().LogLine("Hata: birinci\r\nikinci");
         QTRY_COMPARE(memo->toPlainText(), S(kNoSettingsLine) + S("\nHata: birinci\nikinci"));
+        // the log follows its last line
+        Form().SetActivePage(controls::cxPage, 3);
+        for (int i = 0; i < 60; ++i) wizard_->Root().Controller().LogLine("Satır " + std::to_string(i));
+        QScrollBar* bar = memo->verticalScrollBar();
+        QTRY_VERIFY(bar->maximum() > 0);
+        QTRY_COMPARE(bar->value(), bar->maximum());
+        Form().SetActivePage(controls::cxPage, 0);
         Form().SetLines(controls::Memo1, {"tek"});
         QTRY_COMPARE(memo->toPlainText(), S("tek"));
         Form().SetVisible(controls::cbFirmaAc, false);
@@ -290,6 +331,9 @@ private slots:
         for (int i = 0; i < 2 * cycle.size(); ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             forward << FocusedControl();
+            // the radio group is entered on its selected item, never on the other
+            if (auto* radio = qobject_cast<QRadioButton*>(QApplication::focusWidget()))
+                QVERIFY2(radio->isChecked(), qPrintable(radio->text()));
         }
         QCOMPARE(forward, cycle.mid(1) + cycle + cycle.mid(0, 1));
         QStringList backward;  // Shift+Tab walks it the other way
@@ -356,24 +400,53 @@ private slots:
     }
 
     void editionEighteenHidesNewCompanyBox() {
-        // a window on the controller with test doubles behind it, for another edition
-        test::FakePlatform platform;
-        test::MemoryProfiles profiles;
-        db::Components database(std::make_unique<db::OdbcEngine>("kurdb-no-such-driver-manager"));
-        test::MemoryRegistry registry;
-        test::RecordingProcesses processes;
-        test::RecordingShellLinks links;
-        qt::QtFormHost services;
-        FormModel form(WindowDef::Embedded());
-        TFFirmaDB controller(form, services, EditionFor(18),
-                             {platform, profiles, database, registry, processes, links});
-        qt::WizardWindow window(form, controller, services);
-        services.SetWindow(&window);
-        controller.FormCreate();
-        window.show();
-        controller.FormShow();
-        QTRY_VERIFY(Find(window, controls::cbFirmaAc)->isHidden());
-        QVERIFY(!Find(window, controls::BitBtn2)->isHidden());
+        FakeStack stack(18);
+        QTRY_VERIFY(Find(stack.window, controls::cbFirmaAc)->isHidden());
+        QVERIFY(!Find(stack.window, controls::BitBtn2)->isHidden());
+    }
+
+    // A press runs its handler on a worker: the window shows the run's lines as they come and its
+    // busy bar, and drops the clicks given meanwhile; the second click of a double click among
+    // them, which would otherwise press what the run shows next.
+    void pressRunsOnceAndDropsInputMeanwhile() {
+        FakeStack stack(3);
+        QVERIFY(QTest::qWaitForWindowActive(&stack.window));
+        stack.processes.onOpen = [&](const std::string&) { stack.processesGate.Wait(); };
+        stack.form.SetActivePage(controls::cxPage, 1);
+        auto* next = Find<QPushButton>(stack.window, controls::Button1);
+        QTRY_VERIFY(next->isVisible());
+        QTest::mouseClick(next, Qt::LeftButton);  // shortcuts, then the updater's start waits
+        QVERIFY(stack.runs.Running());
+        QTest::mouseDClick(next, Qt::LeftButton);
+        QTest::keyClick(next, Qt::Key_Space);
+        ClickIndicator(Find<QCheckBox>(stack.window, controls::cbGuncel));
+        auto* memo = Find<QPlainTextEdit>(stack.window, controls::Memo1);
+        QTRY_VERIFY(memo->toPlainText().endsWith(S("Kısayollar oluşturuldu.")));
+        QVERIFY(stack.runs.Running());
+        QVERIFY(Find(stack.window, "busy")->isVisible());
+        QCOMPARE(QApplication::overrideCursor() ? QApplication::overrideCursor()->shape() : Qt::ArrowCursor,
+                 Qt::WaitCursor);
+
+        stack.processesGate.Open();
+        QTRY_VERIFY(!stack.runs.Running());
+        QCOMPARE(stack.processes.opened.size(), std::size_t{1});
+        QCOMPARE(stack.form.ActivePage(controls::cxPage), 2);
+        QVERIFY(stack.form.Checked(controls::cbGuncel));
+        QVERIFY(stack.window.isVisible());
+        QVERIFY(!Find(stack.window, "busy")->isVisible());
+        QVERIFY(!QApplication::overrideCursor());
+    }
+
+    void closeDuringARunWaitsForItsEnd() {
+        FakeStack stack(3);
+        stack.processes.onOpen = [&](const std::string&) { stack.processesGate.Wait(); };
+        stack.form.SetActivePage(controls::cxPage, 1);
+        QVERIFY(stack.runs.Press(controls::Button1));
+        QVERIFY(!stack.window.close());
+        QVERIFY(stack.window.isVisible());
+        stack.processesGate.Open();
+        QTRY_VERIFY(!stack.window.isVisible());
+        QCOMPARE(stack.form.ActivePage(controls::cxPage), 2);  // the run ended before the close
     }
 };
 

@@ -105,7 +105,7 @@ protected:
         FormModel form{WindowDef::Embedded()};
         TFFirmaDB ctl;
 
-        const Lines& Log() const { return form.Lines(controls::Memo1); }
+        Lines Log() const { return form.Lines(controls::Memo1); }
         int Page() const { return form.ActivePage(controls::cxPage); }
     };
 

@@ -2,9 +2,11 @@
 // Test doubles for the controller's seams: a platform with a chosen program path, profile files
 // and a registry in memory with fault injection, recorded processes and links, and a scripted
 // window.
+#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -119,7 +121,8 @@ private:
     std::map<std::string, Key> keys_;
 };
 
-// Records what would be started; RunAndWait answers `runResult` after calling `onRun`.
+// Records what would be started; RunAndWait answers `runResult` after calling `onRun`, and
+// ShellOpen calls `onOpen` after recording.
 class RecordingProcesses : public IProcesses {
 public:
     std::vector<std::string> runs;
@@ -127,6 +130,7 @@ public:
     std::vector<std::string> uncached;
     int runResult = 0;
     std::function<void(const std::string&)> onRun;
+    std::function<void(const std::string&)> onOpen;
 
     int RunAndWait(const std::string& commandLine, unsigned short show) override {
         runs.push_back(commandLine + " |show=" + std::to_string(show));
@@ -135,6 +139,7 @@ public:
     }
     void ShellOpen(const std::string& file, const std::string& parameters) override {
         opened.emplace_back(file, parameters);
+        if (onOpen) onOpen(file);
     }
     void DeleteUrlCacheEntry(const std::string& url) override { uncached.push_back(url); }
 };
@@ -145,6 +150,25 @@ public:
     std::map<std::string, ShellLinkData> saved;
     std::string Extension() const override { return ".lnk"; }
     void Save(const ShellLinkData& link, const std::string& linkPath) override { saved[linkPath] = link; }
+};
+
+// A door a worker waits at until the test opens it.
+class Gate {
+public:
+    void Wait() {
+        std::unique_lock lock(mutex_);
+        opened_.wait(lock, [this] { return open_; });
+    }
+    void Open() {
+        const std::lock_guard lock(mutex_);
+        open_ = true;
+        opened_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable opened_;
+    bool open_ = false;
 };
 
 // Records every dialog; answers confirmations from a script (missing answers are "no").

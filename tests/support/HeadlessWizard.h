@@ -21,7 +21,7 @@ struct HeadlessWizard {
     HeadlessWizard(const HeadlessWizard&) = delete;
     HeadlessWizard& operator=(const HeadlessWizard&) = delete;
 
-    const std::vector<std::string>& Log() const { return form.Lines(controls::Memo1); }
+    std::vector<std::string> Log() const { return form.Lines(controls::Memo1); }
 
     FakePlatform platform;
     MemoryProfiles profiles;

@@ -39,16 +39,21 @@ protected:
     }
 
     void TearDown() override {
+        gate.Open();
+        if (runs) pump.Until([&] { return !runs->Running(); });
         window.reset();
+        runs.reset();  // before the controller its run uses
         pump.Drain();  // the WM_QUIT of the destroyed window must not end a later dialog
     }
 
     // Creates and shows the window as the program entry does.
     void Open(int edition = 3) {
+        runs = std::make_unique<HandlerRunner>(services);
         controller = std::make_unique<TFFirmaDB>(
-            form, services, EditionFor(edition),
+            form, runs->HandlerHost(), EditionFor(edition),
             MachineAccess{platform, profiles, database, registry, processes, links});
-        window = std::make_unique<WizardWindow>(form, *controller, services, ::GetModuleHandleW(nullptr));
+        runs->Attach(*controller);
+        window = std::make_unique<WizardWindow>(form, *runs, services, ::GetModuleHandleW(nullptr));
         services.SetOwner(window->Handle());
         controller->FormCreate();
         window->Show(SW_SHOWNORMAL);
@@ -65,6 +70,19 @@ protected:
     }
     bool IsChecked(HWND button) const { return ::SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
     int Scaled(int pixels) const { return Scale(pixels, window->Dpi()); }
+
+    // A click as the message loop sees it: posted to `control` at its middle; `twice` adds the
+    // second click of a double click.
+    void PostClick(HWND control, bool twice = false) {
+        RECT r;
+        ::GetClientRect(control, &r);
+        const LPARAM at = MAKELPARAM((r.right - r.left) / 2, (r.bottom - r.top) / 2);
+        ::PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        ::PostMessageW(control, WM_LBUTTONUP, 0, at);
+        if (!twice) return;
+        ::PostMessageW(control, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+        ::PostMessageW(control, WM_LBUTTONUP, 0, at);
+    }
 
     // Keyboard input as the message loop sees it: posted to the focused control.
     void PostKey(UINT message, WPARAM key, LPARAM flags = 1) {
@@ -98,6 +116,8 @@ protected:
     kurdb::test::RecordingShellLinks links;
     Win32FormHost services;
     FormModel form{WindowDef::Embedded()};
+    kurdb::test::Gate gate;  // a program's start waits here once `processes.onOpen` says so
+    std::unique_ptr<HandlerRunner> runs;
     std::unique_ptr<TFFirmaDB> controller;
     std::unique_ptr<WizardWindow> window;
     MessagePump pump;
@@ -249,14 +269,15 @@ TEST_F(WizardWindowTest, RadioGroupSetsLoginAndCompaniesBox) {
     Open();
     EXPECT_EQ(TextOf(Ctl(controls::editUser)), L"DURANIX");
     ::SendMessageW(Radio(0), BM_CLICK, 0, 0);  // "Ana Makine"
-    EXPECT_TRUE(pump.Until(
-        [&] { return TextOf(Ctl(controls::editUser)) == L"sa" && IsChecked(Ctl(controls::cbFirmalar)); }));
-    EXPECT_EQ(form.ItemIndex(controls::cbTerminal), 0);
+    // the handler runs on the worker: wait for its run to end
+    EXPECT_TRUE(pump.Until([&] { return form.ItemIndex(controls::cbTerminal) == 0 && !runs->Running(); }));
+    EXPECT_EQ(TextOf(Ctl(controls::editUser)), L"sa");
+    EXPECT_TRUE(IsChecked(Ctl(controls::cbFirmalar)));
     EXPECT_FALSE(IsChecked(Radio(1)));
     // the arrow keys move within the group and select as they go
     ::SetFocus(Radio(0));
     PressKey(VK_RIGHT);
-    EXPECT_TRUE(pump.Until([&] { return form.ItemIndex(controls::cbTerminal) == 1; }));
+    EXPECT_TRUE(pump.Until([&] { return form.ItemIndex(controls::cbTerminal) == 1 && !runs->Running(); }));
     EXPECT_EQ(::GetFocus(), Radio(1));
     EXPECT_EQ(TextOf(Ctl(controls::editUser)), L"DURANIX");
     EXPECT_FALSE(IsChecked(Ctl(controls::cbFirmalar)));
@@ -367,4 +388,73 @@ TEST_F(WizardWindowTest, ErrorBoxShowsTextAndCaption) {
     });
     ASSERT_TRUE(visit.found) << "no error box titled Kurdb appeared";
     EXPECT_NE(visit.bodyText.find(L"Ba\u011flant\u0131 kurulamad\u0131."), std::wstring::npos);
+}
+TEST_F(WizardWindowTest, StartsWithTheFocusInServerAdi) {
+    Open();
+    EXPECT_EQ(::GetFocus(), Ctl(controls::editServer));
+}
+
+TEST_F(WizardWindowTest, TabIntoTheLogKeepsItsCaret) {
+    Open();
+    form.SetActivePage(controls::cxPage, 3);
+    HWND memo = Ctl(controls::Memo1);
+    ::SetFocus(memo);
+    ::SendMessageW(memo, EM_SETSEL, 3, 3);
+    ::SetFocus(Ctl(controls::cxPage));
+    ASSERT_TRUE(PressTab(false, false, [&] { return ::GetFocus() == memo; }));
+    DWORD start = 0, end = 0;
+    ::SendMessageW(memo, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    EXPECT_EQ(start, 3u);
+    EXPECT_EQ(end, 3u) << "nothing selected, so a key does not replace the log";
+}
+
+// A press runs its handler on a worker: the window shows the run's lines as they come and its
+// busy bar, and drops the clicks given meanwhile; the second click of a double click among them,
+// which would otherwise press what the run shows next.
+TEST_F(WizardWindowTest, PressRunsOnceAndDropsInputMeanwhile) {
+    Open();
+    processes.onOpen = [&](const std::string&) { gate.Wait(); };  // the updater's start waits
+    form.SetActivePage(controls::cxPage, 1);
+    PostClick(Ctl(controls::Button1), true);
+    ASSERT_TRUE(pump.Until([&] { return runs->Running(); }));
+    pump.Drain();
+    PostClick(Ctl(controls::cbGuncel));
+    PressKey(VK_SPACE);
+    RECT first{};  // the first page's tab: the run would then move the window on from there
+    ::SendMessageW(Ctl(controls::cxPage), TCM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&first));
+    const LPARAM at = MAKELPARAM((first.left + first.right) / 2, (first.top + first.bottom) / 2);
+    ::PostMessageW(Ctl(controls::cxPage), WM_LBUTTONDOWN, MK_LBUTTON, at);
+    ::PostMessageW(Ctl(controls::cxPage), WM_LBUTTONUP, 0, at);
+    HWND memo = Ctl(controls::Memo1);
+    EXPECT_TRUE(pump.Until(
+        [&] { return TextOf(memo).find(L"K\u0131sayollar olu\u015fturuldu.") != std::wstring::npos; }));
+    EXPECT_TRUE(runs->Running());
+    EXPECT_TRUE(services.Busy());
+    HWND busy = ::FindWindowExW(window->Handle(), nullptr, PROGRESS_CLASSW, nullptr);
+    EXPECT_TRUE(busy && ::IsWindowVisible(busy));
+
+    gate.Open();
+    ASSERT_TRUE(pump.Until([&] { return !runs->Running(); }));
+    pump.Drain();
+    EXPECT_EQ(processes.opened.size(), 1u);
+    EXPECT_EQ(form.ActivePage(controls::cxPage), 2);
+    EXPECT_TRUE(form.Checked(controls::cbGuncel));
+    EXPECT_TRUE(IsChecked(Ctl(controls::cbGuncel)));
+    EXPECT_TRUE(::IsWindow(window->Handle()));
+    EXPECT_FALSE(services.Busy());
+    EXPECT_FALSE(::IsWindowVisible(busy));
+}
+
+TEST_F(WizardWindowTest, CloseDuringARunWaitsForItsEnd) {
+    Open();
+    processes.onOpen = [&](const std::string&) { gate.Wait(); };
+    form.SetActivePage(controls::cxPage, 1);
+    HWND hwnd = window->Handle();
+    ASSERT_TRUE(runs->Press(controls::Button1));
+    ::PostMessageW(hwnd, WM_CLOSE, 0, 0);
+    pump.Drain();
+    EXPECT_TRUE(::IsWindow(hwnd));
+    gate.Open();
+    EXPECT_TRUE(pump.Until([&] { return !::IsWindow(hwnd); }));
+    EXPECT_EQ(form.ActivePage(controls::cxPage), 2) << "the run ended before the close";
 }
