@@ -189,13 +189,10 @@ DatabaseSession::~DatabaseSession() {
     Disconnect();
 }
 
-std::string DatabaseSession::ParamValue(std::string_view key) const {
-    for (const auto& line : params_) {
-        const auto eq = line.find('=');
-        if (eq != std::string::npos && text::EqualsNoCase(std::string_view(line).substr(0, eq), key))
-            return line.substr(eq + 1);
-    }
-    return {};
+std::vector<std::string> DatabaseSession::Params() const {
+    if (!connectedOnce_) return {};
+    return {"SERVER NAME=" + settings_.server, "USER NAME=" + settings_.user, "PASSWORD=", "LANGDRIVER=",
+            "DATE MODE=1"};
 }
 
 std::string DatabaseSession::ReachableServer(const std::string& driver, const std::string& server) {
@@ -216,15 +213,14 @@ void DatabaseSession::Connect(const std::string& server, const std::string& user
                               const std::string& password) {
     if (IsConnected()) throw EDatabaseError(name_, texts::kDatabaseOpen);
     CheckServerName(server);
-    params_ = {"SERVER NAME=" + server, "USER NAME=" + user, "PASSWORD=" + password,
-               "LANGDRIVER=", "DATE MODE=1"};
+    settings_ = {server, user};
+    connectedOnce_ = true;
 
     const auto& api = engine_.Api();
     SQLHENV env = engine_.Environment();
     const std::string driver = engine_.SqlServerDriver();
     std::u16string connection =
-        text::Utf8ToUtf16(BuildConnectionString(driver, ReachableServer(driver, ParamValue("SERVER NAME")),
-                                                ParamValue("USER NAME"), ParamValue("PASSWORD")));
+        text::Utf8ToUtf16(BuildConnectionString(driver, ReachableServer(driver, server), user, password));
     if (connection.size() >= static_cast<std::size_t>(std::numeric_limits<SQLSMALLINT>::max()))
         throw EDBEngineError("Bağlantı bilgileri çok uzun");
 

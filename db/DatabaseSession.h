@@ -12,6 +12,12 @@
 
 namespace kurdb::db {
 
+// What a connection is opened with, besides the password.
+struct ConnectionSettings {
+    std::string server;
+    std::string user;
+};
+
 // Seconds a login may take before Connect gives up: the usual default of SQL Server's clients.
 inline constexpr int kLoginTimeoutSeconds = 15;
 // What Connect allows beyond it before it stops waiting for a driver that does not keep it.
@@ -29,18 +35,22 @@ public:
     const std::string& Name() const { return name_; }
     const std::string& ConnectionName() const { return connectionName_; }
 
-    // The parameter lines of the last Connect, in order: "SERVER NAME=" + server,
-    // "USER NAME=" + user, "PASSWORD=" + password, "LANGDRIVER=", "DATE MODE=1". Empty
-    // before the first Connect.
-    const std::vector<std::string>& Params() const { return params_; }
+    // The server and user of the last Connect (both empty before the first). The password is
+    // held only while Connect runs.
+    const ConnectionSettings& Settings() const { return settings_; }
 
-    // Replaces the parameter lines (values verbatim) and opens the connection from them through
-    // the preferred SQL Server driver, without any dialog. The connection's current database is
+    // The engine's parameter list of the last Connect, in order: "SERVER NAME=" + server,
+    // "USER NAME=" + user, "PASSWORD=" (its value is not kept), "LANGDRIVER=", "DATE MODE=1".
+    // Empty before the first Connect.
+    std::vector<std::string> Params() const;
+
+    // Takes the settings (values verbatim) and opens the connection from them through the
+    // preferred SQL Server driver, without any dialog. The connection's current database is
     // then the login's default database.
     // Throws EDatabaseError "<name>: Bu işlem açık veritabanında gerçekleştirilemez" when
-    // already open (the lines stay as they were); EDBEngineError when the driver manager or a
+    // already open (the settings stay as they were); EDBEngineError when the driver manager or a
     // SQL Server driver is missing or the server refuses (the connection stays closed, the new
-    // lines stay). A server that has not completed the login within kLoginTimeoutSeconds (and
+    // settings stay). A server that has not completed the login within kLoginTimeoutSeconds (and
     // kLoginMarginSeconds more at most, whatever the driver does) gives EDBEngineError with
     // texts::kServerNoAnswer.
     void Connect(const std::string& server, const std::string& user, const std::string& password);
@@ -64,7 +74,6 @@ public:
     void Detach(ISessionMember& member) override;
 
 private:
-    std::string ParamValue(std::string_view key) const;
     // The server name the driver is given: with FreeTDS, "host\instance" without a port becomes
     // "host,port" from the SQL Server Browser's answer. Throws EDBEngineError naming the
     // instance and the server when no Browser answers for it.
@@ -74,7 +83,8 @@ private:
     std::string connectionName_;
     OdbcEngine& engine_;
     IEngine& versionEngine_;
-    std::vector<std::string> params_;
+    ConnectionSettings settings_;
+    bool connectedOnce_ = false;
     std::vector<ISessionMember*> members_;
     OdbcHandle dbc_;
     std::string driver_;
