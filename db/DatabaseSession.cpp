@@ -191,8 +191,8 @@ DatabaseSession::~DatabaseSession() {
 
 std::vector<std::string> DatabaseSession::Params() const {
     if (!connectedOnce_) return {};
-    return {"SERVER NAME=" + settings_.server, "USER NAME=" + settings_.user, "PASSWORD=", "LANGDRIVER=",
-            "DATE MODE=1"};
+    return {"SERVER NAME=" + settings_.server, "USER NAME=" + settings_.user,
+            "PASSWORD=", "LANGDRIVER=", "DATE MODE=1"};
 }
 
 std::string DatabaseSession::ReachableServer(const std::string& driver, const std::string& server) {
