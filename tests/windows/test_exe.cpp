@@ -24,7 +24,7 @@ using namespace kurdb::win32::test;
 namespace {
 
 // The build puts the test program in tests/windows, the wizard in app/win32 and the download
-// program in tools/downloader.
+// program in downloader.
 std::wstring BuildFolder() {
     wchar_t path[MAX_PATH];
     const std::wstring self(path, ::GetModuleFileNameW(nullptr, path, MAX_PATH));
@@ -34,7 +34,7 @@ std::wstring KurdbExe() {
     return BuildFolder() + L"\\..\\..\\app\\win32\\Kurdb.exe";
 }
 std::wstring WgetExe() {
-    return BuildFolder() + L"\\..\\..\\tools\\downloader\\wget.exe";
+    return BuildFolder() + L"\\..\\..\\downloader\\wget.exe";
 }
 
 // A DLL of each name that the programs or the system DLLs they use ask for. The first group is
