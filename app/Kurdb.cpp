@@ -16,10 +16,6 @@ namespace {
 constexpr const char* kSettingsFile = "Duranix.ini";
 constexpr const char* kSection = "SERVER";
 
-// Item 0 of the radio group: the machine that hosts the database server.
-constexpr int kMainMachine = 0;
-constexpr int kTerminal = 1;
-
 // The engine installer's file beside the program.
 constexpr const char* kInstallerFile = "bde.exe";
 // Show value of the installer's window: shown normally.
@@ -72,7 +68,7 @@ std::string TFFirmaDB::SettingsPath() const {
 
 void TFFirmaDB::FormCreate() {
     RunTopLevel([this] {
-        if (edition_.number == 18) form_.SetVisible(controls::cbFirmaAc, false);
+        if (edition_.number == setup::kSchemaEdition) form_.SetVisible(controls::cbFirmaAc, false);
         form_.SetActivePage(controls::cxPage, 0);
     });
 }
@@ -118,7 +114,7 @@ void TFFirmaDB::BitBtn1Click() {
     }
     const std::string path = SettingsPath();
     machine_.profiles.WriteString(path, kSection, "ServerAdi", rememberedServer_);
-    if (edition_.number == 18)
+    if (edition_.number == setup::kSchemaEdition)
         machine_.profiles.WriteString(path, kSection, "Firmalar", edition_.companiesDatabase);
     LogLine("Server Bağlantı parametresi kaydedildi");
 }

@@ -19,6 +19,11 @@
 
 namespace kurdb {
 
+// The items of the radio group "Kurulum Yeri": the machine that hosts the database server
+// ("Ana Makine") and a workstation ("Terminal").
+inline constexpr int kMainMachine = 0;
+inline constexpr int kTerminal = 1;
+
 // Everything outside the window that the handlers use; handed in by the program entry or a test.
 struct MachineAccess {
     const IPlatform& platform;

@@ -4,13 +4,12 @@
 #include "app/Workstation.h"
 #include "resources/ControlNames.h"
 #include "shell/Files.h"
+#include "shell/Text.h"
 #include "shell/Shortcuts.h"
 
 namespace kurdb {
 namespace {
 
-constexpr int kEditionTarso = 18;
-constexpr int kTerminal = 1;
 constexpr int kUpdaterModule = 0;
 constexpr int kCompanyOpeningModule = 10;
 
@@ -40,11 +39,9 @@ std::size_t CharactersPrefix(std::string_view s, std::size_t count) {
 std::string ProgramGroupFolder(const PathRules& rules, std::string_view programs, int edition,
                                std::string_view brand) {
     std::string folder = rules.IncludeTrailingSeparator(programs) + "Karvelisto" + rules.Separator();
-    if (edition == kEditionTarso) return folder + "Tarso";
+    if (edition == setup::kSchemaEdition) return folder + "Tarso";
     const std::size_t first = CharactersPrefix(brand, 1);
-    std::string rest(brand.substr(first, CharactersPrefix(brand.substr(first), 30)));
-    for (char& c : rest)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    const std::string rest = text::AsciiLower(brand.substr(first, CharactersPrefix(brand.substr(first), 30)));
     return folder + "Duranix " + std::string(brand.substr(0, first)) + rest + rules.Separator();
 }
 

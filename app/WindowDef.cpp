@@ -194,9 +194,7 @@ char AccessKeyOf(std::string_view caption) {
             ++i;
             continue;
         }
-        char c = caption[i + 1];
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        return c;
+        return text::AsciiUpper(caption.substr(i + 1, 1))[0];
     }
     return 0;
 }

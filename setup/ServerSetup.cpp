@@ -116,7 +116,7 @@ void CreateCompaniesDatabase(db::Components& db, const CompaniesDatabase& target
     }
 
     // D. Edition 18's larger schema, in the database that C's "USE" line made current.
-    if (target.edition == 18) {
+    if (target.edition == kSchemaEdition) {
         try {
             db.RunScript(db.QTarso);
             log("Tablolar oluşturuldu.");
@@ -163,7 +163,7 @@ Completeness CheckCompaniesDatabase(db::Components& db, const CompaniesDatabase&
         if (std::find(modules.begin(), modules.end(), module) == modules.end()) modules.push_back(module);
     }
     const std::vector<std::string> schema =
-        target.edition == 18 ? TablesCreatedBy(db.QTarso) : std::vector<std::string>{};
+        target.edition == kSchemaEdition ? TablesCreatedBy(db.QTarso) : std::vector<std::string>{};
     db.QFirmaTam.SetLine(0, "USE " + target.name);
     db.QFirmaTam.SetParam("Moduller", NameList(modules));
     db.QFirmaTam.SetParam("Tablolar", NameList(schema));

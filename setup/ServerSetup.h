@@ -83,6 +83,10 @@ private:
     std::string password_;
 };
 
+// The one edition whose companies database gets the extended schema (and whose program group,
+// settings and window differ in small ways).
+inline constexpr int kSchemaEdition = 18;
+
 // What the companies database of one edition is made of.
 struct CompaniesDatabase {
     int edition = 0;

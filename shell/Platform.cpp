@@ -1,5 +1,7 @@
 #include "shell/Platform.h"
 
+#include "shell/Text.h"
+
 namespace kurdb {
 
 PathRules NativePathRules() {
@@ -54,9 +56,8 @@ std::string ApplicationTitle(std::string_view executablePath) {
     std::string name = PathRules{true}.FileNameOf(executablePath);
     const auto dot = name.find('.');
     if (dot != std::string::npos) name.resize(dot);
-    for (std::size_t i = 1; i < name.size(); ++i)
-        if (name[i] >= 'A' && name[i] <= 'Z') name[i] = static_cast<char>(name[i] - 'A' + 'a');
-    return name;
+    if (name.empty()) return name;
+    return name.substr(0, 1) + text::AsciiLower(std::string_view(name).substr(1));
 }
 
 }  // namespace kurdb

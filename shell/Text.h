@@ -24,6 +24,7 @@ std::uint32_t LastCodePoint(std::string_view utf8);
 // ASCII-only case folding: what "without regard to case" means for names of sections, keys,
 // parameters and columns (all of them ASCII in this program).
 std::string AsciiUpper(std::string_view s);
+std::string AsciiLower(std::string_view s);
 bool EqualsNoCase(std::string_view a, std::string_view b);
 
 // Removes leading and trailing characters with codes 0 to 32.
