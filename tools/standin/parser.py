@@ -3,82 +3,401 @@
 The whole batch is parsed before any of it runs, so a syntax error rejects the batch as SQL Server does.
 """
 
+from dataclasses import dataclass, field
 from decimal import Decimal
+from typing import Any, Dict, List, Optional, Tuple
 
 from .errors import SqlError, syntax_error
 from .lexer import tokenize
 from . import sqltypes
 
 
-class Node:
-    def __init__(self, **fields):
-        self.__dict__.update(fields)
+# Syntax-tree nodes: every field declared, compared by identity (a node is a place in one batch), the
+# statement and expression trees walked field by field in declaration order (nodes.walk).
+_node = dataclass(eq=False, repr=False, kw_only=True)
 
-    def __repr__(self):
+
+@_node
+class Node:
+    def __repr__(self) -> str:
         return "%s(%s)" % (type(self).__name__, ", ".join("%s=%r" % kv for kv in self.__dict__.items()))
 
 
-# Statements. Every statement node has `line`, the batch line where it starts.
-class Use(Node): pass
-class CreateDatabase(Node): pass
-class DropObjects(Node): pass           # kind: TABLE / DATABASE / LOGIN, names, if_exists
-class DropIndex(Node): pass
-class CreateTable(Node): pass
-class AlterTableAdd(Node): pass
-class AlterTableDropConstraint(Node): pass
-class CreateIndex(Node): pass
-class Insert(Node): pass
-class Update(Node): pass
-class Delete(Node): pass
-class Truncate(Node): pass
-class Select(Node): pass
-class Exec(Node): pass                   # proc (name parts) or dynamic (expression), args, status_var
-class Declare(Node): pass
-class SetVar(Node): pass
-class SetOption(Node): pass
-class AlterDatabase(Node): pass
-class If(Node): pass
-class Block(Node): pass
-class Print(Node): pass
-class Raiserror(Node): pass
-class Return(Node): pass
-class CreateLogin(Node): pass
-class AlterLogin(Node): pass
-class CreateUser(Node): pass              # name, login (None: the login of the same name)
-class AlterRole(Node): pass               # role, add (bool), member
-class AlterServerRole(Node): pass
+Name = List[str]          # a multi-part name: [database, schema, name] or fewer parts, "" for an omitted one
+
+
+# Statements. Every statement has `line`, the batch line where it starts.
+@_node
+class Statement(Node):
+    line: int = 0
+
+
+@_node
+class Use(Statement):
+    database: str
+
+
+@_node
+class CreateDatabase(Statement):
+    name: str
+    collation: Optional[str]
+
+
+@_node
+class DropObjects(Statement):
+    kind: str                            # TABLE, DATABASE, LOGIN or USER
+    names: List[Name]
+    if_exists: bool
+
+
+@_node
+class DropIndex(Statement):
+    items: List[Tuple[Name, str]]        # (table, index name)
+    if_exists: bool
+
+
+@_node
+class CreateTable(Statement):
+    name: Name
+    columns: List["ColumnDef"]
+    constraints: List["TableConstraint"]
+    filegroup: Optional[str]
+    textimage: Optional[str]
+
+
+@_node
+class AlterTableAdd(Statement):
+    table: Name
+    items: List[Any]                     # ColumnDef and TableConstraint
+    nocheck: bool
+
+
+@_node
+class AlterTableDropConstraint(Statement):
+    table: Name
+    name: str
+
+
+@_node
+class CreateIndex(Statement):
+    name: str
+    table: Name
+    columns: List[str]
+    unique: bool
+    clustered: bool
+    filegroup: Optional[str]
+
+
+@_node
+class Insert(Statement):
+    table: Name
+    columns: Optional[List[str]]
+    rows: List[List["Expr"]]
+    select: Optional["Select"]
+    default_values: bool
+
+
+@_node
+class Update(Statement):
+    table: Name
+    assignments: List[Tuple[str, "Expr"]]
+    where: Optional["Expr"]
+
+
+@_node
+class Delete(Statement):
+    table: Name
+    where: Optional["Expr"]
+
+
+@_node
+class Truncate(Statement):
+    table: Name
+
+
+@_node
+class Select(Statement):
+    distinct: bool
+    top: Optional["Expr"]
+    items: List[tuple]                   # ("expr", expr, alias), ("assign", variable, expr), ("star", qualifier)
+    sources: List[Any]                   # TableRef, Derived and Join trees
+    where: Optional["Expr"]
+    group: List["Expr"]
+    having: Optional["Expr"]
+    order: List[Tuple["Expr", bool]]     # (expression, descending)
+
+
+@_node
+class Exec(Statement):
+    proc: Optional[Name]                 # a procedure, or
+    dynamic: Optional["Expr"]            # the text of EXEC (...)
+    args: List[Tuple[Optional[str], "Expr", bool]]      # (name, value, OUTPUT)
+    status_var: Optional[str]
+
+
+@_node
+class Declare(Statement):
+    items: List[Tuple[str, Any, Optional["Expr"]]]      # (name, SqlType, initial value)
+
+
+@_node
+class SetVar(Statement):
+    name: str
+    value: "Expr"
+
+
+@_node
+class SetOption(Statement):
+    options: List[str]
+    value: Any
+
+
+@_node
+class AlterDatabase(Statement):
+    name: Optional[str]                  # None: the current database
+    access: str
+    termination: Optional[str]
+
+
+@_node
+class If(Statement):
+    cond: "Expr"
+    then: Statement
+    other: Optional[Statement]
+
+
+@_node
+class Block(Statement):
+    body: List[Statement]
+
+
+@_node
+class Print(Statement):
+    value: "Expr"
+
+
+@_node
+class Raiserror(Statement):
+    message: "Expr"
+    severity: "Expr"
+    state: "Expr"
+    args: List["Expr"]
+
+
+@_node
+class Return(Statement):
+    value: Optional["Expr"]
+
+
+@_node
+class CreateLogin(Statement):
+    name: str
+    options: Dict[str, Any]
+
+
+@_node
+class AlterLogin(Statement):
+    name: str
+    options: Dict[str, Any]
+
+
+@_node
+class CreateUser(Statement):
+    name: str
+    login: Optional[str]                 # None: the login of the same name
+
+
+@_node
+class AlterRole(Statement):
+    role: str
+    add: bool
+    member: str
+
+
+@_node
+class AlterServerRole(Statement):
+    role: str
+    add: bool
+    member: str
+
 
 # Table elements
-class ColumnDef(Node): pass              # name, type, nullable (None/True/False), identity, default, constraints
-class TableConstraint(Node): pass        # kind PK / UQ / D, name, columns, clustered, expr, column, filegroup
+@_node
+class ColumnDef(Node):
+    name: str
+    type: Any                            # SqlType
+    nullable: Optional[bool]
+    identity: Optional[Tuple[int, int]]
+    default: Optional[Tuple[Optional[str], "Expr"]]     # (constraint name, expression)
+    constraints: List["TableConstraint"]
+    collation: Optional[str]
+
+
+@_node
+class TableConstraint(Node):
+    kind: str                            # PK, UQ or D
+    name: Optional[str]
+    columns: List[str] = field(default_factory=list)    # PK, UQ
+    clustered: Optional[bool] = None
+    filegroup: Optional[str] = None
+    expr: Optional["Expr"] = None        # D
+    column: Optional[str] = None
+
 
 # Expressions
-class Lit(Node): pass                    # value, type
-class Var(Node): pass                    # name (with @)
-class GlobalVar(Node): pass              # name (with @@)
-class Col(Node): pass                    # parts
-class Star(Node): pass                   # qualifier parts or None
-class Unary(Node): pass
-class Binary(Node): pass
-class Compare(Node): pass
-class And(Node): pass
-class Or(Node): pass
-class Not(Node): pass
-class IsNull(Node): pass
-class Like(Node): pass
-class InList(Node): pass
-class Between(Node): pass
-class Exists(Node): pass
-class Func(Node): pass                   # name (upper), args, star, distinct
-class Cast(Node): pass
-class Case(Node): pass
-class Subquery(Node): pass
-class Default(Node): pass                # the DEFAULT keyword as a value
+@_node
+class Expr(Node):
+    pass
+
+
+@_node
+class Lit(Expr):
+    value: Any
+    type: Any                            # SqlType, or None for NULL
+
+
+@_node
+class Var(Expr):
+    name: str                            # with @
+
+
+@_node
+class GlobalVar(Expr):
+    name: str                            # with @@
+
+
+@_node
+class Col(Expr):
+    parts: Name
+    bound: Optional[Tuple[int, int, int]] = None        # (outer levels, source, column) once bound
+
+
+@_node
+class Unary(Expr):
+    op: str
+    operand: Expr
+
+
+@_node
+class Binary(Expr):
+    op: str
+    left: Expr
+    right: Expr
+
+
+@_node
+class Compare(Expr):
+    op: str
+    left: Expr
+    right: Expr
+
+
+@_node
+class And(Expr):
+    left: Expr
+    right: Expr
+
+
+@_node
+class Or(Expr):
+    left: Expr
+    right: Expr
+
+
+@_node
+class Not(Expr):
+    operand: Expr
+
+
+@_node
+class IsNull(Expr):
+    operand: Expr
+    negate: bool
+
+
+@_node
+class Like(Expr):
+    operand: Expr
+    pattern: Expr
+    escape: Optional[Expr]
+    negate: bool
+
+
+@_node
+class InList(Expr):
+    operand: Expr
+    values: Any                          # a list of expressions or a Subquery
+    negate: bool
+
+
+@_node
+class Between(Expr):
+    operand: Expr
+    low: Expr
+    high: Expr
+    negate: bool
+
+
+@_node
+class Exists(Expr):
+    select: Select
+    plan: Any = None                     # the bound query (session.Plan)
+
+
+@_node
+class Func(Expr):
+    name: str                            # upper case
+    args: List[Expr]
+    star: bool
+    distinct: bool
+
+
+@_node
+class Cast(Expr):
+    operand: Expr
+    type: Any                            # SqlType
+    style: Optional[Expr]
+    try_: bool
+
+
+@_node
+class Case(Expr):
+    operand: Optional[Expr]
+    whens: List[Tuple[Expr, Expr]]
+    other: Optional[Expr]
+
+
+@_node
+class Subquery(Expr):
+    select: Select
+    plan: Any = None
+
+
+@_node
+class Default(Expr):
+    """The DEFAULT keyword as a value."""
+
 
 # FROM sources
-class TableRef(Node): pass               # parts, alias
-class Derived(Node): pass                # select, alias
-class Join(Node): pass                   # kind INNER / LEFT / RIGHT / CROSS, left, right, on
+@_node
+class TableRef(Node):
+    parts: Name
+    alias: Optional[str]
+
+
+@_node
+class Derived(Node):
+    select: Select
+    alias: str
+
+
+@_node
+class Join(Node):
+    kind: str                            # INNER, LEFT, RIGHT, FULL or CROSS
+    left: Any
+    right: Any
+    on: Optional[Expr]
+
 
 AGGREGATES = {"COUNT", "SUM", "MIN", "MAX", "AVG", "COUNT_BIG"}
 
