@@ -49,8 +49,8 @@ void LoginProvisioning::ProvisionLogin(const std::string& loginName, std::uint8_
         createFlag = 0;
     }
 
-    // 2. The language is always Turkish; the server's own name for language 22 (QDilBul) would
-    //    not change what is sent, so it is not asked for.
+    // 2. The language is always Turkish: the server's own name for its language 22 would not
+    //    change what is sent, so it is not asked for.
     const std::string language(kLoginLanguage);
 
     // 3. Create, or bring an existing login to Turkish.

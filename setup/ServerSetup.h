@@ -73,10 +73,10 @@ public:
     // caller; lines logged before it stay.
     void ProvisionLogin(const std::string& loginName, std::uint8_t createFlag);
 
+private:
     // Grants `roleName` to `loginName` and logs it.
     void AddRoleMember(const std::string& loginName, const std::string& roleName);
 
-private:
     db::Components& db_;
     LogFn log_;
     std::string login_;
