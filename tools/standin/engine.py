@@ -414,13 +414,21 @@ class Executor:
             self.sink.env_change(1, self.session.database, new)
 
 
+_HANDLER_NAMES = {}    # (classes of the parts) -> [(statement node type, part index, method name)]
+
+
 def statement_handlers(*parts):
     """Statement node type -> the method that runs it: `do_<type name>` of the one part that has it."""
-    handlers = {}
-    for part in parts:
-        for name in dir(part):
-            if name.startswith("do_"):
-                node_type = getattr(P, name[3:])
-                assert node_type not in handlers, name
-                handlers[node_type] = getattr(part, name)
-    return handlers
+    classes = tuple(type(part) for part in parts)
+    names = _HANDLER_NAMES.get(classes)
+    if names is None:
+        names, seen = [], set()
+        for k, cls in enumerate(classes):
+            for name in dir(cls):
+                if name.startswith("do_"):
+                    node_type = getattr(P, name[3:])
+                    assert node_type not in seen, name
+                    seen.add(node_type)
+                    names.append((node_type, k, name))
+        _HANDLER_NAMES[classes] = names
+    return {node_type: getattr(parts[k], name) for node_type, k, name in names}
