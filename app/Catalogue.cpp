@@ -8,6 +8,7 @@ namespace {
 // Slots 2 to 9 of editions 1 to 17.
 #define COMMON "VANTRIS", "KORELIN", "DESTRA", "ZELVIA", "TORNEV", "HESKAR", "PARVEL", "GIRVAK"
 
+// Row n-1 is edition n.
 const std::array<EditionRecord, kEditionCount> kCatalogue = {{
     {12, "ALVEN", "FIRMAALVEN", {"GUNCELALVEN", "ALVENADATAGUN", COMMON, "SIRKACAV", "DEVIRALVEN"}},
     {12, "BORKA", "FIRMABORKA", {"GUNCELBORKA", "BORKADATAGUN", COMMON, "SIRKACBK", "DEVIRBORKA"}},
@@ -42,10 +43,6 @@ const std::array<EditionRecord, kEditionCount> kCatalogue = {{
 #undef COMMON
 
 }  // namespace
-
-const std::array<EditionRecord, kEditionCount>& Catalogue() {
-    return kCatalogue;
-}
 
 CurrentEdition EditionFor(int number) {
     if (number < 1 || number > kEditionCount)

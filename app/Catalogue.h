@@ -22,9 +22,6 @@ struct EditionRecord {
     std::array<const char*, kModuleSlots> modules;
 };
 
-// Row n-1 is edition n.
-const std::array<EditionRecord, kEditionCount>& Catalogue();
-
 struct CurrentEdition {
     int number = 0;
     std::string brandName;

@@ -85,10 +85,9 @@ void TFFirmaDB::FormShow() {
     });
 }
 
-std::string TFFirmaDB::ReadServerNameAtShow() {
+void TFFirmaDB::ReadServerNameAtShow() {
     rememberedServer_ =
         machine_.profiles.ReadString(SettingsPath(), kSection, "ServerAdi", rememberedServer_);
-    return rememberedServer_;
 }
 
 void TFFirmaDB::Click(std::string_view control) {
@@ -227,10 +226,6 @@ void TFFirmaDB::CreateCompaniesDatabase() {
 
 void TFFirmaDB::ProvisionLogin(const std::string& loginName, std::uint8_t createFlag) {
     Logins().ProvisionLogin(loginName, createFlag);
-}
-
-void TFFirmaDB::AddRoleMember(const std::string& loginName, const std::string& roleName) {
-    Logins().AddRoleMember(loginName, roleName);
 }
 
 setup::LoginProvisioning TFFirmaDB::Logins() {

@@ -74,7 +74,6 @@ public:
     // The steps behind the first page's handlers.
     void CreateCompaniesDatabase();
     void ProvisionLogin(const std::string& loginName, std::uint8_t createFlag);
-    void AddRoleMember(const std::string& loginName, const std::string& roleName);
     // The Programs folder of the current user; "" when the key or the value is missing.
     void GetProgramsFolder(std::string& folder);
 
@@ -94,7 +93,6 @@ public:
     std::string ApplicationTitle() const;
 
     FormModel& Form() { return form_; }
-    const CurrentEdition& EditionInUse() const { return edition_; }
 
 private:
     using Handler = void (TFFirmaDB::*)();
@@ -105,7 +103,9 @@ private:
     setup::CompaniesDatabase CompaniesTarget() const;
     template <typename F>
     void RunTopLevel(F&& body);
-    std::string ReadServerNameAtShow();
+    // Takes the server name from the settings file, keeping the remembered one when the file
+    // has none.
+    void ReadServerNameAtShow();
 
     FormModel& form_;
     IFormHost& window_;

@@ -15,9 +15,6 @@
 
 namespace kurdb::db {
 
-// The connection name that every statement component names.
-inline constexpr std::string_view kConnectionName = "Ruvedaruzizu_zud";
-
 // The lines of an embedded resource: the file split at "\n", the empty piece after a final
 // "\n" dropped. Throws resources::ResourceMissing when it was not embedded.
 std::vector<std::string> ResourceLines(std::string_view resource);
@@ -48,7 +45,6 @@ public:
     SqlTemplate QCreateFirmalar;
     SqlTemplate QCreateModulGun;
     SqlTemplate QUserBul;
-    SqlTemplate QDilBul;
     SqlTemplate QFirmaOku;  // may the connected login read the catalogue for QFirmaTam?
     SqlTemplate QFirmaTam;  // what the companies database and the login hold of the creation
     SqlTemplate Query1;

@@ -178,12 +178,8 @@ EDBEngineError NoAnswer(const std::string& server) {
 
 }  // namespace
 
-DatabaseSession::DatabaseSession(std::string name, std::string connectionName, OdbcEngine& engine,
-                                 IEngine& versionEngine)
-    : name_(std::move(name)),
-      connectionName_(std::move(connectionName)),
-      engine_(engine),
-      versionEngine_(versionEngine) {}
+DatabaseSession::DatabaseSession(std::string name, OdbcEngine& engine, IEngine& versionEngine)
+    : name_(std::move(name)), engine_(engine), versionEngine_(versionEngine) {}
 
 DatabaseSession::~DatabaseSession() {
     Disconnect();
@@ -255,7 +251,6 @@ void DatabaseSession::Connect(const std::string& server, const std::string& user
         engine_.Raise(SQL_HANDLE_DBC, dbc.Get(), rc);
     }
     dbc_ = std::move(dbc);
-    driver_ = driver;
 }
 
 void DatabaseSession::Disconnect() {
@@ -265,7 +260,6 @@ void DatabaseSession::Disconnect() {
     for (ISessionMember* member : members) member->ReleaseOnDisconnect();
     engine_.Api().SQLDisconnect(dbc_.Get());  // a broken link fails here; the handle goes anyway
     dbc_.Reset();
-    driver_.clear();
 }
 
 std::vector<ResultSet> DatabaseSession::RunBatch(const std::string& sql, bool keepRows) {

@@ -27,13 +27,12 @@ class DatabaseSession final : public IConnectionState, public IStatementHost {
 public:
     // `engine` carries the connection and `versionEngine` answers EngineVersion; both must outlive
     // the session.
-    DatabaseSession(std::string name, std::string connectionName, OdbcEngine& engine, IEngine& versionEngine);
+    DatabaseSession(std::string name, OdbcEngine& engine, IEngine& versionEngine);
     ~DatabaseSession() override;
     DatabaseSession(const DatabaseSession&) = delete;
     DatabaseSession& operator=(const DatabaseSession&) = delete;
 
     const std::string& Name() const { return name_; }
-    const std::string& ConnectionName() const { return connectionName_; }
 
     // The server and user of the last Connect (both empty before the first). The password is
     // held only while Connect runs.
@@ -64,9 +63,6 @@ public:
     // The version of the engine the suite needs (see IEngine). Throws EDBEngineError.
     std::uint16_t EngineVersion() { return versionEngine_.EngineVersion(); }
 
-    // The driver of the open connection; empty when closed.
-    const std::string& DriverName() const { return driver_; }
-
     // IStatementHost: one SQLExecDirectW per batch on the one connection handle, so a `use`
     // in a batch stays in force for the batches after it.
     std::vector<ResultSet> RunBatch(const std::string& sql, bool keepRows) override;
@@ -80,14 +76,12 @@ private:
     static std::string ReachableServer(const std::string& driver, const std::string& server);
 
     std::string name_;
-    std::string connectionName_;
     OdbcEngine& engine_;
     IEngine& versionEngine_;
     ConnectionSettings settings_;
     bool connectedOnce_ = false;
     std::vector<ISessionMember*> members_;
     OdbcHandle dbc_;
-    std::string driver_;
 };
 
 }  // namespace kurdb::db

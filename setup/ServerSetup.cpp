@@ -1,6 +1,7 @@
 #include "setup/ServerSetup.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "shell/Exception.h"
 #include "shell/Files.h"
@@ -48,8 +49,8 @@ void LoginProvisioning::ProvisionLogin(const std::string& loginName, std::uint8_
         createFlag = 0;
     }
 
-    // 2. The language is always Turkish; the server's own name for language 22 (QDilBul) would
-    //    not change what is sent, so it is not asked for.
+    // 2. The language is always Turkish: the server's own name for its language 22 would not
+    //    change what is sent, so it is not asked for.
     const std::string language(kLoginLanguage);
 
     // 3. Create, or bring an existing login to Turkish.
@@ -80,6 +81,20 @@ void LoginProvisioning::AddRoleMember(const std::string& loginName, const std::s
     log_(loginName + " kullanıcısına " + roleName + " rolü verildi");
 }
 
+void ReplaceLine(db::SqlTemplate& statement, const ReplacedLine& line, std::string text) {
+    if (statement.Name() != line.file)
+        throw EProgramFault("the line " + std::to_string(line.index) + " of " + std::string(line.file) +
+                            " replaced in " + statement.Name());
+    statement.SetLine(line.index, std::move(text));
+}
+
+void NameModuleTable(db::SqlTemplate& statement, const std::string& module) {
+    statement.SetParam("Modul", module);
+    ReplaceLine(statement, kModuleTableLine, "[dbo].[" + module + "]");
+    ReplaceLine(statement, kModuleKeyTableLine, "[dbo].[" + module + "]");
+    ReplaceLine(statement, kModuleKeyNameLine, "[PK_" + module + "]");
+}
+
 void CreateCompaniesDatabase(db::Components& db, const CompaniesDatabase& target, const LogFn& log,
                              const std::function<void()>& provisionLogin) {
     const std::string& name = target.name;
@@ -87,9 +102,9 @@ void CreateCompaniesDatabase(db::Components& db, const CompaniesDatabase& target
     // A. The database and its companies table.
     try {
         db.QCreateFirmaDB.SetParam("FirmaDB", name);
-        db.QCreateFirmaDB.SetLine(3, " CREATE DATABASE " + name);
+        ReplaceLine(db.QCreateFirmaDB, kCreateDatabaseLine, " CREATE DATABASE " + name);
         db.QCreateFirmaDB.Execute();
-        db.QCreateFirmalar.SetLine(0, "USE " + name);
+        ReplaceLine(db.QCreateFirmalar, kCompaniesTableUseLine, "USE " + name);
         db.QCreateFirmalar.Execute();
     } catch (const Exception& e) {
         log(std::string("Hata:") + e.what());
@@ -104,13 +119,10 @@ void CreateCompaniesDatabase(db::Components& db, const CompaniesDatabase& target
 
     // C. One versioned table per program of the suite. Not guarded: without them the suite
     //    cannot run, so an error ends the creation and is shown.
-    db.QCreateModulGun.SetLine(0, "USE " + name);
+    ReplaceLine(db.QCreateModulGun, kModuleUseLine, "USE " + name);
     for (int slot = 0; slot < target.moduleCount; ++slot) {
         const std::string& module = target.modules[static_cast<std::size_t>(slot)];
-        db.QCreateModulGun.SetParam("Modul", module);
-        db.QCreateModulGun.SetLine(6, "[dbo].[" + module + "]");
-        db.QCreateModulGun.SetLine(14, "[dbo].[" + module + "]");
-        db.QCreateModulGun.SetLine(16, "[PK_" + module + "]");
+        NameModuleTable(db.QCreateModulGun, module);
         db.QCreateModulGun.Execute();
         log(module + " tablosu oluşturuldu.");
     }
@@ -164,7 +176,7 @@ Completeness CheckCompaniesDatabase(db::Components& db, const CompaniesDatabase&
     }
     const std::vector<std::string> schema =
         target.edition == kSchemaEdition ? TablesCreatedBy(db.QTarso) : std::vector<std::string>{};
-    db.QFirmaTam.SetLine(0, "USE " + target.name);
+    ReplaceLine(db.QFirmaTam, kCheckUseLine, "USE " + target.name);
     db.QFirmaTam.SetParam("Moduller", NameList(modules));
     db.QFirmaTam.SetParam("Tablolar", NameList(schema));
     db.QFirmaTam.SetParam("Login", login);

@@ -73,10 +73,10 @@ public:
     // caller; lines logged before it stay.
     void ProvisionLogin(const std::string& loginName, std::uint8_t createFlag);
 
+private:
     // Grants `roleName` to `loginName` and logs it.
     void AddRoleMember(const std::string& loginName, const std::string& roleName);
 
-private:
     db::Components& db_;
     LogFn log_;
     std::string login_;
@@ -113,6 +113,34 @@ std::vector<std::string> TablesCreatedBy(const db::SqlTemplate& script);
 // Errors of the statements pass to the caller.
 Completeness CheckCompaniesDatabase(db::Components& db, const CompaniesDatabase& target,
                                     const std::string& login);
+
+// A line of an embedded statement file (resources/sql/<file>.sql) that the creation and the check
+// replace whole: its index from 0 and the text the file holds there. The unit tests hold every
+// file to these texts, so a line that moves in a .sql file fails them instead of sending a
+// batch with the wrong line replaced.
+struct ReplacedLine {
+    std::string_view file;
+    int index;
+    std::string_view original;
+};
+inline constexpr ReplacedLine kCreateDatabaseLine{"QCreateFirmaDB", 3, "  CREATE DATABASE FirmaDB"};
+inline constexpr ReplacedLine kCompaniesTableUseLine{"QCreateFirmalar", 0, "use FirmaDB"};
+inline constexpr ReplacedLine kModuleUseLine{"QCreateModulGun", 0, "use FirmaDB  --0"};
+inline constexpr ReplacedLine kModuleTableLine{"QCreateModulGun", 6, "[dbo].[GUNCELALVEN]  --6"};
+inline constexpr ReplacedLine kModuleKeyTableLine{"QCreateModulGun", 14, "[dbo].[GUNCELALVEN]  --14"};
+inline constexpr ReplacedLine kModuleKeyNameLine{"QCreateModulGun", 16, "[PK_GUNCELALVEN]   --16"};
+inline constexpr ReplacedLine kCheckUseLine{"QFirmaTam", 0, "use FirmaDB  --0"};
+inline constexpr std::array<ReplacedLine, 7> kReplacedLines{
+    kCreateDatabaseLine, kCompaniesTableUseLine, kModuleUseLine, kModuleTableLine,
+    kModuleKeyTableLine, kModuleKeyNameLine,     kCheckUseLine};
+
+// Puts `text` in place of the line that `line` names. Throws EProgramFault when `statement` is
+// not the file that the line belongs to.
+void ReplaceLine(db::SqlTemplate& statement, const ReplacedLine& line, std::string text);
+
+// Names the module table that `QCreateModulGun` makes: `module` on its marker, its table lines
+// and its key's name (PK_<module>).
+void NameModuleTable(db::SqlTemplate& statement, const std::string& module);
 
 // Creates the companies database on the open connection, each object only when missing:
 //  A. the database and its FIRMALAR table (an error logs "Hata:" + message and goes on with B);

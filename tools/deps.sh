@@ -6,7 +6,7 @@ KURDB_PACKAGES="cmake ninja-build g++ pkg-config python3 qt6-base-dev libgl-dev 
 g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
 g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686
 wine wine64 unixodbc tdsodbc freetds-bin xvfb xauth fonts-dejavu-core fonts-wine openssl wget
-clang-format-14"
+clang-format-14 pyflakes3"
 missing=""
 for p in $KURDB_PACKAGES; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

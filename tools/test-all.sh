@@ -1,10 +1,10 @@
 #!/bin/sh
-# Checks the format of the C and C++ sources first (tools/check-format.sh), then builds and runs
-# every test: the Linux build (unit, database integration against the stand-in server, the Qt
+# Checks the format of the C and C++ sources first (tools/check-format.sh) and the Python sources with
+# pyflakes (tools/check-python.sh), then builds and runs every test: the Linux build (unit, database integration against the stand-in server, the Qt
 # window offscreen), the 64-bit Windows build cross-compiled with mingw-w64 (the same tests and
 # the Win32 window, run under Wine), and the shipped 32-bit Windows build (static checks of its
 # image: this machine runs no 32-bit program). Installs what is missing first.
-# Exit status 0 only when the format check and every build pass.
+# Exit status 0 only when both checks and every build pass.
 set -eu
 cd "$(dirname "$0")/.."
 sh tools/deps.sh
@@ -27,8 +27,10 @@ fi
 
 echo "=== format" >&2
 sh tools/check-format.sh || status=1
+echo "=== python" >&2
+sh tools/check-python.sh || status=1
 run linux || status=1
 run windows-x64 || status=1
 run windows || status=1
-[ $status -eq 0 ] && echo "=== format checked; all tests passed on Linux, Windows x64 (Wine) and the 32-bit image" >&2
+[ $status -eq 0 ] && echo "=== format and Python checked; all tests passed on Linux, Windows x64 (Wine) and the 32-bit image" >&2
 exit $status

@@ -1,5 +1,6 @@
 // The first page's "İleri" where no server is needed: a machine without the database engine
-// (the installer's download and run) and the engine's registry settings.
+// (the installer's download and run), the engine's registry settings, and the lines of the
+// embedded statements that the creation replaces.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -7,7 +8,9 @@
 
 #include "tests/support/HeadlessWizard.h"
 #include "app/Kurdb.h"
+#include "db/Components.h"
 #include "setup/ServerSetup.h"
+#include "shell/Exception.h"
 #include "shell/Downloader.h"
 #include "resources/ControlNames.h"
 
@@ -196,6 +199,29 @@ TEST_F(EngineSettings, WrongTypesAndRefusedWritesReachTheCaller) {
     } catch (const EPlatformError& e) {
         EXPECT_STREQ(e.what(), "Failed to set data for 'MINBUFSIZE'");
     }
+}
+
+// The creation replaces whole lines of the embedded statements by their index: every file holds,
+// at that index, the line the code means, and once the module statement is named for a database
+// and a module nothing of the shipped edition's names is left in the batch it sends.
+TEST(ReplacedLines, EachFileHoldsTheLineTheCodeReplaces) {
+    for (const setup::ReplacedLine& line : setup::kReplacedLines) {
+        const auto lines = db::ResourceLines("sql/" + std::string(line.file) + ".sql");
+        ASSERT_LT(line.index, static_cast<int>(lines.size())) << line.file;
+        EXPECT_EQ(lines[static_cast<std::size_t>(line.index)], line.original)
+            << line.file << " line " << line.index;
+    }
+
+    db::SqlTemplate module("QCreateModulGun", nullptr, db::ResourceLines("sql/QCreateModulGun.sql"));
+    setup::ReplaceLine(module, setup::kModuleUseLine, "USE FIRMAX");
+    setup::NameModuleTable(module, "MODULX");
+    const std::string batch = module.BatchText();
+    EXPECT_EQ(batch.find("GUNCELALVEN"), std::string::npos) << batch;
+    EXPECT_EQ(batch.find("FirmaDB"), std::string::npos) << batch;
+    EXPECT_NE(batch.find("\r\n[PK_MODULX]\r\n"), std::string::npos) << batch;
+
+    EXPECT_THROW(setup::ReplaceLine(module, setup::kCheckUseLine, "USE FIRMAX"), EProgramFault)
+        << "a line of QFirmaTam is not one of QCreateModulGun";
 }
 
 }  // namespace

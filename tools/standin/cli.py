@@ -14,7 +14,7 @@ import threading
 from . import catalog, sqltypes, tls
 from .errors import MESSAGES
 from .browser import Browser
-from .builtins import PRODUCT_VERSION
+from .functions import PRODUCT_VERSION
 from .server import LOGIN_TIMEOUT, Faults, StandinServer, Transcript
 
 log = logging.getLogger("standin")

@@ -38,7 +38,18 @@ def default_definition(expr):
 
 
 class Definitions:
-    """Data definition statements of the executor."""
+    """CREATE, ALTER and DROP of databases, tables, keys, defaults and indexes, and TRUNCATE. Tables are found
+    through `queries`, defaults evaluated by `expressions`, existing rows checked against a new key by
+    `rows`."""
+
+    def __init__(self, session, reply, access, expressions, queries, rows):
+        self.session = session
+        self.server = session.server
+        self.reply = reply
+        self.access = access
+        self.expressions = expressions
+        self.queries = queries
+        self.rows = rows
 
     # -- databases and logins -----------------------------------------------------------------------------
 
@@ -50,7 +61,7 @@ class Definitions:
         if self.server.database(stmt.name) is not None:
             raise SqlError(1801, stmt.name)
         self.server.add_database(stmt.name, self.session.login.name)
-        self.done(scope)
+        self.reply.done(scope)
 
     def do_AlterDatabase(self, stmt, scope):
         server, me = self.server, self.session
@@ -77,19 +88,19 @@ class Definitions:
         if db.user_access != stmt.access:
             db.user_access = stmt.access
             server.dirty = True
-        self.done(scope)
+        self.reply.done(scope)
 
     def do_DropObjects(self, stmt, scope):
         for parts in stmt.names:
             if stmt.kind == "DATABASE":
                 self.drop_database(parts, stmt.if_exists)
             elif stmt.kind == "LOGIN":
-                security.drop_login(self, parts[-1])
+                security.drop_login(self.access, parts[-1])
             elif stmt.kind == "USER":
-                security.drop_user(self, self.session.db, parts[-1], stmt.if_exists)
+                security.drop_user(self.access, self.session.db, parts[-1], stmt.if_exists)
             else:
                 self.drop_table(parts, stmt.if_exists)
-        self.done(scope)
+        self.reply.done(scope)
 
     def drop_database(self, parts, if_exists):
         name = parts[-1]
@@ -109,8 +120,8 @@ class Definitions:
         self.server.dirty = True
 
     def drop_table(self, parts, if_exists):
-        src = self.resolve(parts, for_write=True, quiet=True)
-        if src is None or src.table is None or not self.may_alter(src.db):
+        src = self.queries.resolve(parts, for_write=True, quiet=True)
+        if src is None or src.table is None or not self.access.may_alter(src.db):
             if if_exists and (src is None or src.table is None):
                 return
             raise SqlError(3701, "table", P.name_text(parts))
@@ -130,7 +141,7 @@ class Definitions:
             db = self.server.database(parts[0])
             if db is None:
                 raise SqlError(911, parts[0])
-            self.check_access(db)
+            self.access.check_access(db)
         if len(parts) >= 2 and parts[-2] and self.server.fold(parts[-2]) != self.server.fold("dbo"):
             raise SqlError(2760, parts[-2])
         if len(parts) > 3:
@@ -146,7 +157,7 @@ class Definitions:
 
     def do_CreateTable(self, stmt, scope):
         db, name = self.target_database(stmt.name)
-        self.require_create_table(db)
+        self.access.require_create_table(db)
         fold = db.collation.fold
         if db.find_object(name) is not None:
             raise SqlError(2714, name)
@@ -187,7 +198,7 @@ class Definitions:
         db.objects.update(new_objects)
         db.tables[obj.id] = table
         self.server.dirty = True
-        self.done(scope)
+        self.reply.done(scope)
 
     def new_column(self, cd, table_name, db):
         typ = cd.type
@@ -219,8 +230,8 @@ class Definitions:
             raise SqlError(2714, cname, also=[SqlError(1750)])
         definition = default_definition(expr)
         # The default must convert to the column's type; a bad one fails now, not at the first insert.
-        value = self.eval_scalar(parse_default(definition), Scope(1))
-        sqltypes.convert(value, col.type, self.expr_type(parse_default(definition), Scope(1)),
+        value = self.expressions.eval_scalar(parse_default(definition), Scope(1))
+        sqltypes.convert(value, col.type, self.expressions.expr_type(parse_default(definition), Scope(1)),
                          collation=db.collation)
         col.default = cname
         obj = catalog.DbObject(cname, self.server.new_object_id(), "D", table.obj.id, definition=definition,
@@ -271,18 +282,18 @@ class Definitions:
         positions = [table.column_index(n, db.collation) for n in index.columns]
         seen = set()
         for row in table.rows:
-            key = self.key_of(table, row, positions)
+            key = self.rows.key_of(table, row, positions)
             if key in seen:
-                raise SqlError(1505, "dbo." + table.name, index.name, self.key_text(table, row, positions),
+                raise SqlError(1505, "dbo." + table.name, index.name, self.rows.key_text(table, row, positions),
                                also=[SqlError(1750)] if index.kind else [])
             seen.add(key)
 
     def do_AlterTableAdd(self, stmt, scope):
-        src = self.resolve(stmt.table, for_write=True, quiet=True)
+        src = self.queries.resolve(stmt.table, for_write=True, quiet=True)
         if src is None or src.table is None:
             raise SqlError(4902, P.name_text(stmt.table))
         db, table = src.db, src.table
-        if not self.may_alter(db):
+        if not self.access.may_alter(db):
             raise SqlError(4902, P.name_text(stmt.table))
         saved_columns = [copy.copy(c) for c in table.columns]
         saved_indexes = list(table.indexes)
@@ -305,7 +316,7 @@ class Definitions:
             raise
         db.objects.update(pending)
         self.server.dirty = True
-        self.done(scope)
+        self.reply.done(scope)
 
     def add_column(self, db, table, cd, pending):
         if table.column_index(cd.name, db.collation) >= 0:
@@ -321,21 +332,21 @@ class Definitions:
         if (not col.nullable and table.rows and col.default is None and col.identity is None and
                 col.type.name != "timestamp"):
             raise SqlError(4901, col.name, table.name)
-        dv = self.default_value(db, table, col) if not col.nullable else None
+        dv = self.rows.default_value(db, table, col) if not col.nullable else None
         for row in table.rows:
             if col.type.name == "timestamp":
-                row.append(self.next_rowversion(db))
+                row.append(self.rows.next_rowversion(db))
                 continue
-            row.append(self.store(db, table, col, dv[0], dv[1], "ALTER TABLE") if dv else None)
+            row.append(self.rows.store(db, table, col, dv[0], dv[1], "ALTER TABLE") if dv else None)
         for c in cd.constraints:
             pending.update(self.make_key(db, table, c, pending))
 
     def do_AlterTableDropConstraint(self, stmt, scope):
-        src = self.resolve(stmt.table, for_write=True, quiet=True)
+        src = self.queries.resolve(stmt.table, for_write=True, quiet=True)
         if src is None or src.table is None:
             raise SqlError(4902, P.name_text(stmt.table))
         db, table = src.db, src.table
-        if not self.may_alter(db):
+        if not self.access.may_alter(db):
             raise SqlError(4902, P.name_text(stmt.table))
         obj = db.find_object(stmt.name)
         if obj is None or obj.parent_id != table.obj.id:
@@ -349,14 +360,14 @@ class Definitions:
         else:
             table.indexes = [i for i in table.indexes if db.collation.fold(i.name) != db.collation.fold(obj.name)]
         self.server.dirty = True
-        self.done(scope)
+        self.reply.done(scope)
 
     def do_CreateIndex(self, stmt, scope):
-        src = self.resolve(stmt.table, for_write=True, quiet=True)
+        src = self.queries.resolve(stmt.table, for_write=True, quiet=True)
         if src is None or src.table is None:
             raise SqlError(1088, P.name_text(stmt.table))
         db, table = src.db, src.table
-        if not self.may_alter(db):
+        if not self.access.may_alter(db):
             raise SqlError(1088, P.name_text(stmt.table))
         fold = db.collation.fold
         if any(fold(i.name) == fold(stmt.name) for i in table.indexes):
@@ -378,14 +389,14 @@ class Definitions:
         self.check_unique_existing(db, table, index)
         table.indexes.append(index)
         self.server.dirty = True
-        self.done(scope)
+        self.reply.done(scope)
 
     def do_DropIndex(self, stmt, scope):
         for table_parts, name in stmt.items:
-            src = self.resolve(table_parts, for_write=True, quiet=True)
+            src = self.queries.resolve(table_parts, for_write=True, quiet=True)
             fold = self.server.fold
             index = None
-            if src is not None and src.table is not None and self.may_alter(src.db):
+            if src is not None and src.table is not None and self.access.may_alter(src.db):
                 index = next((i for i in src.table.indexes if fold(i.name) == fold(name)), None)
             if index is None:
                 if stmt.if_exists:
@@ -398,13 +409,13 @@ class Definitions:
                                               "PRIMARY KEY" if index.kind == "PK" else "UNIQUE KEY"))
             src.table.indexes.remove(index)
             self.server.dirty = True
-        self.done(scope)
+        self.reply.done(scope)
 
     def do_Truncate(self, stmt, scope):
-        src = self.resolve(stmt.table, for_write=True)
-        if not self.may_alter(src.db):
+        src = self.queries.resolve(stmt.table, for_write=True)
+        if not self.access.may_alter(src.db):
             raise SqlError(1088, P.name_text(stmt.table))
         src.table.rows.clear()
         src.table.identity_last = None
         self.server.dirty = True
-        self.done(scope)
+        self.reply.done(scope)

@@ -6,8 +6,31 @@ from .ddl import parse_default
 from .session import CMD_DELETE, CMD_INSERT, CMD_UPDATE, Env, Scope
 
 
+def row_values(db, table):
+    """Rows of a user table as values: char data decoded from the database code page."""
+    decoders = []
+    for col in table.columns:
+        if col.type.name in sqltypes.CHAR_TYPES:
+            decoders.append(db.collation.decode)
+        else:
+            decoders.append(None)
+    out = []
+    for row in table.rows:
+        out.append([v if d is None or v is None else d(v) for v, d in zip(row, decoders)])
+    return out
+
+
 class Rows:
-    """Row changes of the executor."""
+    """INSERT, UPDATE and DELETE, and what they share with data definition: values stored as a column keeps
+    them, defaults, rowversions and the keys of unique indexes."""
+
+    def __init__(self, session, reply, access, expressions, queries):
+        self.session = session
+        self.server = session.server
+        self.reply = reply
+        self.access = access
+        self.expressions = expressions
+        self.queries = queries
 
     # -- rows ---------------------------------------------------------------------------------------------
 
@@ -16,7 +39,7 @@ class Rows:
             return None
         obj = db.find_object(col.default)
         expr = parse_default(obj.definition)
-        return self.eval_scalar(expr, Scope(1)), self.expr_type(expr, Scope(1))
+        return self.expressions.eval_scalar(expr, Scope(1)), self.expressions.expr_type(expr, Scope(1))
 
     def store(self, db, table, col, value, source_type, verb):
         """A value converted to the column type and encoded as the row keeps it."""
@@ -60,19 +83,6 @@ class Rows:
         # first use since the state was loaded: carry on above what the rows hold
         return tuple(int.from_bytes(row[k], "big") for t in db.tables.values()
                      for k, c in enumerate(t.columns) if c.type.name == "timestamp" for row in t.rows if row[k])
-
-    def row_values(self, db, table):
-        """Rows of a user table as values: char data decoded from the database code page."""
-        decoders = []
-        for col in table.columns:
-            if col.type.name in sqltypes.CHAR_TYPES:
-                decoders.append(db.collation.decode)
-            else:
-                decoders.append(None)
-        out = []
-        for row in table.rows:
-            out.append([v if d is None or v is None else d(v) for v, d in zip(row, decoders)])
-        return out
 
     def key_of(self, table, row, positions):
         key = []
@@ -120,9 +130,9 @@ class Rows:
                 seen.add(key)
 
     def do_Insert(self, stmt, scope):
-        src = self.resolve(stmt.table, for_write=True)
+        src = self.queries.resolve(stmt.table, for_write=True)
         db, table = src.db, src.table
-        self.require_object_permission(db, table, "INSERT")
+        self.access.require_object_permission(db, table, "INSERT")
         cols = table.columns
         if stmt.columns is not None:
             positions = []
@@ -139,8 +149,8 @@ class Rows:
         else:
             positions = [i for i, c in enumerate(cols) if not c.identity]
         if stmt.select is not None:
-            plan = self.bind_select(stmt.select, scope)
-            out_cols, rows = self.run_select(plan, scope)
+            plan = self.queries.bind_select(stmt.select, scope)
+            out_cols, rows = self.queries.run_select(plan, scope)
             if len(out_cols) != len(positions):
                 raise SqlError(213 if stmt.columns is None else 120 if len(out_cols) < len(positions) else 121,
                                text=None if stmt.columns is None else
@@ -161,12 +171,12 @@ class Rows:
                         raise SqlError(213)
                     raise SqlError(109 if len(row) < len(positions) else 110)
                 typed_rows.append([(None, None, True) if isinstance(e, P.Default) else
-                                   (self.eval_scalar(e, scope), self.expr_type(e, scope))
+                                   (self.expressions.eval_scalar(e, scope), self.expressions.expr_type(e, scope))
                                    for e in row])
             if stmt.default_values:
                 positions = []
         new_rows = []
-        for typed in self.rowcount_limited(typed_rows):
+        for typed in self.session.rowcount_limited(typed_rows):
             row = [None] * len(cols)
             given = {}
             for idx, item in zip(positions, typed):
@@ -193,31 +203,26 @@ class Rows:
         table.rows.extend(new_rows)
         self.server.dirty = True
         self.session.rowcount = len(new_rows)
-        self.done(scope, 0, CMD_INSERT, len(new_rows))
+        self.reply.done(scope, 0, CMD_INSERT, len(new_rows))
 
     def matching_rows(self, src, where, scope):
         """Stored rows of a table whose values meet a WHERE condition."""
-        values = self.row_values(src.db, src.table)
+        values = row_values(src.db, src.table)
         src.rows = values
         env = Env([src])
         if where is not None:
-            self.bind_expr(where, env)
+            self.queries.bind_expr(where, env)
         out = []
         for stored, vals in zip(src.table.rows, values):
             env.current[0] = vals
-            if where is None or self.truth(where, env, scope):
+            if where is None or self.expressions.truth(where, env, scope):
                 out.append((stored, vals))
-        return self.rowcount_limited(out), env
-
-    def rowcount_limited(self, rows):
-        """SET ROWCOUNT n: a statement stops after n rows (SELECT, INSERT, UPDATE and DELETE alike)."""
-        limit = self.session.options["ROWCOUNT"]
-        return rows[:limit] if limit else rows
+        return self.session.rowcount_limited(out), env
 
     def do_Update(self, stmt, scope):
-        src = self.resolve(stmt.table, for_write=True)
+        src = self.queries.resolve(stmt.table, for_write=True)
         db, table = src.db, src.table
-        self.require_object_permission(db, table, "UPDATE")
+        self.access.require_object_permission(db, table, "UPDATE")
         targets = []
         for name, value in stmt.assignments:
             idx = table.column_index(name, db.collation)
@@ -231,7 +236,7 @@ class Rows:
         matches, env = self.matching_rows(src, stmt.where, scope)
         for _, value in targets:
             if not isinstance(value, P.Default):
-                self.bind_expr(value, env)
+                self.queries.bind_expr(value, env)
         replacements = []
         for stored, vals in matches:
             env.current[0] = vals
@@ -242,8 +247,8 @@ class Rows:
                     dv = self.default_value(db, table, col)
                     new[idx] = self.store(db, table, col, dv[0] if dv else None, dv[1] if dv else None, "UPDATE")
                 else:
-                    new[idx] = self.store(db, table, col, self.eval(value, env, scope),
-                                          self.expr_type(value, scope, env), "UPDATE")
+                    new[idx] = self.store(db, table, col, self.expressions.eval(value, env, scope),
+                                          self.expressions.expr_type(value, scope, env), "UPDATE")
             for idx, col in enumerate(table.columns):
                 if col.type.name == "timestamp":
                     new[idx] = self.next_rowversion(db)      # every change of a row gives it a new version
@@ -254,15 +259,15 @@ class Rows:
         if replacements:
             self.server.dirty = True
         self.session.rowcount = len(replacements)
-        self.done(scope, 0, CMD_UPDATE, len(replacements))
+        self.reply.done(scope, 0, CMD_UPDATE, len(replacements))
 
     def do_Delete(self, stmt, scope):
-        src = self.resolve(stmt.table, for_write=True)
-        self.require_object_permission(src.db, src.table, "DELETE")
+        src = self.queries.resolve(stmt.table, for_write=True)
+        self.access.require_object_permission(src.db, src.table, "DELETE")
         matches, _ = self.matching_rows(src, stmt.where, scope)
         gone = {id(stored) for stored, _ in matches}
         src.table.rows[:] = [r for r in src.table.rows if id(r) not in gone]
         if gone:
             self.server.dirty = True
         self.session.rowcount = len(gone)
-        self.done(scope, 0, CMD_DELETE, len(gone))
+        self.reply.done(scope, 0, CMD_DELETE, len(gone))

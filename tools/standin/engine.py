@@ -1,33 +1,45 @@
 """Runs T-SQL batches and procedure calls of one connection against the server state.
 
 Results go to a sink (the TDS token writer) as they are produced: column descriptions, rows, DONE tokens,
-messages and environment changes. The executor is put together from one class per concept: data
-definition (ddl), row changes (dml), queries, expressions and security; this module holds the batch and
-statement flow, variables, SET options and procedure calls.
+messages and environment changes. The executor holds one object per concept and hands each the others it
+needs: the reply (messages and DONE tokens), access (the login's permissions), expressions, queries, rows
+(INSERT, UPDATE, DELETE), definitions (CREATE, ALTER, DROP) and security (principals). A statement of type
+X runs in the `do_X` method of the one object that has it. This module holds the batch and statement flow,
+SET options and procedure calls.
 """
 
 from . import parser as P, procs, sqltypes
-from .builtins import FUNCTIONS, GLOBALS, printf_text
 from .ddl import Definitions
 from .dml import Rows
 from .errors import BATCH, COMPILE, STATEMENT, SqlError
 from .expressions import Expressions
+from .functions import FUNCTIONS, GLOBALS, printf_text
 from .nodes import stmt_exprs, walk
 from .queries import Queries
-from .security import Security
-from .session import (DONE_COUNT, DONE_ERROR, DONE_MORE, MODELLED_ON_OFF, SET_DEFAULTS, SET_DEFAULTS_ANY, Abort,
-                      Deferred, Env, ReturnSignal, Scope)
+from .reply import Reply
+from .security import Access, Security
+from .session import (DONE_ERROR, DONE_MORE, MODELLED_ON_OFF, SET_DEFAULTS, SET_DEFAULTS_ANY, Abort, Deferred,
+                      Env, ReturnSignal, Scope)
 
 
 # Statements that read the server state and change only the session's: they run beside each other.
 READING = (P.Select, P.Print, P.Declare, P.SetVar, P.SetOption, P.Raiserror, P.Return)
 
 
-class Executor(Definitions, Rows, Queries, Expressions, Security):
+class Executor:
     def __init__(self, session, sink):
         self.session = session
         self.server = session.server
         self.sink = sink
+        self.reply = Reply(session, sink)
+        self.access = Access(session)
+        self.expressions = Expressions(session, self.access)
+        self.queries = Queries(session, self.reply, self.access, self.expressions)
+        self.expressions.queries = self.queries
+        self.rows = Rows(session, self.reply, self.access, self.expressions, self.queries)
+        self.definitions = Definitions(session, self.reply, self.access, self.expressions, self.queries, self.rows)
+        self.security = Security(self.access, self.reply)
+        self.handlers = statement_handlers(self, self.queries, self.rows, self.definitions, self.security)
         sqltypes.set_dateformat(session.options["DATEFORMAT"])
 
     # =====================================================================================================
@@ -53,8 +65,8 @@ class Executor(Definitions, Rows, Queries, Expressions, Security):
             with self.server.lock.shared():
                 self.check_batch(stmts, scope, declared)
         except SqlError as e:
-            self.emit_error(e, scope)
-            self.done(scope, DONE_ERROR)
+            self.reply.emit_error(e, scope)
+            self.reply.done(scope, DONE_ERROR)
             self.session.failed(e.number)
             return e.number
         try:
@@ -67,23 +79,6 @@ class Executor(Definitions, Rows, Queries, Expressions, Security):
                 raise
             return a.error.number
         return 0
-
-    # =====================================================================================================
-    # Messages and DONE tokens
-
-    def emit_error(self, e, scope, line=None):
-        for err in [e] + e.also:
-            self.sink.message(err.number, err.state, err.severity, err.text, err.line or line or 1,
-                              err.proc or scope.proc, err.severity > 10)
-
-    def info(self, number, *args, scope=None, line=1):
-        e = SqlError(number, *args)
-        self.sink.message(number, 1, 0, e.text, line, scope.proc if scope else "", False)
-
-    def done(self, scope, status=0, cmd=0, count=None):
-        if count is not None and not self.session.options["NOCOUNT"]:
-            status |= DONE_COUNT
-        self.sink.done("DONE" if scope.depth == 0 else "DONEINPROC", status | DONE_MORE, cmd, count or 0)
 
     # =====================================================================================================
     # Compile-time checks: variables declared before use, built-in function names, and columns of
@@ -149,9 +144,9 @@ class Executor(Definitions, Rows, Queries, Expressions, Security):
         self.session.database = dbname if self.server.database(dbname) else saved
         try:
             if isinstance(stmt, P.Select):
-                self.bind_select(stmt, None, compile_only=True)
+                self.queries.bind_select(stmt, None, compile_only=True)
             else:
-                target = self.resolve(stmt.table, for_write=False, quiet=True)
+                target = self.queries.resolve(stmt.table, for_write=False, quiet=True)
                 if target is None or target.table is None:
                     return
                 if isinstance(stmt, P.Insert):
@@ -159,16 +154,16 @@ class Executor(Definitions, Rows, Queries, Expressions, Security):
                         if target.table.column_index(name, self.server.collation) < 0:
                             raise SqlError(207, name, line=stmt.line, reach=COMPILE)
                     if stmt.select is not None:
-                        self.bind_select(stmt.select, None, compile_only=True)
+                        self.queries.bind_select(stmt.select, None, compile_only=True)
                 else:
                     env = Env([target])
                     if isinstance(stmt, P.Update):
                         for name, value in stmt.assignments:
                             if target.table.column_index(name, self.server.collation) < 0:
                                 raise SqlError(207, name, line=stmt.line, reach=COMPILE)
-                            self.bind_expr(value, env, compile_only=True)
+                            self.queries.bind_expr(value, env, compile_only=True)
                     if stmt.where is not None:
-                        self.bind_expr(stmt.where, env, compile_only=True)
+                        self.queries.bind_expr(stmt.where, env, compile_only=True)
         except Deferred:
             pass
         except SqlError as e:
@@ -203,8 +198,8 @@ class Executor(Definitions, Rows, Queries, Expressions, Security):
             if (e.reach == STATEMENT and self.session.options["XACT_ABORT"] and
                     not isinstance(stmt, P.Raiserror)):
                 e.reach = BATCH               # XACT_ABORT ON: a run-time error ends the whole batch
-            self.emit_error(e, scope, stmt.line)
-            self.done(scope, DONE_ERROR)
+            self.reply.emit_error(e, scope, stmt.line)
+            self.reply.done(scope, DONE_ERROR)
             self.session.failed(e.number)
             if e.reach != STATEMENT:
                 raise Abort(e) from None
@@ -212,8 +207,7 @@ class Executor(Definitions, Rows, Queries, Expressions, Security):
     def exec_stmt(self, stmt, scope):
         if self.session.options["NOEXEC"] and not (isinstance(stmt, P.SetOption) and "NOEXEC" in stmt.options):
             return                            # NOEXEC ON: compiled with the batch, not run
-        handler = getattr(self, "do_" + type(stmt).__name__)
-        handler(stmt, scope)
+        self.handlers[type(stmt)](stmt, scope)
         # @@ERROR holds the outcome of the statement that ran last, read by the next one; IF clears it once
         # its condition is read, a procedure call leaves what the procedure's last statement set.
         if not isinstance(stmt, (P.Block, P.If, P.Exec)):
@@ -231,7 +225,7 @@ class Executor(Definitions, Rows, Queries, Expressions, Security):
 
     def do_If(self, stmt, scope):
         with self.server.lock.shared():
-            cond = self.eval_condition(stmt.cond, scope)
+            cond = self.expressions.eval_condition(stmt.cond, scope)
         self.session.error = self.session.rowcount = 0     # read once: the branch sees them cleared
         if cond:
             self.run_statement(stmt.then, scope)
@@ -239,21 +233,21 @@ class Executor(Definitions, Rows, Queries, Expressions, Security):
             self.run_statement(stmt.other, scope)
 
     def do_Return(self, stmt, scope):
-        value = self.eval_scalar(stmt.value, scope) if stmt.value is not None else 0
-        self.done(scope)
+        value = self.expressions.eval_scalar(stmt.value, scope) if stmt.value is not None else 0
+        self.reply.done(scope)
         raise ReturnSignal(value)
 
     def do_Print(self, stmt, scope):
-        value = self.eval_scalar(stmt.value, scope)
+        value = self.expressions.eval_scalar(stmt.value, scope)
         text = "" if value is None else value if isinstance(value, str) else sqltypes.format_value(value)
         self.sink.message(0, 1, 0, text, stmt.line, scope.proc, False)
-        self.done(scope)
+        self.reply.done(scope)
 
     def do_Raiserror(self, stmt, scope):
-        msg = self.eval_scalar(stmt.message, scope)
-        severity = int(self.eval_scalar(stmt.severity, scope) or 0)
-        state = int(self.eval_scalar(stmt.state, scope) or 1)
-        args = [self.eval_scalar(a, scope) for a in stmt.args]
+        msg = self.expressions.eval_scalar(stmt.message, scope)
+        severity = int(self.expressions.eval_scalar(stmt.severity, scope) or 0)
+        state = int(self.expressions.eval_scalar(stmt.state, scope) or 1)
+        args = [self.expressions.eval_scalar(a, scope) for a in stmt.args]
         number = 50000
         if isinstance(msg, int):
             number = msg
@@ -263,7 +257,7 @@ class Executor(Definitions, Rows, Queries, Expressions, Security):
             msg = printf_text(str(msg), args)
         if severity <= 10:
             self.sink.message(number, state, severity, msg, stmt.line, scope.proc, False)
-            self.done(scope)
+            self.reply.done(scope)
             return
         raise SqlError(number, text=msg, severity=min(severity, 18), state=state, line=stmt.line)
 
@@ -271,31 +265,19 @@ class Executor(Definitions, Rows, Queries, Expressions, Security):
         for name, typ, init in stmt.items:
             value = None
             if init is not None:
-                value = self.assign_value(self.eval_scalar(init, scope), typ, self.expr_type(init, scope))
+                value = self.expressions.assign_value(self.expressions.eval_scalar(init, scope), typ, self.expressions.expr_type(init, scope))
             scope.vars[self.server.fold(name)] = [name, typ, value]
 
     def do_SetVar(self, stmt, scope):
-        var = self.variable(stmt.name, scope)
-        var[2] = self.assign_value(self.eval_scalar(stmt.value, scope), var[1], self.expr_type(stmt.value, scope))
-
-    def variable(self, name, scope):
-        var = scope.vars.get(self.server.fold(name))
-        if var is None:
-            raise SqlError(137, name, reach=COMPILE)
-        return var
-
-    def assign_value(self, value, typ, source_type=None):
-        value = sqltypes.convert(value, typ, source_type, collation=self.server.collation)
-        if value is not None and typ.is_string and typ.length not in (None, -1) and len(value) > typ.length:
-            value = value[:typ.length]    # assignment to a variable truncates silently
-        return value
+        var = self.expressions.variable(stmt.name, scope)
+        var[2] = self.expressions.assign_value(self.expressions.eval_scalar(stmt.value, scope), var[1], self.expressions.expr_type(stmt.value, scope))
 
     def do_SetOption(self, stmt, scope):
         opts = self.session.options
         for name in stmt.options:
             value = stmt.value
             if isinstance(value, P.Var):
-                value = self.variable(value.name, scope)[2]
+                value = self.expressions.variable(value.name, scope)[2]
             if name == "LANGUAGE":
                 lang = self.server.language(str(value))
                 if lang is None:
@@ -305,7 +287,7 @@ class Executor(Definitions, Rows, Queries, Expressions, Security):
                 opts["DATEFORMAT"], opts["DATEFIRST"] = lang[4], lang[5]
                 sqltypes.set_dateformat(lang[4])
                 self.sink.env_change(2, lang[1], old[1])
-                self.info(5703, lang[1], scope=scope, line=stmt.line)
+                self.reply.info(5703, lang[1], scope=scope, line=stmt.line)
             elif name == "DATEFORMAT":
                 fmt = str(value).lower()
                 if fmt not in ("mdy", "dmy", "ymd", "ydm", "myd", "dym"):
@@ -337,26 +319,26 @@ class Executor(Definitions, Rows, Queries, Expressions, Security):
             else:
                 raise SqlError(40517, "SET %s %s" % (name, "ON" if value else "OFF") if isinstance(value, bool)
                                else "SET %s" % name, reach=STATEMENT)
-        self.done(scope)
+        self.reply.done(scope)
 
     def do_Use(self, stmt, scope):
         db = self.server.database(stmt.database)
         if db is None:
             raise SqlError(911, stmt.database, line=stmt.line)
-        self.check_access(db)
+        self.access.check_access(db)
         if db.user_access == "SINGLE_USER" and self.server.sessions_in(db, but=self.session):
             raise SqlError(924, db.name, line=stmt.line)
         old = self.session.database
         self.session.database = db.name
         self.sink.env_change(1, db.name, old)
-        self.info(5701, db.name, scope=scope, line=stmt.line)
-        self.done(scope)
+        self.reply.info(5701, db.name, scope=scope, line=stmt.line)
+        self.reply.done(scope)
 
     # -- procedures ---------------------------------------------------------------------------------------
 
     def do_Exec(self, stmt, scope):
         if stmt.proc is None:
-            text = self.eval_scalar(stmt.dynamic, scope)
+            text = self.expressions.eval_scalar(stmt.dynamic, scope)
             inner = Scope(scope.depth + 1)
             old_db = self.session.database
             try:
@@ -369,8 +351,8 @@ class Executor(Definitions, Rows, Queries, Expressions, Security):
             if isinstance(value, P.Default):
                 args.append((name, procs.DEFAULT, None, output, None))
                 continue
-            val = self.eval_scalar(value, scope)
-            typ = self.expr_type(value, scope)
+            val = self.expressions.eval_scalar(value, scope)
+            typ = self.expressions.expr_type(value, scope)
             target = value.name if isinstance(value, P.Var) else None
             if output and target is None:
                 raise SqlError(179, text="Cannot use the OUTPUT option when passing a constant to a stored "
@@ -380,11 +362,11 @@ class Executor(Definitions, Rows, Queries, Expressions, Security):
         for k, value in outputs:
             target = args[k][4]
             if target is not None:
-                var = self.variable(target, scope)
-                var[2] = self.assign_value(value, var[1])
+                var = self.expressions.variable(target, scope)
+                var[2] = self.expressions.assign_value(value, var[1])
         if stmt.status_var is not None:
-            var = self.variable(stmt.status_var, scope)
-            var[2] = self.assign_value(status, var[1])
+            var = self.expressions.variable(stmt.status_var, scope)
+            var[2] = self.expressions.assign_value(status, var[1])
 
     def call_procedure(self, parts, args, scope, line, rpc=False):
         """Runs a system procedure. Returns (status, [(argument index, value)] for OUTPUT arguments)."""
@@ -411,7 +393,7 @@ class Executor(Definitions, Rows, Queries, Expressions, Security):
             e.proc = e.proc or proc.name
             if e.reach == BATCH:
                 raise
-            self.emit_error(e, inner, line)
+            self.reply.emit_error(e, inner, line)
             self.session.failed(e.number)
             status = 1
         if status is None:
@@ -430,3 +412,23 @@ class Executor(Definitions, Rows, Queries, Expressions, Security):
             new = self.session.database
             self.session.database = old if self.server.database(old) else "master"
             self.sink.env_change(1, self.session.database, new)
+
+
+_HANDLER_NAMES = {}    # (classes of the parts) -> [(statement node type, part index, method name)]
+
+
+def statement_handlers(*parts):
+    """Statement node type -> the method that runs it: `do_<type name>` of the one part that has it."""
+    classes = tuple(type(part) for part in parts)
+    names = _HANDLER_NAMES.get(classes)
+    if names is None:
+        names, seen = [], set()
+        for k, cls in enumerate(classes):
+            for name in dir(cls):
+                if name.startswith("do_"):
+                    node_type = getattr(P, name[3:])
+                    assert node_type not in seen, name
+                    seen.add(node_type)
+                    names.append((node_type, k, name))
+        _HANDLER_NAMES[classes] = names
+    return {node_type: getattr(parts[k], name) for node_type, k, name in names}

@@ -3,29 +3,65 @@
 import datetime
 import decimal
 import math
+from typing import List, Optional, Protocol, Tuple
 
 from . import parser as P, sqltypes
 from .errors import COMPILE, SqlError
 from .sqltypes import SqlType
-from .builtins import FUNCTIONS, GLOBAL_TYPES, GLOBALS, datetime_style, like_regex
+from .functions import FUNCTIONS, GLOBAL_TYPES, GLOBALS, datetime_style, like_regex
 from .nodes import group_key, rebind
-from .session import Env
+from .session import Env, Plan, Scope, Source
+
+
+class Selects(Protocol):
+    """What expressions need of queries: subqueries bound and run, tables named by functions."""
+
+    def bind_expr(self, expr: P.Expr, env: Env, compile_only: bool = False) -> None: ...
+
+    def run_select(self, plan: Plan, scope: Scope) -> Tuple[list, list]: ...
+
+    def resolve(self, parts: List[str], for_write: bool = False, quiet: bool = False) -> Optional[Source]: ...
 
 
 class Expressions:
-    """Expression evaluation of the executor."""
+    """Values of expressions in a session: variables, comparison under the collation, arithmetic, aggregates,
+    built-in functions (which get this object) and result types. Subqueries go to `queries`, which the
+    executor sets once both exist (a query evaluates expressions, an expression may hold a query)."""
+
+    def __init__(self, session, access):
+        self.session = session
+        self.server = session.server
+        self.access = access
+        self.queries: Optional[Selects] = None
+
+    # =====================================================================================================
+    # Variables
+
+    def variable(self, name, scope):
+        """A declared variable of the scope as [name, type, value], or 137."""
+        var = scope.vars.get(self.server.fold(name))
+        if var is None:
+            raise SqlError(137, name, reach=COMPILE)
+        return var
+
+    def assign_value(self, value, typ, source_type=None):
+        """A value converted for a variable of type typ."""
+        value = sqltypes.convert(value, typ, source_type, collation=self.server.collation)
+        if value is not None and typ.is_string and typ.length not in (None, -1) and len(value) > typ.length:
+            value = value[:typ.length]    # assignment to a variable truncates silently
+        return value
 
     # =====================================================================================================
     # Expressions
 
     def eval_scalar(self, expr, scope):
         env = Env([])
-        self.bind_expr(expr, env)
+        self.queries.bind_expr(expr, env)
         return self.eval(expr, env, scope)
 
     def eval_condition(self, expr, scope):
         env = Env([])
-        self.bind_expr(expr, env)
+        self.queries.bind_expr(expr, env)
         return self.truth(expr, env, scope)
 
     def truth(self, expr, env, scope):
@@ -74,10 +110,10 @@ class Expressions:
             v = self.eval(node.operand, env, scope)
             return (v is not None) if node.negate else (v is None)
         if t is P.Exists:
-            _, rows = self.run_select(rebind(node.plan, env), scope)
+            _, rows = self.queries.run_select(rebind(node.plan, env), scope)
             return bool(rows)
         if t is P.Subquery:
-            cols, rows = self.run_select(rebind(node.plan, env), scope)
+            cols, rows = self.queries.run_select(rebind(node.plan, env), scope)
             if len(cols) != 1:
                 raise SqlError(116, text="Only one expression can be specified in the select list when the "
                                          "subquery is not introduced with EXISTS.", reach=COMPILE)
@@ -139,7 +175,7 @@ class Expressions:
         if t is P.InList:
             v = self.eval(node.operand, env, scope)
             if isinstance(node.values, P.Subquery):
-                _, rows = self.run_select(rebind(node.values.plan, env), scope)
+                _, rows = self.queries.run_select(rebind(node.values.plan, env), scope)
                 candidates = [r[0] for r in rows]
             else:
                 candidates = [self.eval(e, env, scope) for e in node.values]

@@ -3,82 +3,401 @@
 The whole batch is parsed before any of it runs, so a syntax error rejects the batch as SQL Server does.
 """
 
+from dataclasses import dataclass, field
 from decimal import Decimal
+from typing import Any, Dict, List, Optional, Sequence, Tuple
 
 from .errors import SqlError, syntax_error
-from .lexer import tokenize
+from .lexer import Tok, tokenize
 from . import sqltypes
 
 
-class Node:
-    def __init__(self, **fields):
-        self.__dict__.update(fields)
+# Syntax-tree nodes: every field declared, compared by identity (a node is a place in one batch), the
+# statement and expression trees walked field by field in declaration order (nodes.walk).
+_node = dataclass(eq=False, repr=False, kw_only=True)
 
-    def __repr__(self):
+
+@_node
+class Node:
+    def __repr__(self) -> str:
         return "%s(%s)" % (type(self).__name__, ", ".join("%s=%r" % kv for kv in self.__dict__.items()))
 
 
-# Statements. Every statement node has `line`, the batch line where it starts.
-class Use(Node): pass
-class CreateDatabase(Node): pass
-class DropObjects(Node): pass           # kind: TABLE / DATABASE / LOGIN, names, if_exists
-class DropIndex(Node): pass
-class CreateTable(Node): pass
-class AlterTableAdd(Node): pass
-class AlterTableDropConstraint(Node): pass
-class CreateIndex(Node): pass
-class Insert(Node): pass
-class Update(Node): pass
-class Delete(Node): pass
-class Truncate(Node): pass
-class Select(Node): pass
-class Exec(Node): pass                   # proc (name parts) or dynamic (expression), args, status_var
-class Declare(Node): pass
-class SetVar(Node): pass
-class SetOption(Node): pass
-class AlterDatabase(Node): pass
-class If(Node): pass
-class Block(Node): pass
-class Print(Node): pass
-class Raiserror(Node): pass
-class Return(Node): pass
-class CreateLogin(Node): pass
-class AlterLogin(Node): pass
-class CreateUser(Node): pass              # name, login (None: the login of the same name)
-class AlterRole(Node): pass               # role, add (bool), member
-class AlterServerRole(Node): pass
+Name = List[str]          # a multi-part name: [database, schema, name] or fewer parts, "" for an omitted one
+
+
+# Statements. Every statement has `line`, the batch line where it starts.
+@_node
+class Statement(Node):
+    line: int = 0
+
+
+@_node
+class Use(Statement):
+    database: str
+
+
+@_node
+class CreateDatabase(Statement):
+    name: str
+    collation: Optional[str]
+
+
+@_node
+class DropObjects(Statement):
+    kind: str                            # TABLE, DATABASE, LOGIN or USER
+    names: List[Name]
+    if_exists: bool
+
+
+@_node
+class DropIndex(Statement):
+    items: List[Tuple[Name, str]]        # (table, index name)
+    if_exists: bool
+
+
+@_node
+class CreateTable(Statement):
+    name: Name
+    columns: List["ColumnDef"]
+    constraints: List["TableConstraint"]
+    filegroup: Optional[str]
+    textimage: Optional[str]
+
+
+@_node
+class AlterTableAdd(Statement):
+    table: Name
+    items: List[Any]                     # ColumnDef and TableConstraint
+    nocheck: bool
+
+
+@_node
+class AlterTableDropConstraint(Statement):
+    table: Name
+    name: str
+
+
+@_node
+class CreateIndex(Statement):
+    name: str
+    table: Name
+    columns: List[str]
+    unique: bool
+    clustered: bool
+    filegroup: Optional[str]
+
+
+@_node
+class Insert(Statement):
+    table: Name
+    columns: Optional[List[str]]
+    rows: List[List["Expr"]]
+    select: Optional["Select"]
+    default_values: bool
+
+
+@_node
+class Update(Statement):
+    table: Name
+    assignments: List[Tuple[str, "Expr"]]
+    where: Optional["Expr"]
+
+
+@_node
+class Delete(Statement):
+    table: Name
+    where: Optional["Expr"]
+
+
+@_node
+class Truncate(Statement):
+    table: Name
+
+
+@_node
+class Select(Statement):
+    distinct: bool
+    top: Optional["Expr"]
+    items: List[tuple]                   # ("expr", expr, alias), ("assign", variable, expr), ("star", qualifier)
+    sources: List[Any]                   # TableRef, Derived and Join trees
+    where: Optional["Expr"]
+    group: List["Expr"]
+    having: Optional["Expr"]
+    order: List[Tuple["Expr", bool]]     # (expression, descending)
+
+
+@_node
+class Exec(Statement):
+    proc: Optional[Name]                 # a procedure, or
+    dynamic: Optional["Expr"]            # the text of EXEC (...)
+    args: List[Tuple[Optional[str], "Expr", bool]]      # (name, value, OUTPUT)
+    status_var: Optional[str]
+
+
+@_node
+class Declare(Statement):
+    items: List[Tuple[str, Any, Optional["Expr"]]]      # (name, SqlType, initial value)
+
+
+@_node
+class SetVar(Statement):
+    name: str
+    value: "Expr"
+
+
+@_node
+class SetOption(Statement):
+    options: List[str]
+    value: Any
+
+
+@_node
+class AlterDatabase(Statement):
+    name: Optional[str]                  # None: the current database
+    access: str
+    termination: Optional[str]
+
+
+@_node
+class If(Statement):
+    cond: "Expr"
+    then: Statement
+    other: Optional[Statement]
+
+
+@_node
+class Block(Statement):
+    body: List[Statement]
+
+
+@_node
+class Print(Statement):
+    value: "Expr"
+
+
+@_node
+class Raiserror(Statement):
+    message: "Expr"
+    severity: "Expr"
+    state: "Expr"
+    args: List["Expr"]
+
+
+@_node
+class Return(Statement):
+    value: Optional["Expr"]
+
+
+@_node
+class CreateLogin(Statement):
+    name: str
+    options: Dict[str, Any]
+
+
+@_node
+class AlterLogin(Statement):
+    name: str
+    options: Dict[str, Any]
+
+
+@_node
+class CreateUser(Statement):
+    name: str
+    login: Optional[str]                 # None: the login of the same name
+
+
+@_node
+class AlterRole(Statement):
+    role: str
+    add: bool
+    member: str
+
+
+@_node
+class AlterServerRole(Statement):
+    role: str
+    add: bool
+    member: str
+
 
 # Table elements
-class ColumnDef(Node): pass              # name, type, nullable (None/True/False), identity, default, constraints
-class TableConstraint(Node): pass        # kind PK / UQ / D, name, columns, clustered, expr, column, filegroup
+@_node
+class ColumnDef(Node):
+    name: str
+    type: Any                            # SqlType
+    nullable: Optional[bool]
+    identity: Optional[Tuple[int, int]]
+    default: Optional[Tuple[Optional[str], "Expr"]]     # (constraint name, expression)
+    constraints: List["TableConstraint"]
+    collation: Optional[str]
+
+
+@_node
+class TableConstraint(Node):
+    kind: str                            # PK, UQ or D
+    name: Optional[str]
+    columns: List[str] = field(default_factory=list)    # PK, UQ
+    clustered: Optional[bool] = None
+    filegroup: Optional[str] = None
+    expr: Optional["Expr"] = None        # D
+    column: Optional[str] = None
+
 
 # Expressions
-class Lit(Node): pass                    # value, type
-class Var(Node): pass                    # name (with @)
-class GlobalVar(Node): pass              # name (with @@)
-class Col(Node): pass                    # parts
-class Star(Node): pass                   # qualifier parts or None
-class Unary(Node): pass
-class Binary(Node): pass
-class Compare(Node): pass
-class And(Node): pass
-class Or(Node): pass
-class Not(Node): pass
-class IsNull(Node): pass
-class Like(Node): pass
-class InList(Node): pass
-class Between(Node): pass
-class Exists(Node): pass
-class Func(Node): pass                   # name (upper), args, star, distinct
-class Cast(Node): pass
-class Case(Node): pass
-class Subquery(Node): pass
-class Default(Node): pass                # the DEFAULT keyword as a value
+@_node
+class Expr(Node):
+    pass
+
+
+@_node
+class Lit(Expr):
+    value: Any
+    type: Any                            # SqlType, or None for NULL
+
+
+@_node
+class Var(Expr):
+    name: str                            # with @
+
+
+@_node
+class GlobalVar(Expr):
+    name: str                            # with @@
+
+
+@_node
+class Col(Expr):
+    parts: Name
+    bound: Optional[Tuple[int, int, int]] = None        # (outer levels, source, column) once bound
+
+
+@_node
+class Unary(Expr):
+    op: str
+    operand: Expr
+
+
+@_node
+class Binary(Expr):
+    op: str
+    left: Expr
+    right: Expr
+
+
+@_node
+class Compare(Expr):
+    op: str
+    left: Expr
+    right: Expr
+
+
+@_node
+class And(Expr):
+    left: Expr
+    right: Expr
+
+
+@_node
+class Or(Expr):
+    left: Expr
+    right: Expr
+
+
+@_node
+class Not(Expr):
+    operand: Expr
+
+
+@_node
+class IsNull(Expr):
+    operand: Expr
+    negate: bool
+
+
+@_node
+class Like(Expr):
+    operand: Expr
+    pattern: Expr
+    escape: Optional[Expr]
+    negate: bool
+
+
+@_node
+class InList(Expr):
+    operand: Expr
+    values: Any                          # a list of expressions or a Subquery
+    negate: bool
+
+
+@_node
+class Between(Expr):
+    operand: Expr
+    low: Expr
+    high: Expr
+    negate: bool
+
+
+@_node
+class Exists(Expr):
+    select: Select
+    plan: Any = None                     # the bound query (session.Plan)
+
+
+@_node
+class Func(Expr):
+    name: str                            # upper case
+    args: List[Expr]
+    star: bool
+    distinct: bool
+
+
+@_node
+class Cast(Expr):
+    operand: Expr
+    type: Any                            # SqlType
+    style: Optional[Expr]
+    try_: bool
+
+
+@_node
+class Case(Expr):
+    operand: Optional[Expr]
+    whens: List[Tuple[Expr, Expr]]
+    other: Optional[Expr]
+
+
+@_node
+class Subquery(Expr):
+    select: Select
+    plan: Any = None
+
+
+@_node
+class Default(Expr):
+    """The DEFAULT keyword as a value."""
+
 
 # FROM sources
-class TableRef(Node): pass               # parts, alias
-class Derived(Node): pass                # select, alias
-class Join(Node): pass                   # kind INNER / LEFT / RIGHT / CROSS, left, right, on
+@_node
+class TableRef(Node):
+    parts: Name
+    alias: Optional[str]
+
+
+@_node
+class Derived(Node):
+    select: Select
+    alias: str
+
+
+@_node
+class Join(Node):
+    kind: str                            # INNER, LEFT, RIGHT, FULL or CROSS
+    left: Any
+    right: Any
+    on: Optional[Expr]
+
 
 AGGREGATES = {"COUNT", "SUM", "MIN", "MAX", "AVG", "COUNT_BIG"}
 
@@ -88,28 +407,28 @@ UNSUPPORTED_STATEMENTS = {"COMMIT", "ROLLBACK", "SAVE", "WHILE", "GOTO", "WAITFO
                           "BULK", "READTEXT", "WRITETEXT", "UPDATETEXT", "SETUSER", "REVERT", "THROW"}
 
 
-def name_text(parts):
+def name_text(parts: Sequence[str]) -> str:
     """A multi-part name as SQL Server writes it in messages: parts joined by dots, no brackets."""
     return ".".join(parts)
 
 
 class Parser:
-    def __init__(self, text, quoted_identifier=True, parseonly=False):
+    def __init__(self, text: str, quoted_identifier: bool = True, parseonly: bool = False) -> None:
         self.toks = tokenize(text, quoted_identifier)
         self.parseonly = parseonly
         self.i = 0
 
     # -- token helpers ----------------------------------------------------------------------------------
-    def peek(self, k=0):
+    def peek(self, k: int = 0) -> Tok:
         return self.toks[min(self.i + k, len(self.toks) - 1)]
 
-    def next(self):
+    def next(self) -> Tok:
         tok = self.toks[self.i]
         if tok.kind != "EOF":
             self.i += 1
         return tok
 
-    def error(self, tok=None):
+    def error(self, tok: Optional[Tok] = None) -> SqlError:
         tok = tok or self.peek()
         if tok.kind == "EOF":
             # At the end of the batch SQL Server points at the last token it read.
@@ -117,36 +436,36 @@ class Parser:
         text = tok.value if tok.kind in ("ID", "QID", "STR", "NSTR") else tok.text
         return syntax_error(text, tok.reserved, tok.line)
 
-    def at_word(self, *words):
+    def at_word(self, *words: str) -> bool:
         return self.peek().upper in words
 
-    def accept_word(self, *words):
+    def accept_word(self, *words: str) -> Optional[str]:
         if self.peek().upper in words:
             return self.next().upper
         return None
 
-    def expect_word(self, *words):
+    def expect_word(self, *words: str) -> str:
         if self.peek().upper not in words:
             raise self.error()
         return self.next().upper
 
-    def at_op(self, *ops):
+    def at_op(self, *ops: str) -> bool:
         return self.peek().is_op(*ops)
 
-    def accept_op(self, *ops):
+    def accept_op(self, *ops: str) -> Optional[str]:
         if self.peek().is_op(*ops):
             return self.next().value
         return None
 
-    def expect_op(self, op):
+    def expect_op(self, op: str) -> Tok:
         if not self.peek().is_op(op):
             raise self.error()
         return self.next()
 
-    def unsupported(self, what):
+    def unsupported(self, what: str) -> SqlError:
         return SqlError(40517, what, line=self.peek().line)
 
-    def ident(self):
+    def ident(self) -> str:
         """One name part: a plain name that is not reserved, or a bracketed one."""
         tok = self.peek()
         if tok.kind == "QID" or (tok.kind == "ID" and not tok.reserved):
@@ -154,7 +473,7 @@ class Parser:
             return tok.value
         raise self.error()
 
-    def key_columns(self):
+    def key_columns(self) -> List[str]:
         """(col [ASC|DESC], ...) of a key or an index: the column names."""
         self.expect_op("(")
         columns = []
@@ -166,7 +485,7 @@ class Parser:
         self.expect_op(")")
         return columns
 
-    def multipart(self):
+    def multipart(self) -> Name:
         """name, a.b, a.b.c, a..c: a list of parts, '' for an omitted one."""
         parts = [self.ident()]
         while self.at_op("."):
@@ -179,7 +498,7 @@ class Parser:
             raise self.error()
         return parts
 
-    def int_literal(self):
+    def int_literal(self) -> int:
         sign = -1 if self.accept_op("-") else 1
         tok = self.next()
         if tok.kind != "NUM" or not isinstance(tok.value, int):
@@ -187,7 +506,7 @@ class Parser:
         return sign * tok.value
 
     # -- batches and statements -------------------------------------------------------------------------
-    def parse_batch(self):
+    def parse_batch(self) -> List[Statement]:
         stmts = []
         while True:
             while self.accept_op(";"):
@@ -196,7 +515,7 @@ class Parser:
                 return stmts
             stmts.append(self.statement(first=not stmts))
 
-    def statement(self, first=False):
+    def statement(self, first: bool = False) -> Statement:
         stmt = self._statement(first)
         if isinstance(stmt, SetOption) and "QUOTED_IDENTIFIER" in stmt.options:
             # applied as the parser meets it: the rest of the batch reads "..." under the new setting
@@ -208,12 +527,12 @@ class Parser:
             return Block(body=[], line=stmt.line)   # only parsed: nothing of it is compiled or run
         return stmt
 
-    def quoted_identifier(self, on):
+    def quoted_identifier(self, on: Any) -> None:
         for tok in self.toks[self.i:]:
             if tok.kind in ("QID", "STR") and tok.text.startswith('"'):
                 tok.kind = "QID" if on else "STR"
 
-    def _statement(self, first=False):
+    def _statement(self, first: bool = False) -> Statement:
         tok = self.peek()
         word = tok.upper
         line = tok.line
@@ -239,7 +558,7 @@ class Parser:
         node.line = line
         return node
 
-    def use(self):
+    def use(self) -> Use:
         self.next()
         tok = self.peek()
         if tok.kind in ("ID", "QID"):
@@ -247,7 +566,7 @@ class Parser:
             return Use(database=tok.value)
         raise self.error()
 
-    def if_statement(self):
+    def if_statement(self) -> If:
         self.next()
         cond = self.expr()
         then = self.statement()
@@ -258,7 +577,7 @@ class Parser:
             other = self.statement()
         return If(cond=cond, then=then, other=other)
 
-    def begin(self):
+    def begin(self) -> Block:
         self.next()
         if self.at_word("TRAN", "TRANSACTION", "TRY", "DISTRIBUTED", "CATCH"):
             raise self.unsupported("BEGIN " + self.peek().upper)
@@ -272,18 +591,18 @@ class Parser:
                 raise self.error()
             body.append(self.statement())
 
-    def return_statement(self):
+    def return_statement(self) -> Return:
         self.next()
         value = None
         if self.peek().kind in ("NUM", "VAR") or self.at_op("(", "-"):
             value = self.expr()
         return Return(value=value)
 
-    def print_statement(self):
+    def print_statement(self) -> Print:
         self.next()
         return Print(value=self.expr())
 
-    def raiserror(self):
+    def raiserror(self) -> Raiserror:
         self.next()
         self.expect_op("(")
         args = [self.expr()]
@@ -298,7 +617,7 @@ class Parser:
                 self.expect_word("NOWAIT", "LOG", "SETERROR")
         return Raiserror(message=args[0], severity=args[1], state=args[2], args=args[3:])
 
-    def declare(self):
+    def declare(self) -> Declare:
         self.next()
         items = []
         while True:
@@ -325,7 +644,7 @@ class Parser:
     SET_VALUE = {"TEXTSIZE", "LANGUAGE", "DATEFORMAT", "DATEFIRST", "LOCK_TIMEOUT", "ROWCOUNT",
                  "DEADLOCK_PRIORITY", "QUERY_GOVERNOR_COST_LIMIT", "CONTEXT_INFO"}
 
-    def set_statement(self):
+    def set_statement(self) -> Statement:
         self.next()
         tok = self.peek()
         if tok.kind == "VAR" and not tok.value.startswith("@@"):
@@ -376,7 +695,7 @@ class Parser:
             raise SqlError(195, tok.value, "SET option", line=tok.line)
         raise self.error()
 
-    def exec_statement(self):
+    def exec_statement(self) -> Exec:
         self.next()
         if self.at_op("("):
             self.next()
@@ -385,7 +704,7 @@ class Parser:
             return Exec(proc=None, dynamic=value, args=[], status_var=None)
         return self.exec_body()
 
-    def exec_body(self):
+    def exec_body(self) -> Exec:
         status_var = None
         if self.peek().kind == "VAR" and self.peek(1).is_op("="):
             status_var = self.next().value
@@ -407,7 +726,7 @@ class Parser:
                     break
         return Exec(proc=proc, dynamic=None, args=args, status_var=status_var)
 
-    def starts_argument(self):
+    def starts_argument(self) -> bool:
         tok = self.peek()
         if tok.kind in ("VAR", "NUM", "STR", "NSTR", "BIN", "QID"):
             return True
@@ -417,7 +736,7 @@ class Parser:
             return True
         return tok.kind == "ID" and not tok.reserved and not self.peek(1).is_op("(")
 
-    def exec_argument(self):
+    def exec_argument(self) -> Expr:
         tok = self.peek()
         if tok.upper == "DEFAULT":
             self.next()
@@ -432,7 +751,7 @@ class Parser:
         return self.unary()
 
     # -- data definition --------------------------------------------------------------------------------
-    def create(self):
+    def create(self) -> Statement:
         self.next()
         if self.accept_word("DATABASE"):
             name = self.ident()
@@ -471,11 +790,11 @@ class Parser:
             raise self.unsupported("CREATE " + self.peek().upper)
         raise self.error()
 
-    def clustered(self):
+    def clustered(self) -> Optional[bool]:
         word = self.accept_word("CLUSTERED", "NONCLUSTERED")
         return None if word is None else word == "CLUSTERED"
 
-    def filegroup(self):
+    def filegroup(self) -> Optional[str]:
         """ON <filegroup> after a table or index; returns the name or None."""
         if self.accept_word("ON"):
             tok = self.peek()
@@ -488,7 +807,7 @@ class Parser:
             return name
         return None
 
-    def index_options(self):
+    def index_options(self) -> None:
         """WITH (...) or WITH FILLFACTOR = n after a key or index: accepted and ignored."""
         if self.at_word("WITH") and (self.peek(1).is_op("(") or self.peek(1).upper in (
                 "FILLFACTOR", "PAD_INDEX", "IGNORE_DUP_KEY", "SORT_IN_TEMPDB", "STATISTICS_NORECOMPUTE")):
@@ -505,7 +824,7 @@ class Parser:
             if paren:
                 self.expect_op(")")
 
-    def create_table(self):
+    def create_table(self) -> CreateTable:
         name = self.multipart()
         self.expect_op("(")
         columns, constraints = [], []
@@ -532,7 +851,7 @@ class Parser:
         return CreateTable(name=name, columns=columns, constraints=constraints, filegroup=filegroup,
                            textimage=textimage)
 
-    def data_type(self, position=1):
+    def data_type(self, position: int = 1) -> sqltypes.SqlType:
         tok = self.peek()
         if tok.kind not in ("ID", "QID"):
             raise self.error()
@@ -568,7 +887,7 @@ class Parser:
             raise SqlError(2715, position, type_name, line=tok.line)
         return typ
 
-    def column_def(self, position=1):
+    def column_def(self, position: int = 1) -> ColumnDef:
         name = self.ident()
         typ = self.data_type(position)
         col = ColumnDef(name=name, type=typ, nullable=None, identity=None, default=None, constraints=[],
@@ -612,11 +931,11 @@ class Parser:
             else:
                 return col
 
-    def default_expr(self):
+    def default_expr(self) -> Expr:
         """The value of a DEFAULT: a constant, NULL, a function such as getdate(), in any parentheses."""
         return self.unary()
 
-    def table_constraint(self, allow_default_for=False):
+    def table_constraint(self, allow_default_for: Any = False) -> TableConstraint:
         name = None
         if self.accept_word("CONSTRAINT"):
             name = self.ident()
@@ -643,7 +962,7 @@ class Parser:
             raise self.unsupported(word)
         raise self.error()
 
-    def create_index(self, unique, clustered):
+    def create_index(self, unique: bool, clustered: Optional[bool]) -> CreateIndex:
         name = self.ident()
         self.expect_word("ON")
         table = self.multipart()
@@ -655,7 +974,7 @@ class Parser:
         return CreateIndex(name=name, table=table, columns=columns, unique=unique, clustered=clustered,
                            filegroup=fg)
 
-    def create_login(self):
+    def create_login(self) -> CreateLogin:
         name = self.ident()
         if self.at_word("FROM"):
             raise self.unsupported("CREATE LOGIN FROM")
@@ -672,7 +991,7 @@ class Parser:
             options.update([self.login_option()])
         return CreateLogin(name=name, options=options)
 
-    def login_option(self):
+    def login_option(self) -> Tuple[str, Any]:
         key = self.expect_word("DEFAULT_DATABASE", "DEFAULT_LANGUAGE", "CHECK_POLICY", "CHECK_EXPIRATION",
                                "PASSWORD", "SID", "NAME")
         self.expect_op("=")
@@ -689,7 +1008,7 @@ class Parser:
             raise self.error(tok)
         return key, tok.value
 
-    def alter(self):
+    def alter(self) -> Statement:
         self.next()
         if self.accept_word("TABLE"):
             name = self.multipart()
@@ -750,7 +1069,7 @@ class Parser:
             return AlterLogin(name=name, options=options)
         raise self.unsupported("ALTER " + (self.peek().upper or ""))
 
-    def alter_database(self):
+    def alter_database(self) -> AlterDatabase:
         """ALTER DATABASE name|CURRENT SET SINGLE_USER|MULTI_USER [WITH ROLLBACK IMMEDIATE|NO_WAIT]."""
         name = None if self.accept_word("CURRENT") else self.ident()
         if not self.accept_word("SET"):
@@ -769,7 +1088,7 @@ class Parser:
                 termination = "ROLLBACK IMMEDIATE"
         return AlterDatabase(name=name, access=access, termination=termination)
 
-    def drop(self):
+    def drop(self) -> Statement:
         self.next()
         kind = self.accept_word("TABLE", "DATABASE", "LOGIN", "INDEX", "USER")
         if kind is None:
@@ -796,13 +1115,13 @@ class Parser:
             names.append(self.multipart())
         return DropObjects(kind=kind, names=names, if_exists=if_exists)
 
-    def truncate(self):
+    def truncate(self) -> Truncate:
         self.next()
         self.expect_word("TABLE")
         return Truncate(table=self.multipart())
 
     # -- data manipulation ------------------------------------------------------------------------------
-    def insert(self):
+    def insert(self) -> Insert:
         self.next()
         self.accept_word("INTO")
         table = self.multipart()
@@ -835,12 +1154,12 @@ class Parser:
             raise self.unsupported("INSERT EXEC")
         raise self.error()
 
-    def value_or_default(self):
+    def value_or_default(self) -> Expr:
         if self.accept_word("DEFAULT"):
             return Default()
         return self.expr()
 
-    def update(self):
+    def update(self) -> Update:
         self.next()
         if self.at_word("TOP"):
             raise self.unsupported("UPDATE TOP")
@@ -866,7 +1185,7 @@ class Parser:
         where = self.expr() if self.accept_word("WHERE") else None
         return Update(table=table, assignments=assignments, where=where)
 
-    def delete(self):
+    def delete(self) -> Delete:
         self.next()
         if self.at_word("TOP"):
             raise self.unsupported("DELETE TOP")
@@ -878,10 +1197,10 @@ class Parser:
         return Delete(table=table, where=where)
 
     # -- queries ----------------------------------------------------------------------------------------
-    def select_statement(self):
+    def select_statement(self) -> Select:
         return self.query()
 
-    def query(self):
+    def query(self) -> Select:
         """A SELECT, possibly in parentheses, with ORDER BY."""
         if self.at_op("("):
             self.next()
@@ -905,7 +1224,7 @@ class Parser:
             raise self.unsupported(self.peek().upper)
         return q
 
-    def select_core(self):
+    def select_core(self) -> Select:
         self.expect_word("SELECT")
         distinct = self.accept_word("DISTINCT", "ALL") == "DISTINCT"
         top = None
@@ -938,7 +1257,7 @@ class Parser:
         return Select(distinct=distinct, top=top, items=items, sources=sources, where=where, group=group,
                       having=having, order=[])
 
-    def alias(self):
+    def alias(self) -> Optional[str]:
         if self.accept_word("AS"):
             tok = self.next()
             if tok.kind in ("ID", "QID", "STR", "NSTR"):
@@ -950,7 +1269,7 @@ class Parser:
             return tok.value
         return None
 
-    def select_item(self):
+    def select_item(self) -> tuple:
         tok = self.peek()
         if tok.is_op("*"):
             self.next()
@@ -978,7 +1297,7 @@ class Parser:
         e = self.expr()
         return ("expr", e, self.alias())
 
-    def table_source(self):
+    def table_source(self) -> Node:
         left = self.table_primary()
         while True:
             if self.accept_word("CROSS"):
@@ -1000,7 +1319,7 @@ class Parser:
             self.expect_word("ON")
             left = Join(kind=kind, left=left, right=right, on=self.expr())
 
-    def table_primary(self):
+    def table_primary(self) -> Node:
         if self.at_op("("):
             self.next()
             if self.at_word("SELECT"):
@@ -1028,24 +1347,24 @@ class Parser:
         return TableRef(parts=parts, alias=alias)
 
     # -- expressions ------------------------------------------------------------------------------------
-    def expr(self):
+    def expr(self) -> Expr:
         left = self.and_expr()
         while self.accept_word("OR"):
             left = Or(left=left, right=self.and_expr())
         return left
 
-    def and_expr(self):
+    def and_expr(self) -> Expr:
         left = self.not_expr()
         while self.accept_word("AND"):
             left = And(left=left, right=self.not_expr())
         return left
 
-    def not_expr(self):
+    def not_expr(self) -> Expr:
         if self.accept_word("NOT"):
             return Not(operand=self.not_expr())
         return self.predicate()
 
-    def predicate(self):
+    def predicate(self) -> Expr:
         if self.accept_word("EXISTS"):
             self.expect_op("(")
             q = self.query()
@@ -1091,21 +1410,21 @@ class Parser:
             raise self.error()
         return left
 
-    def additive(self):
+    def additive(self) -> Expr:
         left = self.multiplicative()
         while self.at_op("+", "-", "&", "|", "^"):
             op = self.next().value
             left = Binary(op=op, left=left, right=self.multiplicative())
         return left
 
-    def multiplicative(self):
+    def multiplicative(self) -> Expr:
         left = self.unary()
         while self.at_op("*", "/", "%"):
             op = self.next().value
             left = Binary(op=op, left=left, right=self.unary())
         return left
 
-    def unary(self):
+    def unary(self) -> Expr:
         if self.at_op("-", "+", "~"):
             op = self.next().value
             operand = self.unary()
@@ -1118,7 +1437,7 @@ class Parser:
     NILADIC = {"CURRENT_TIMESTAMP": "GETDATE", "CURRENT_USER": "USER_NAME", "SESSION_USER": "USER_NAME",
                "SYSTEM_USER": "SUSER_SNAME", "USER": "USER_NAME"}
 
-    def primary(self):
+    def primary(self) -> Expr:
         tok = self.peek()
         if tok.kind == "NUM":
             self.next()
@@ -1198,7 +1517,7 @@ class Parser:
             return Col(parts=parts)
         raise self.error()
 
-    def case(self):
+    def case(self) -> Case:
         self.next()
         operand = None
         if not self.at_word("WHEN"):
@@ -1215,13 +1534,13 @@ class Parser:
         return Case(operand=operand, whens=whens, other=other)
 
 
-def parse_batch(text, quoted_identifier=True, parseonly=False):
+def parse_batch(text: str, quoted_identifier: bool = True, parseonly: bool = False) -> Tuple[List[Statement], bool]:
     """The statements of a batch and whether SET PARSEONLY is on after it."""
     p = Parser(text, quoted_identifier, parseonly)
     return p.parse_batch(), p.parseonly
 
 
-def parse_name(text):
+def parse_name(text: str) -> Name:
     """A possibly bracketed multi-part name given as text (OBJECT_ID, procedure names of RPC)."""
     p = Parser(text.strip())
     parts = p.multipart()
@@ -1230,7 +1549,7 @@ def parse_name(text):
     return parts
 
 
-def parse_param_declarations(text):
+def parse_param_declarations(text: Optional[str]) -> List[Tuple[str, sqltypes.SqlType, bool]]:
     """'@P1 varchar(10), @P2 int OUTPUT' -> [(name, type, output)]."""
     p = Parser(text or "")
     decls = []

@@ -65,7 +65,7 @@ def bind_arguments(proc, args):
 
 
 def sp_addlogin(ex, scope, v, args, outputs):
-    security.add_login(ex, v["@loginame"], v["@passwd"], v["@defdb"], v["@deflanguage"])
+    security.add_login(ex.access, v["@loginame"], v["@passwd"], v["@defdb"], v["@deflanguage"])
     return 0
 
 
@@ -73,7 +73,7 @@ def sp_droplogin(ex, scope, v, args, outputs):
     name = v["@loginame"]
     if ex.server.login(name) is None:
         raise SqlError(15007, name)
-    security.drop_login(ex, name)
+    security.drop_login(ex.access, name)
     return 0
 
 
@@ -106,7 +106,7 @@ def sp_password(ex, scope, v, args, outputs):
     opts = {"PASSWORD": v["@new"] or ""}
     if v["@old"] is not None or not ex.session.is_member("securityadmin"):
         opts["OLD_PASSWORD"] = v["@old"] or ""
-    security.alter_login(ex, name, opts, wrong_old_password=SqlError(15211))
+    security.alter_login(ex.access, name, opts, wrong_old_password=SqlError(15211))
     return 0
 
 
@@ -114,19 +114,19 @@ def sp_adduser(ex, scope, v, args, outputs):
     """A user for a login in the current database, optionally in a role."""
     db = ex.session.db
     name = v["@name_in_db"] or v["@loginame"]
-    security.create_user(ex, db, name, v["@loginame"])
+    security.create_user(ex.access, db, name, v["@loginame"])
     if v["@grpname"] is not None:
-        security.alter_db_role(ex, db, v["@grpname"], name, True)
+        security.alter_db_role(ex.access, db, v["@grpname"], name, True)
     return 0
 
 
 def sp_addrolemember(ex, scope, v, args, outputs):
-    security.alter_db_role(ex, ex.session.db, v["@rolename"], v["@membername"], True)
+    security.alter_db_role(ex.access, ex.session.db, v["@rolename"], v["@membername"], True)
     return 0
 
 
 def sp_droprolemember(ex, scope, v, args, outputs):
-    security.alter_db_role(ex, ex.session.db, v["@rolename"], v["@membername"], False)
+    security.alter_db_role(ex.access, ex.session.db, v["@rolename"], v["@membername"], False)
     return 0
 
 
@@ -144,12 +144,12 @@ def sp_defaultdb(ex, scope, v, args, outputs):
 
 
 def sp_addsrvrolemember(ex, scope, v, args, outputs):
-    security.add_role_member(ex, v["@loginame"], v["@rolename"], via_procedure=True)
+    security.add_role_member(ex.access, v["@loginame"], v["@rolename"], via_procedure=True)
     return 0
 
 
 def sp_dropsrvrolemember(ex, scope, v, args, outputs):
-    security.drop_role_member(ex, v["@loginame"], v["@rolename"])
+    security.drop_role_member(ex.access, v["@loginame"], v["@rolename"])
     return 0
 
 
@@ -183,7 +183,7 @@ def _run_parameterized(ex, scope, text, declarations, args, first, outputs):
         if output and not pout:
             raise SqlError(8162, pname)
         if value is not DEFAULT:
-            inner.vars[fold(pname)][2] = ex.assign_value(value, ptype, vtype)
+            inner.vars[fold(pname)][2] = ex.expressions.assign_value(value, ptype, vtype)
         bound_to[k] = fold(pname)
     for name, typ, _ in decls:
         if fold(name) not in bound_to.values():

@@ -4,18 +4,27 @@ from . import catalogviews, parser as P, sqltypes
 from .catalogviews import ColInfo
 from .errors import SCOPE, SqlError
 from .nodes import group_key, has_aggregate, tree_indexes, walk, walk_outside_aggregates
+from .dml import row_values
 from .session import CMD_SELECT, Deferred, Env, Plan, Source
 
 
 class Queries:
-    """SELECT planning and running of the executor."""
+    """SELECT statements and the queries inside other statements: tables and views named, column names
+    bound, rows joined, filtered, grouped and ordered. Values come from `expressions`."""
+
+    def __init__(self, session, reply, access, expressions):
+        self.session = session
+        self.server = session.server
+        self.reply = reply
+        self.access = access
+        self.expressions = expressions
 
     # -- queries ------------------------------------------------------------------------------------------
 
     def do_Select(self, stmt, scope):
         plan = self.bind_select(stmt, scope)
         columns, rows = self.run_select(plan, scope)
-        rows = self.rowcount_limited(rows)
+        rows = self.session.rowcount_limited(rows)
         assigns = [item for item in plan.items if item[4] is not None]
         if assigns:
             if len(assigns) != len(plan.items):
@@ -23,12 +32,12 @@ class Queries:
                                          "combined with data-retrieval operations.", severity=15)
             for row in rows:
                 for (expr, name, typ, nullable, var), value in zip(plan.items, row):
-                    v = self.variable(var, scope)
-                    v[2] = self.assign_value(value, v[1], typ)
+                    v = self.expressions.variable(var, scope)
+                    v[2] = self.expressions.assign_value(value, v[1], typ)
             self.session.rowcount = len(rows)
-            self.done(scope, 0, CMD_SELECT)   # an assignment reports no row count
+            self.reply.done(scope, 0, CMD_SELECT)   # an assignment reports no row count
             return
-        self.sink.columns(columns)
+        self.reply.sink.columns(columns)
         cut = [k for k, c in enumerate(columns) if c.type.name in ("text", "ntext", "image") or
                (c.type.name in ("varchar", "nvarchar", "varbinary") and c.type.length == -1)]
         size = self.session.options["TEXTSIZE"]
@@ -38,9 +47,9 @@ class Queries:
                 if v is not None:
                     row = list(row)
                     row[k] = v[:size // 2] if columns[k].type.name in ("ntext", "nvarchar") else v[:size]
-            self.sink.row(row)
+            self.reply.sink.row(row)
         self.session.rowcount = len(rows)
-        self.done(scope, 0, CMD_SELECT, len(rows))
+        self.reply.done(scope, 0, CMD_SELECT, len(rows))
 
     def resolve(self, parts, for_write=False, quiet=False):
         """A table or view named by 1 to 3 parts, as a Source, or 208 (None when quiet)."""
@@ -58,7 +67,7 @@ class Queries:
                 if quiet:
                     return None
                 raise SqlError(208, name_txt)
-            self.check_access(db)
+            self.access.check_access(db)
         name = parts[-1]
         if schema == "" or fold(schema) == fold("dbo"):
             table = db.find_table(name)
@@ -93,9 +102,9 @@ class Queries:
                     src.names = [(node.alias,)]
                     src.aliased = True
                 if src.table is not None and not compile_only:
-                    self.require_object_permission(src.db, src.table, "SELECT")
+                    self.access.require_object_permission(src.db, src.table, "SELECT")
                 if src.table is not None and src.rows is None:
-                    src.rows = [] if compile_only else self.row_values(src.db, src.table)
+                    src.rows = [] if compile_only else row_values(src.db, src.table)
                 sources.append(src)
                 return len(sources) - 1
             if isinstance(node, P.Derived):
@@ -137,12 +146,12 @@ class Queries:
                 continue
             if item[0] == "assign":
                 self.bind_expr(item[2], env, compile_only)
-                typ = self.expr_type(item[2], scope, env)
+                typ = self.expressions.expr_type(item[2], scope, env)
                 items.append((item[2], None, typ, True, item[1]))
                 continue
             expr, alias = item[1], item[2]
             self.bind_expr(expr, env, compile_only)
-            typ = self.expr_type(expr, scope, env)
+            typ = self.expressions.expr_type(expr, scope, env)
             name = alias if alias is not None else expr.parts[-1] if isinstance(expr, P.Col) else ""
             nullable = True
             if isinstance(expr, P.Col):
@@ -274,7 +283,7 @@ class Queries:
                 combo = [a if a is not None else b for a, b in zip(lr, rr)]
                 if on is not None:
                     env.current = combo
-                    if not self.truth(on, env, scope):
+                    if not self.expressions.truth(on, env, scope):
                         continue
                 hit = True
                 matched_right.add(ri)
@@ -310,7 +319,7 @@ class Queries:
             kept = []
             for combo in combos:
                 env.current = combo
-                if self.truth(sel.where, env, scope):
+                if self.expressions.truth(sel.where, env, scope):
                     kept.append(combo)
             combos = kept
         if getattr(plan, "grouped", False):
@@ -318,7 +327,7 @@ class Queries:
             order = []
             for combo in combos:
                 env.current = combo
-                key = tuple(group_key(self.eval(g, env, scope), self.server.fold) for g in sel.group)
+                key = tuple(group_key(self.expressions.eval(g, env, scope), self.server.fold) for g in sel.group)
                 if key not in groups:
                     groups[key] = []
                     order.append(key)
@@ -332,9 +341,9 @@ class Queries:
         for unit in units:
             env.group = unit
             env.current = unit[0] if unit else [[None] * len(s.columns) for s in env.sources]
-            if sel.having is not None and not self.truth(sel.having, env, scope):
+            if sel.having is not None and not self.expressions.truth(sel.having, env, scope):
                 continue
-            values = [self.eval(item[0], env, scope) for item in plan.items]
+            values = [self.expressions.eval(item[0], env, scope) for item in plan.items]
             env.outputs = values
             keys = [self.order_value(expr, plan, env, scope) for expr, _ in sel.order]
             out.append((values, keys))
@@ -352,13 +361,13 @@ class Queries:
 
             def cmp(a, b):
                 for (va, vb), (_, desc) in zip(zip(a[1], b[1]), sel.order):
-                    c = self.compare_values(va, vb, nulls_low=True)
+                    c = self.expressions.compare_values(va, vb, nulls_low=True)
                     if c:
                         return -c if desc else c
                 return 0
             out.sort(key=functools.cmp_to_key(cmp))
         if sel.top is not None:
-            top = self.eval(sel.top, env, scope)
+            top = self.expressions.eval(sel.top, env, scope)
             out = out[:max(int(top or 0), 0)]
         columns = [ColInfo(i[1] or "", i[2] or sqltypes.INT, i[3]) for i in plan.items]
         return columns, [v for v, _ in out]
@@ -375,4 +384,4 @@ class Queries:
             for i, item in enumerate(plan.items):
                 if item[1] and self.server.fold(item[1]) == key:
                     return env.outputs[i]
-        return self.eval(expr, env, scope)
+        return self.expressions.eval(expr, env, scope)

@@ -18,8 +18,8 @@ def visible_logins(server, session):
     return [l for l in logins if l is session.login or l.name == "sa"]
 
 
-def _require(ex, role, error):
-    if not ex.session.is_member(role):
+def _require(access, role, error):
+    if not access.session.is_member(role):
         raise error
 
 
@@ -31,9 +31,9 @@ def _policy_ok(password):
     return sum(kinds) >= 3
 
 
-def add_login(ex, name, password, defdb, language, check_policy=False):
-    server = ex.server
-    _require(ex, "securityadmin", SqlError(15247))
+def add_login(access, name, password, defdb, language, check_policy=False):
+    server = access.server
+    _require(access, "securityadmin", SqlError(15247))
     if not name or len(name) > 128 or "\\" in name:
         raise SqlError(15007, name or "")
     if server.login(name) is not None or any(server.fold(r) == server.fold(name) for r in catalog.ROLE_IDS):
@@ -49,10 +49,10 @@ def add_login(ex, name, password, defdb, language, check_policy=False):
     server.add_login(name, password or "", db.name, lang[1])
 
 
-def drop_login(ex, name):
-    server = ex.server
+def drop_login(access, name):
+    server = access.server
     login = server.login(name)
-    if not ex.session.is_member("securityadmin") or login is None or login.name == "sa":
+    if not access.session.is_member("securityadmin") or login is None or login.name == "sa":
         raise SqlError(15151, "drop", "login", name)
     for other in server.live_sessions():
         if other.login is login:
@@ -64,14 +64,14 @@ def drop_login(ex, name):
 SELF_OPTIONS = {"PASSWORD", "OLD_PASSWORD", "DEFAULT_DATABASE", "DEFAULT_LANGUAGE"}
 
 
-def alter_login(ex, name, opts, wrong_old_password=None):
+def alter_login(access, name, opts, wrong_old_password=None):
     """ALTER LOGIN: everything is checked before anything changes.
 
     A login may change its own password (with OLD_PASSWORD), default database and language; the rest, and
     other logins, need ALTER ANY LOGIN (securityadmin), and a sysadmin's password, name or state needs
     sysadmin. wrong_old_password: the error for an OLD_PASSWORD that does not match (sp_password has its
     own)."""
-    server, session = ex.server, ex.session
+    server, session = access.server, access.session
     login = server.login(name or "")
     refused = SqlError(15151, "alter", "login", name)
     if login is None:
@@ -166,10 +166,10 @@ def find_user(db, name):
     return db.users.get(key)
 
 
-def create_user(ex, db, name, login_name):
+def create_user(access, db, name, login_name):
     """CREATE USER name [FOR LOGIN login] (the login of the same name when none is given)."""
-    server = ex.server
-    if "db_owner" not in ex.db_user(db).roles:
+    server = access.server
+    if "db_owner" not in access.db_user(db).roles:
         raise SqlError(15247)
     if find_user(db, name) is not None or any(server.fold(r) == server.fold(name)
                                               for r in list(catalog.DB_ROLE_IDS) + ["public"]):
@@ -184,23 +184,23 @@ def create_user(ex, db, name, login_name):
     server.dirty = True
 
 
-def drop_user(ex, db, name, if_exists=False):
+def drop_user(access, db, name, if_exists=False):
     user = find_user(db, name)
     if user is None and if_exists:
         return
-    if user is None or "db_owner" not in ex.db_user(db).roles:
+    if user is None or "db_owner" not in access.db_user(db).roles:
         raise SqlError(15151, "drop", "user", name)
     if user.sid is None:
         raise SqlError(15150, text="Cannot drop the user '%s'." % user.name)
     del db.users[db.collation.fold(user.name)]
-    ex.server.dirty = True
+    access.server.dirty = True
 
 
-def alter_db_role(ex, db, role_name, member, add):
+def alter_db_role(access, db, role_name, member, add):
     """ALTER ROLE ... ADD|DROP MEMBER, sp_addrolemember, sp_droprolemember: fixed roles take members from
     db_owner members only."""
-    role = db_role(ex.server, role_name)
-    if role is None or "db_owner" not in ex.db_user(db).roles:
+    role = db_role(access.server, role_name)
+    if role is None or "db_owner" not in access.db_user(db).roles:
         raise SqlError(15151, "alter", "role", role_name)
     user = find_user(db, member)
     if user is None:
@@ -213,7 +213,7 @@ def alter_db_role(ex, db, role_name, member, add):
         user.roles.add(role)
     else:
         user.roles.discard(role)
-    ex.server.dirty = True
+    access.server.dirty = True
 
 
 # What each fixed database role may do beyond connecting (db_owner may do everything).
@@ -231,19 +231,19 @@ def fixed_role(server, name):
     return None
 
 
-def _role(ex, role, action):
-    found = fixed_role(ex.server, role)
+def _role(access, role, action):
+    found = fixed_role(access.server, role)
     if found is None:
         raise SqlError(15151, action, "server role", role or "")
     role = found
-    if not ex.session.is_member(role):
+    if not access.session.is_member(role):
         raise SqlError(15151, action, "server role", role)
     return role
 
 
-def add_role_member(ex, name, role, via_procedure=False):
-    role = _role(ex, role, "alter")
-    login = ex.server.login(name or "")
+def add_role_member(access, name, role, via_procedure=False):
+    role = _role(access, role, "alter")
+    login = access.server.login(name or "")
     if login is None:
         if via_procedure:
             raise SqlError(15401, name)
@@ -252,23 +252,28 @@ def add_role_member(ex, name, role, via_procedure=False):
         raise SqlError(15405, login.name)   # sa's memberships never change
     if role not in login.roles:
         login.roles.add(role)
-        ex.server.dirty = True
+        access.server.dirty = True
 
 
-def drop_role_member(ex, name, role):
-    role = _role(ex, role, "alter")
-    login = ex.server.login(name or "")
+def drop_role_member(access, name, role):
+    role = _role(access, role, "alter")
+    login = access.server.login(name or "")
     if login is None:
         raise SqlError(15151, "drop member", "login", name)
     if login.name == "sa":
         raise SqlError(15405, login.name)
     if role in login.roles:
         login.roles.discard(role)
-        ex.server.dirty = True
+        access.server.dirty = True
 
 
-class Security:
-    """Login and role statements of the executor."""
+class Access:
+    """What the session's login may do in a database: access, and permissions through the fixed roles its
+    user holds. The principal statements and procedures take it as the acting principal."""
+
+    def __init__(self, session):
+        self.session = session
+        self.server = session.server
 
     def check_access(self, db):
         if database_user(self.server, self.session.login, db) is None:
@@ -298,27 +303,35 @@ class Security:
         """ALTER on the table (ALTER TABLE, indexes, TRUNCATE, DROP): its owner dbo, db_owner, db_ddladmin."""
         return self.may(db, "ALTER")
 
+
+class Security:
+    """Statements on principals: logins, users, server and database roles."""
+
+    def __init__(self, access, reply):
+        self.access = access
+        self.reply = reply
+
     def do_CreateUser(self, stmt, scope):
-        create_user(self, self.session.db, stmt.name, stmt.login)
-        self.done(scope)
+        create_user(self.access, self.access.session.db, stmt.name, stmt.login)
+        self.reply.done(scope)
 
     def do_AlterRole(self, stmt, scope):
-        alter_db_role(self, self.session.db, stmt.role, stmt.member, stmt.add)
-        self.done(scope)
+        alter_db_role(self.access, self.access.session.db, stmt.role, stmt.member, stmt.add)
+        self.reply.done(scope)
 
     def do_CreateLogin(self, stmt, scope):
         opts = stmt.options
-        add_login(self, stmt.name, opts.get("PASSWORD", ""), opts.get("DEFAULT_DATABASE", "master"),
-                        opts.get("DEFAULT_LANGUAGE"), check_policy=opts.get("CHECK_POLICY", True))
-        self.done(scope)
+        add_login(self.access, stmt.name, opts.get("PASSWORD", ""), opts.get("DEFAULT_DATABASE", "master"),
+                  opts.get("DEFAULT_LANGUAGE"), check_policy=opts.get("CHECK_POLICY", True))
+        self.reply.done(scope)
 
     def do_AlterLogin(self, stmt, scope):
-        alter_login(self, stmt.name, stmt.options)
-        self.done(scope)
+        alter_login(self.access, stmt.name, stmt.options)
+        self.reply.done(scope)
 
     def do_AlterServerRole(self, stmt, scope):
         if stmt.add:
-            add_role_member(self, stmt.member, stmt.role)
+            add_role_member(self.access, stmt.member, stmt.role)
         else:
-            drop_role_member(self, stmt.member, stmt.role)
-        self.done(scope)
+            drop_role_member(self.access, stmt.member, stmt.role)
+        self.reply.done(scope)

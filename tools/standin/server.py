@@ -494,7 +494,7 @@ def run_rpc(ex, name, params):
     try:
         status, outputs = ex.call_procedure(parts, args, scope, 1, rpc=True)
     except SqlError as e:
-        ex.emit_error(e, scope)
+        ex.reply.emit_error(e, scope)
         ex.sink.done("DONEPROC", DONE_ERROR | DONE_MORE, 0, 0)
         return
     except Abort:

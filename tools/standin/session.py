@@ -50,6 +50,11 @@ class Session:
         self.error = number
         self.rowcount = 0
 
+    def rowcount_limited(self, rows):
+        """SET ROWCOUNT n: a statement stops after n rows (SELECT, INSERT, UPDATE and DELETE alike)."""
+        limit = self.options["ROWCOUNT"]
+        return rows[:limit] if limit else rows
+
     def is_member(self, role):
         return "sysadmin" in self.login.roles or role in self.login.roles
 

@@ -4,6 +4,7 @@ import datetime
 import decimal
 import struct
 import uuid
+from typing import Any, Callable, Dict, List, Optional, Sequence, Tuple
 
 from . import sqltypes
 from .errors import SqlError
@@ -30,6 +31,8 @@ DONE_ATTN = 0x20
 
 SERVER_VERSION = (16, 0, 1000)   # major, minor, build
 
+Encoder = Callable[[Any], bytes]   # a value (None for NULL) as the bytes of a column or return value
+
 
 class ProtocolError(Exception):
     pass
@@ -43,7 +46,7 @@ class UnknownType(ProtocolError):
 # Packets
 
 class PacketIO:
-    def __init__(self, sock):
+    def __init__(self, sock: Any) -> None:
         self.sock = sock
         self.transport = sock             # recv/sendall: the socket, or TLS records on it
         self.packet_size = 4096
@@ -51,7 +54,7 @@ class PacketIO:
         self.reset_requested = False
         self.tls_active = False           # every packet travels inside TLS records
 
-    def _recv_exact(self, n):
+    def _recv_exact(self, n: int) -> Optional[bytes]:
         while len(self.pending) < n:
             chunk = self.transport.recv(65536)
             if not chunk:
@@ -61,23 +64,23 @@ class PacketIO:
         del self.pending[:n]
         return data
 
-    def has_buffered(self):
+    def has_buffered(self) -> bool:
         return bool(self.pending) or (self.tls_active and self.transport.pending() > 0)
 
-    def start_tls(self, transport):
+    def start_tls(self, transport: Any) -> None:
         if self.pending:
             raise ProtocolError("data after the TLS handshake that is not TLS")
         self.transport = transport
         self.tls_active = True
 
-    def stop_tls(self):
+    def stop_tls(self) -> None:
         """Back to plain packets, after a LOGIN7 that only the login was to be encrypted for."""
         if self.pending or self.transport.pending() or self.transport.incoming.pending:
             raise ProtocolError("encrypted data after the login that was the only encrypted message")
         self.transport = self.sock
         self.tls_active = False
 
-    def read_packet(self):
+    def read_packet(self) -> Optional[Tuple[int, int, bytes]]:
         header = self._recv_exact(8)
         if header is None:
             return None
@@ -89,7 +92,7 @@ class PacketIO:
             return None
         return ptype, status, body
 
-    def read_message(self):
+    def read_message(self) -> Optional[Tuple[int, bytes]]:
         """(type, payload) of the next whole message, or None when the client has gone."""
         first = self.read_packet()
         if first is None:
@@ -107,7 +110,7 @@ class PacketIO:
             parts.append(body)
         return ptype, b"".join(parts)
 
-    def send_message(self, payload, ptype=REPLY, spid=0):
+    def send_message(self, payload: bytes, ptype: int = REPLY, spid: int = 0) -> None:
         size = max(self.packet_size - 8, 504)
         out = bytearray()
         offset, pid = 0, 1
@@ -127,55 +130,42 @@ class PacketIO:
 # Reading client data
 
 class Reader:
-    def __init__(self, data, pos=0):
+    def __init__(self, data: bytes, pos: int = 0) -> None:
         self.data = data
         self.pos = pos
 
-    def remaining(self):
+    def remaining(self) -> int:
         return len(self.data) - self.pos
 
-    def take(self, n):
+    def take(self, n: int) -> bytes:
         if self.pos + n > len(self.data):
             raise ProtocolError("message too short")
         chunk = self.data[self.pos:self.pos + n]
         self.pos += n
         return chunk
 
-    def u8(self):
+    def u8(self) -> int:
         return self.take(1)[0]
 
-    def u16(self):
+    def u16(self) -> int:
         return struct.unpack("<H", self.take(2))[0]
 
-    def u32(self):
+    def u32(self) -> int:
         return struct.unpack("<I", self.take(4))[0]
 
-    def u64(self):
+    def u64(self) -> int:
         return struct.unpack("<Q", self.take(8))[0]
 
-    def b_varchar(self):
+    def b_varchar(self) -> str:
         n = self.u8()
         return self.take(2 * n).decode("utf-16-le")
 
-    def us_varchar(self):
+    def us_varchar(self) -> str:
         n = self.u16()
         return self.take(2 * n).decode("utf-16-le")
 
 
-def parse_prelogin(payload):
-    """{option token: data} of a PRELOGIN message."""
-    options = {}
-    r = Reader(payload)
-    while r.remaining():
-        token = r.u8()
-        if token == 0xFF:
-            break
-        offset, length = struct.unpack(">HH", r.take(4))
-        options[token] = payload[offset:offset + length]
-    return options
-
-
-def prelogin_options(payload):
+def prelogin_options(payload: bytes) -> Dict[int, bytes]:
     """{token: data} of a PRELOGIN message."""
     options, pos = {}, 0
     while pos < len(payload) and payload[pos] != 0xFF:
@@ -187,7 +177,7 @@ def prelogin_options(payload):
     return options
 
 
-def prelogin_reply(encryption):
+def prelogin_reply(encryption: int) -> bytes:
     major, minor, build = SERVER_VERSION
     entries = [(0x00, bytes([major, minor]) + struct.pack(">H", build) + b"\x00\x00"),
                (0x01, bytes([encryption])),
@@ -202,7 +192,7 @@ def prelogin_reply(encryption):
     return bytes(table) + b"\xFF" + bytes(data)
 
 
-def decode_password(raw):
+def decode_password(raw: bytes) -> str:
     out = bytearray()
     for b in raw:
         x = b ^ 0xA5
@@ -211,10 +201,23 @@ def decode_password(raw):
 
 
 class Login7:
-    pass
+    """What a LOGIN7 message carries (the fields the server reads)."""
+    version: int
+    packet_size: int
+    flags3: int
+    hostname: str
+    username: str
+    password: str
+    appname: str
+    servername: str
+    library: str
+    language: str
+    database: str
+    features: List[Tuple[int, bytes]]      # FEATUREEXT: (feature id, data)
+    integrated: bool                       # integrated (Windows) security asked for
 
 
-def parse_login7(payload):
+def parse_login7(payload: bytes) -> Login7:
     r = Reader(payload)
     login = Login7()
     r.u32()
@@ -229,7 +232,7 @@ def parse_login7(payload):
         offset, length = r.u16(), r.u16()
         fields.append((offset, length))
 
-    def text(i, password=False):
+    def text(i: int, password: bool = False) -> str:
         offset, length = fields[i]
         raw = payload[offset:offset + 2 * length]
         return decode_password(raw) if password else raw.decode("utf-16-le", errors="replace")
@@ -261,7 +264,7 @@ def parse_login7(payload):
     return login
 
 
-def negotiate_version(client_version):
+def negotiate_version(client_version: int) -> int:
     """The TDS version to answer with: the client's, at most 7.4, at least 7.1."""
     best = TDS71
     for v in KNOWN_VERSIONS:
@@ -270,28 +273,28 @@ def negotiate_version(client_version):
     return best
 
 
-def skip_all_headers(r, version):
+def skip_all_headers(r: Reader, version: int) -> None:
     if version >= TDS72 and r.remaining() >= 4:
         total = struct.unpack("<I", r.data[r.pos:r.pos + 4])[0]
         if 4 <= total <= r.remaining():
             r.take(total)
 
 
-def parse_sql_batch(payload, version):
+def parse_sql_batch(payload: bytes, version: int) -> str:
     r = Reader(payload)
     skip_all_headers(r, version)
     return payload[r.pos:].decode("utf-16-le", errors="replace")
 
 
 class RpcCall:
-    def __init__(self):
-        self.name = None
-        self.proc_id = None
-        self.params = []          # [(name, value, SqlType, output)]
-        self.error = None         # SqlError when its bytes break the protocol
+    def __init__(self) -> None:
+        self.name: Optional[str] = None
+        self.proc_id: Optional[int] = None
+        self.params: List[Tuple[str, Any, SqlType, bool]] = []      # (name, value, type, output)
+        self.error: Optional[SqlError] = None        # SqlError when its bytes break the protocol
 
 
-def parse_rpc(payload, version):
+def parse_rpc(payload: bytes, version: int) -> List[RpcCall]:
     """One or more RPC calls of a request (batched calls are separated by 0x80 or 0xFF).
 
     A call whose bytes do not follow the protocol ends the list: it carries the error SQL Server answers
@@ -317,7 +320,7 @@ def parse_rpc(payload, version):
     return calls
 
 
-def _read_params(r, call):
+def _read_params(r: Reader, call: RpcCall) -> bool:
     """Reads the parameters of a call up to its end; False when they break the protocol (call.error)."""
     while r.remaining():
         peek = r.data[r.pos]
@@ -350,7 +353,7 @@ FIXED_TYPES = {0x30: ("tinyint", 1), 0x34: ("smallint", 2), 0x38: ("int", 4), 0x
                0x3A: ("smalldatetime", 4), 0x3C: ("money", 8), 0x7A: ("smallmoney", 4), 0x1F: ("null", 0)}
 
 
-def read_type_info(r):
+def read_type_info(r: Reader) -> Tuple[SqlType, Dict[str, Any]]:
     """(SqlType, info dict) of a TYPE_INFO the client sent."""
     t = r.u8()
     info = {"code": t}
@@ -398,7 +401,7 @@ def read_type_info(r):
     raise UnknownType("unsupported parameter type 0x%02X" % t)
 
 
-def _read_plp(r):
+def _read_plp(r: Reader) -> Optional[bytes]:
     total = r.u64()
     if total == 0xFFFFFFFFFFFFFFFF:
         return None
@@ -411,7 +414,7 @@ def _read_plp(r):
     return b"".join(chunks)
 
 
-def _decode_chars(data, typ, info):
+def _decode_chars(data: bytes, typ: SqlType, info: Dict[str, Any]) -> Any:
     if typ.name in ("nvarchar", "nchar", "ntext"):
         return data.decode("utf-16-le", errors="replace")
     if typ.name in ("varchar", "char", "text"):
@@ -419,7 +422,7 @@ def _decode_chars(data, typ, info):
     return data
 
 
-def read_value(r, typ, info):
+def read_value(r: Reader, typ: SqlType, info: Dict[str, Any]) -> Any:
     t = info["code"]
     if t == 0x1F:
         return None
@@ -496,17 +499,17 @@ def read_value(r, typ, info):
 # =========================================================================================================
 # Reply tokens
 
-def b_varchar(text):
+def b_varchar(text: str) -> bytes:
     data = text.encode("utf-16-le")
     return bytes([len(data) // 2]) + data
 
 
-def us_varchar(text):
+def us_varchar(text: str) -> bytes:
     data = text.encode("utf-16-le")
     return struct.pack("<H", len(data) // 2) + data
 
 
-def type_info(t, version, collation):
+def type_info(t: SqlType, version: int, collation: Any) -> Tuple[bytes, Encoder]:
     """TYPE_INFO bytes of a result column or return value, and a function that encodes its values."""
     name = t.name
     coll = collation.wire()
@@ -521,7 +524,7 @@ def type_info(t, version, collation):
         return bytes([0x6D, size]), lambda v: b"\x00" if v is None else bytes([size]) + struct.pack(
             "<d" if size == 8 else "<f", float(v))
     if name in ("datetime", "smalldatetime", "date", "datetime2"):
-        def dt(v):
+        def dt(v: Any) -> bytes:
             if v is None:
                 return b"\x00"
             days, ticks = sqltypes.datetime_wire(v)
@@ -540,7 +543,7 @@ def type_info(t, version, collation):
                 lambda v: b"\xFF\xFF" if v is None else us_varchar_bytes(sqltypes.format_value(v, scale))
         size = sqltypes.time_bytes(scale)
 
-        def when(v):
+        def when(v: Any) -> bytes:
             if v is None:
                 return b"\x00"
             if name == "time":
@@ -552,7 +555,7 @@ def type_info(t, version, collation):
                     days.to_bytes(3, "little") + struct.pack("<h", offset))
         return bytes([0x29 if name == "time" else 0x2B, scale]), when
     if name in ("money", "smallmoney"):
-        def money(v):
+        def money(v: Any) -> bytes:
             if v is None:
                 return b"\x00"
             units = int(decimal.Decimal(v) * 10000)
@@ -562,7 +565,7 @@ def type_info(t, version, collation):
         precision, scale = t.precision, t.scale
         size = sqltypes.numeric_storage(precision)
 
-        def num(v):
+        def num(v: Any) -> bytes:
             if v is None:
                 return b"\x00"
             unscaled = int(decimal.Decimal(v).scaleb(scale).to_integral_value(rounding=decimal.ROUND_HALF_UP))
@@ -577,7 +580,7 @@ def type_info(t, version, collation):
             info += coll
         info += b"\x00" if version >= TDS72 else b"\x00\x00"   # no table name
 
-        def lobval(v):
+        def lobval(v: Any) -> bytes:
             if v is None:
                 return b"\x00"
             data = _char_bytes(v, unicode, collation)
@@ -591,7 +594,7 @@ def type_info(t, version, collation):
         if t.length == -1:
             info = bytes([code]) + b"\xFF\xFF" + (b"" if binary else coll)
 
-            def plp(v):
+            def plp(v: Any) -> bytes:
                 if v is None:
                     return b"\xFF" * 8
                 data = v if binary else _char_bytes(v, unicode, collation)
@@ -603,7 +606,7 @@ def type_info(t, version, collation):
         maxlen = min(t.length * (2 if unicode else 1), 8000)
         info = bytes([code]) + struct.pack("<H", maxlen) + (b"" if binary else coll)
 
-        def short(v):
+        def short(v: Any) -> bytes:
             if v is None:
                 return b"\xFF\xFF"
             data = v if binary else _char_bytes(v, unicode, collation)
@@ -612,18 +615,18 @@ def type_info(t, version, collation):
     raise ProtocolError("no TDS type for %s" % t)
 
 
-def _time_units(t, scale):
+def _time_units(t: datetime.time, scale: int) -> int:
     """Time of day in units of 10^-scale seconds."""
     micro = ((t.hour * 60 + t.minute) * 60 + t.second) * 1_000_000 + t.microsecond
     return micro * 10 ** scale // 1_000_000
 
 
-def us_varchar_bytes(text):
+def us_varchar_bytes(text: str) -> bytes:
     data = text.encode("utf-16-le")
     return struct.pack("<H", len(data)) + data
 
 
-def _char_bytes(v, unicode, collation):
+def _char_bytes(v: Any, unicode: bool, collation: Any) -> bytes:
     if isinstance(v, bytes):
         return v
     if not isinstance(v, str):
@@ -634,35 +637,36 @@ def _char_bytes(v, unicode, collation):
 class TokenWriter:
     """Collects the tokens of one reply; the engine writes to it through the sink methods."""
 
-    def __init__(self, version, collation, server_name):
+    def __init__(self, version: int, collation: Any, server_name: str) -> None:
         self.version = version
         self.collation = collation
         self.server_name = server_name
         self.buf = bytearray()
-        self.encoders = None
-        self.last_done = None             # (offset of its status, kind) when the last token was a DONE
-        self.errors = []                  # (number, severity, text) for the transcript
-        self.counts = []
+        self.encoders: Optional[List[Encoder]] = None
+        self.last_done: Optional[Tuple[int, str]] = None      # (offset of its status, kind) after a DONE
+        self.errors: List[Tuple[int, int, str]] = []           # (number, severity, text) for the transcript
+        self.counts: List[int] = []
 
-    def _token(self, data):
+    def _token(self, data: bytes) -> None:
         self.buf += data
         self.last_done = None
 
-    def env_change(self, kind, new, old):
+    def env_change(self, kind: int, new: Any, old: Any) -> None:
         if kind == 7:
             body = bytes([7]) + bytes([len(new)]) + new + bytes([len(old)]) + old
         else:
             body = bytes([kind]) + b_varchar(new) + b_varchar(old)
         self._token(bytes([TOK_ENVCHANGE]) + struct.pack("<H", len(body)) + body)
 
-    def message(self, number, state, severity, text, line, proc, is_error):
+    def message(self, number: int, state: int, severity: int, text: str, line: int, proc: Optional[str],
+                is_error: bool) -> None:
         body = struct.pack("<iBB", number, state, severity) + us_varchar(text) + b_varchar(self.server_name) + \
             b_varchar(proc or "") + (struct.pack("<i", line) if self.version >= TDS72 else struct.pack("<H", line))
         self._token(bytes([TOK_ERROR if is_error else TOK_INFO]) + struct.pack("<H", len(body)) + body)
         if is_error:
             self.errors.append((number, severity, text))
 
-    def columns(self, cols):
+    def columns(self, cols: Sequence[Any]) -> None:
         out = bytearray([TOK_COLMETADATA]) + struct.pack("<H", len(cols))
         self.encoders = []
         for c in cols:
@@ -673,13 +677,13 @@ class TokenWriter:
             self.encoders.append(enc)
         self._token(bytes(out))
 
-    def row(self, values):
+    def row(self, values: Sequence[Any]) -> None:
         out = bytearray([TOK_ROW])
         for enc, v in zip(self.encoders, values):
             out += enc(v)
         self._token(bytes(out))
 
-    def done(self, kind, status, cmd, count):
+    def done(self, kind: str, status: int, cmd: int, count: int) -> None:
         tok = DONE_KINDS[kind]
         offset = len(self.buf) + 1
         count_fmt = "<Q" if self.version >= TDS72 else "<I"
@@ -688,29 +692,29 @@ class TokenWriter:
         if status & 0x10:
             self.counts.append(count)
 
-    def return_status(self, value):
+    def return_status(self, value: int) -> None:
         self._token(bytes([TOK_RETURNSTATUS]) + struct.pack("<i", value))
 
-    def return_value(self, ordinal, name, typ, value):
+    def return_value(self, ordinal: int, name: str, typ: SqlType, value: Any) -> None:
         info, enc = type_info(typ, self.version, self.collation)
         user_type = struct.pack("<I", 0) if self.version >= TDS72 else struct.pack("<H", 0)
         self._token(bytes([TOK_RETURNVALUE]) + struct.pack("<H", ordinal) + b_varchar(name) + b"\x01" +
                     user_type + struct.pack("<H", 0x01) + info + enc(value))
 
-    def loginack(self, version, program="Microsoft SQL Server"):
+    def loginack(self, version: int, program: str = "Microsoft SQL Server") -> None:
         major, minor, build = SERVER_VERSION
         body = b"\x01" + struct.pack(">I", version) + b_varchar(program) + bytes([major, minor]) + struct.pack(
             ">H", build)
         self._token(bytes([TOK_LOGINACK]) + struct.pack("<H", len(body)) + body)
 
-    def featureextack(self, features):
+    def featureextack(self, features: Sequence[Tuple[int, bytes]]) -> None:
         out = bytearray([TOK_FEATUREEXTACK])
         for fid, data in features:
             out += bytes([fid]) + struct.pack("<I", len(data)) + data
         out += b"\xFF"
         self._token(bytes(out))
 
-    def finish(self, final_kind="DONE"):
+    def finish(self, final_kind: str = "DONE") -> bytes:
         """The reply bytes, its last DONE without the 'more' bit."""
         if self.last_done is not None:
             offset, kind = self.last_done
@@ -721,7 +725,7 @@ class TokenWriter:
         return bytes(self.buf)
 
 
-def done_message(status, version):
+def done_message(status: int, version: int) -> bytes:
     w = TokenWriter(version, None, "")
     w.done("DONE", status, 0, 0)
     return w.finish()

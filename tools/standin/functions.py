@@ -89,7 +89,7 @@ def printf_text(fmt, args):
 
 
 # =========================================================================================================
-# Built-in functions: name -> (implementation(executor, node, env, scope), result type or function)
+# Built-in functions: name -> (implementation(expressions, node, env, scope), result type or function)
 
 
 def _args(ex, node, env, scope, count=None):
@@ -260,7 +260,7 @@ def f_has_dbaccess(ex, node, env, scope):
     if db is None:
         return None
     try:
-        ex.check_access(db)
+        ex.access.check_access(db)
         return 1
     except SqlError:
         return 0
@@ -434,7 +434,7 @@ def f_scope_identity(ex, node, env, scope):
 
 def f_ident_current(ex, node, env, scope):
     name, = _args(ex, node, env, scope, 1)
-    src = ex.resolve(P.parse_name(name), quiet=True) if name else None
+    src = ex.queries.resolve(P.parse_name(name), quiet=True) if name else None
     if src is None or src.table is None:
         return None
     t = src.table

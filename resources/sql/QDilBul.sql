@@ -1,1 +1,0 @@
-SELECT langid,name FROM syslanguages WHERE langid=22
