@@ -8,6 +8,7 @@
 
 #include "app/Program.h"
 #include "resources/ControlNames.h"
+#include "shell/Text.h"
 
 namespace kurdb {
 namespace {
@@ -145,13 +146,17 @@ private:
         if (environment_.print) environment_.print(text);
     }
 
-    void Write(std::string_view line) {
-        const std::string stamped = LogTimeStamp() + " " + Masked(std::string(line), password_);
-        if (log_.is_open()) {
-            log_ << stamped << kNewLine;
-            log_.flush();
+    // Writes `text` stamped, one log line per line of it (a server's error has several).
+    void Write(std::string_view text) {
+        const std::string stamp = LogTimeStamp() + " ";
+        auto lines = text::SplitLines(text, text::LineBreaks::Any, text::FinalBreak::EndsText);
+        if (lines.empty()) lines.push_back({});  // an empty report line stays a line
+        for (const text::TextLine& line : lines) {
+            const std::string stamped = stamp + Masked(std::string(line.text), password_);
+            if (log_.is_open()) log_ << stamped << kNewLine;
+            if (environment_.echo) environment_.echo(stamped);
         }
-        if (environment_.echo) environment_.echo(stamped);
+        log_.flush();
     }
 
     ExitCode Finish(ExitCode code) {
