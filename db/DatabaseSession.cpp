@@ -131,7 +131,10 @@ private:
 
 DatabaseSession::DatabaseSession(std::string name, std::string connectionName, OdbcEngine& engine,
                                  IEngine& versionEngine)
-    : name_(std::move(name)), connectionName_(std::move(connectionName)), engine_(engine), versionEngine_(versionEngine) {}
+    : name_(std::move(name)),
+      connectionName_(std::move(connectionName)),
+      engine_(engine),
+      versionEngine_(versionEngine) {}
 
 DatabaseSession::~DatabaseSession() {
     Disconnect();

@@ -21,7 +21,8 @@ namespace kurdb {
 class ELibraryLoadError : public EPlatformError {
 public:
     ELibraryLoadError(const std::string& name, std::string reason)
-        : EPlatformError(name + " yüklenemedi" + (reason.empty() ? "" : ": " + reason)), reason_(std::move(reason)) {}
+        : EPlatformError(name + " yüklenemedi" + (reason.empty() ? "" : ": " + reason)),
+          reason_(std::move(reason)) {}
     const std::string& Reason() const noexcept { return reason_; }
 
 private:

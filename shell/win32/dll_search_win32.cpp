@@ -42,9 +42,9 @@ void RestrictDllSearchToSystem() {
     // Wine's own DLLs delay-load some of theirs through a helper that searches the program's
     // folder whatever the default directories say (Wine 8.0): comctl32 and user32 load
     // uxtheme.dll and msimg32.dll for the first themed window, imm32 loads ole32.dll (and with
-    // it combase.dll) when a window is activated. Loaded here from the system directory, the module already in
-    // the process is the one they find. On Windows, where the default directories hold for those
-    // loads too, this only loads early what the first window would load.
+    // it combase.dll) when a window is activated. Loaded here from the system directory, the module already
+    // in the process is the one they find. On Windows, where the default directories hold for those loads
+    // too, this only loads early what the first window would load.
     for (const wchar_t* name : {L"uxtheme.dll", L"msimg32.dll", L"ole32.dll"}) LoadSystemLibrary(name);
 }
 
@@ -54,7 +54,8 @@ FARPROC WINAPI DelayLoadHook(unsigned note, PDelayLoadInfo info) {
     if (note != dliNotePreLoadLibrary || !info || !info->szDll) return nullptr;
     // The delay-load tables name system DLLs in ASCII.
     std::wstring name;
-    for (const char* c = info->szDll; *c; ++c) name.push_back(static_cast<wchar_t>(static_cast<unsigned char>(*c)));
+    for (const char* c = info->szDll; *c; ++c)
+        name.push_back(static_cast<wchar_t>(static_cast<unsigned char>(*c)));
     return reinterpret_cast<FARPROC>(LoadSystemLibrary(name.c_str()));
 }
 

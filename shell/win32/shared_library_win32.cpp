@@ -25,8 +25,8 @@ private:
 };
 
 HMODULE LoadByPath(const std::wstring& path) {
-    HMODULE module =
-        ::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+    HMODULE module = ::LoadLibraryExW(path.c_str(), nullptr,
+                                      LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
     if (module || ::GetLastError() != ERROR_INVALID_PARAMETER) return module;
     // Windows 7 without KB2533623 knows no LOAD_LIBRARY_SEARCH_* flag: the library's own folder
     // first, through the altered search order.

@@ -31,7 +31,6 @@ private:
     T* p_ = nullptr;
 };
 
-
 // Shell links through IShellLinkW, so Turkish names are right whatever the system's ANSI code
 // page. Each link initialises COM on the calling thread for as long as it takes; ole32.dll is
 // loaded with the first link, not at the program's start.

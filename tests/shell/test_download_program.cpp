@@ -169,8 +169,8 @@ TEST_F(DownloadProgramTest, OnlyAGatewayTimeoutIsTriedAgainAmongErrorAnswers) {
     const std::string target = dir.Join("error.exe");
     EXPECT_EQ(ExitStatus(DownloadCommandLine(DownloadProgram(), host + "/status/500/bde.exe", target)), 8);
     EXPECT_EQ(Count("/status/500/bde.exe"), 1);
-    const std::string line = std::string(DownloadProgram()) + " " + host + "/status/504/bde.exe -O \"" + target +
-                             "\" -t2 -Y off";
+    const std::string line =
+        std::string(DownloadProgram()) + " " + host + "/status/504/bde.exe -O \"" + target + "\" -t2 -Y off";
     EXPECT_NE(ExitStatus(line), 0);
     EXPECT_EQ(Count("/status/504/bde.exe"), 2);
     EXPECT_FALSE(files::IsFile(target) && files::FileSize(target) != 0u);

@@ -49,7 +49,8 @@ std::wstring SettingIn(REGSAM view, const std::wstring& name) {
     wchar_t data[256] = {};
     DWORD size = sizeof data - sizeof(wchar_t);
     DWORD type = 0;
-    const LONG rc = ::RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+    const LONG rc =
+        ::RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
     ::RegCloseKey(key);
     return rc == ERROR_SUCCESS && type == REG_SZ ? std::wstring(data) : std::wstring();
 }
@@ -124,7 +125,8 @@ TEST_F(EngineOnWindows, ARegisteredEngineIsAskedItsVersionAndItsSettingsGoToThe3
     ASSERT_TRUE(server.missing.empty()) << server.missing;
     // the first folder of DLLPATH has no engine; the second has
     RegisterEngine("C:\\kurdb-no-engine-here; " + Folder(L"bde"));
-    ASSERT_TRUE(registry_.CreateKey(Hive::LocalMachine, "SOFTWARE\\" + std::string(setup::kEngineSettingsKey)));
+    ASSERT_TRUE(
+        registry_.CreateKey(Hive::LocalMachine, "SOFTWARE\\" + std::string(setup::kEngineSettingsKey)));
     const std::wstring exited = ProgramFolder() + L"\\bde\\IDAPI32.DLL.exited";
     ::DeleteFileW(exited.c_str());
 
@@ -140,7 +142,8 @@ TEST_F(EngineOnWindows, ARegisteredEngineIsAskedItsVersionAndItsSettingsGoToThe3
     ASSERT_FALSE(log.empty());
     EXPECT_EQ(log[0], "BDE Versiyon: 520");
     EXPECT_NE(std::find(log.begin(), log.end(), "Server a bağlantı kuruldu."), log.end());
-    EXPECT_NE(::GetFileAttributesW(exited.c_str()), INVALID_FILE_ATTRIBUTES) << "DbiExit closes the engine again";
+    EXPECT_NE(::GetFileAttributesW(exited.c_str()), INVALID_FILE_ATTRIBUTES)
+        << "DbiExit closes the engine again";
     EXPECT_EQ(w.form.ActivePage(controls::cxPage), 1);
 
     // Wine's own prefix keeps engine defaults in the 64-bit view (SHAREDMEMLOCATION 9000): they

@@ -45,7 +45,7 @@ std::wstring WgetExe() {
 const std::vector<std::wstring> kSearchedDlls = {
     L"version.dll", L"uxtheme.dll", L"msimg32.dll", L"comctl32.dll", L"wininet.dll", L"combase.dll",
     L"shcore.dll",  L"dwmapi.dll",  L"winmm.dll",   L"usp10.dll",    L"gdiplus.dll"};
-const std::vector<std::wstring> kKnownDlls = {L"ole32.dll",  L"rpcrt4.dll",  L"imm32.dll",  L"user32.dll",
+const std::vector<std::wstring> kKnownDlls = {L"ole32.dll",  L"rpcrt4.dll",   L"imm32.dll",   L"user32.dll",
                                               L"gdi32.dll",  L"advapi32.dll", L"shell32.dll", L"shlwapi.dll",
                                               L"ws2_32.dll", L"oleaut32.dll", L"msvcrt.dll",  L"sechost.dll"};
 
