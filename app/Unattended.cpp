@@ -177,6 +177,7 @@ private:
             for (; written < lines.size(); ++written) Write(lines[written]);
         });
 
+        Write("Gözetimsiz kurulum başladı.");  // where each run begins in an appended log
         program.Open([] {});
         if (host.TakeError()) return ExitCode::Unexpected;
         Fill(form, ctl);
@@ -222,7 +223,7 @@ private:
         form.SetChecked(controls::cbKisayol, options_.shortcuts);
         form.SetChecked(controls::cbGuncel, options_.updater);
         form.SetChecked(controls::cbFirmaAc, options_.openCompany && form.Visible(controls::cbFirmaAc));
-        Write(std::string("Gözetimsiz kurulum: ") + (onMain ? "Ana Makine" : "Terminal") + ", Server: \"" +
+        Write(std::string("Kurulum Yeri: ") + (onMain ? "Ana Makine" : "Terminal") + ", Server: \"" +
               form.Text(controls::editServer) + "\", Kullanıcı: \"" + form.Text(controls::editUser) + "\"");
     }
 

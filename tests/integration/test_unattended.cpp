@@ -140,6 +140,7 @@ TEST_F(Unattended, MainMachineCreatesEverythingTheRerunOnlyChecksAndATerminalFol
     // Every line stamped, the report's lines in order, then the outcome.
     EXPECT_GT(StampedLines(log), 20);
     const auto at = [&](const std::string& part) { return log.find(part); };
+    EXPECT_EQ(log.find(" Gözetimsiz kurulum başladı.\n"), 19u) << log;
     EXPECT_LT(at("Server Bağlantı Parametresi mevcut değil!"), at("Server a bağlantı kuruldu."));
     EXPECT_LT(at("Server a bağlantı kuruldu."), at("Firmalar (FIRMADORVA) Veritabanı mevcut değil !!!"));
     EXPECT_LT(at("Firmalar (FIRMADORVA) Veritabanı mevcut değil !!!"),
@@ -172,9 +173,9 @@ TEST_F(Unattended, MainMachineCreatesEverythingTheRerunOnlyChecksAndATerminalFol
     const Outcome terminal = Run({"--updater=no", "--shortcuts=no", LogOption()});
     EXPECT_EQ(terminal.code, 0) << terminal.out << terminal.err;
     const std::string third = Log().substr(both.size());
-    EXPECT_NE(third.find("Gözetimsiz kurulum: Terminal, Server: \"" + server_.server +
-                         "\", Kullanıcı: \"DURANIX\""),
-              std::string::npos)
+    EXPECT_NE(
+        third.find("Kurulum Yeri: Terminal, Server: \"" + server_.server + "\", Kullanıcı: \"DURANIX\""),
+        std::string::npos)
         << third;
     EXPECT_NE(third.find("Firmalar (FIRMADORVA) Veritabanı mevcut."), std::string::npos) << third;
 }

@@ -133,6 +133,7 @@ TEST_F(UnattendedExe, MainMachineCreatesEverythingAndTheRerunOnlyChecks) {
     const std::string log = Log();
     // UTF-8 with its mark, Windows line ends, the report's lines, the outcome, no password.
     ASSERT_EQ(log.compare(0, 3, "\xEF\xBB\xBF"), 0);
+    EXPECT_EQ(log.find(" Gözetimsiz kurulum başladı.\r\n"), 3u + 19u) << log;
     EXPECT_NE(log.find(" BDE Versiyon: 520\r\n"), std::string::npos) << log;
     EXPECT_NE(log.find(" Firmalar (FIRMADORVA) Veritabanı mevcut değil !!!\r\n"), std::string::npos);
     EXPECT_NE(log.find(" DURANIX kullanıcısına sysadmin rolü verildi\r\n"), std::string::npos);
