@@ -1,15 +1,48 @@
-// The wizard's entry on Linux: the Qt application, the program with its window, the message loop.
+// The wizard's entry on Linux: with options, the unattended run (no window, no display needed);
+// without, the Qt application, the program with its window, the message loop.
 #include <fontconfig/fontconfig.h>
 
+#include <cstdlib>
 #include <exception>
+#include <iostream>
 #include <memory>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include <QApplication>
 
+#include "app/Unattended.h"
 #include "app/qt/Wizard.h"
 
+namespace {
+
+int RunUnattended(int argc, char** argv) {
+    kurdb::UnattendedEnvironment environment;
+    environment.variable = [](const std::string& name) -> std::optional<std::string> {
+        const char* value = std::getenv(name.c_str());
+        return value ? std::optional<std::string>(value) : std::nullopt;
+    };
+    environment.print = [](std::string_view text) { std::cerr << text << std::endl; };
+    environment.echo = [](std::string_view line) { std::cout << line << std::endl; };
+    environment.readStandardInput = []() -> std::optional<std::string> {
+        std::string line;
+        if (!std::getline(std::cin, line) && line.empty()) return std::nullopt;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        return line;
+    };
+    return kurdb::UnattendedMain(std::vector<std::string>(argv + 1, argv + argc), kurdb::OptionStyle::Gnu,
+                                 environment, [](const std::string& help) { std::cout << help; });
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    if (argc > 1) return RunUnattended(argc, argv);
+    if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM")) {
+        std::cerr << "Ekran yok: sihirbaz penceresi açılamaz. Pencere olmadan kurmak için: kurdb --help\n";
+        return static_cast<int>(kurdb::ExitCode::BadOptions);
+    }
     // fontconfig's first use reads its configuration and font caches, which the window needs
     // before it can lay out a caption. It is thread-safe: read them while Qt connects to the
     // display, on the other core.
