@@ -9,6 +9,17 @@
 
 namespace kurdb::win32::test {
 
+// Removes the suite's engine from the 32-bit view of the registry, where the tests register their
+// stand-in IDAPI32.DLL: a test starts on a machine without the engine.
+inline void RemoveSuiteEngine() {
+    HKEY borland = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Borland", 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY,
+                        &borland) != ERROR_SUCCESS)
+        return;
+    ::RegDeleteTreeW(borland, L"Database Engine");
+    ::RegCloseKey(borland);
+}
+
 // The text of a window, also of another process's (WM_GETTEXT, as GetWindowText does not ask).
 inline std::wstring TextOf(HWND hwnd) {
     const auto length = ::SendMessageW(hwnd, WM_GETTEXTLENGTH, 0, 0);

@@ -20,6 +20,7 @@
 #include "shell/win32/Win32Platform.h"
 #include "shell/win32/Win32Registry.h"
 #include "shell/win32/WideString.h"
+#include "WinTestSupport.h"
 #include "tests/support/Fakes.h"
 #include "tests/support/TestServer.h"
 
@@ -58,16 +59,8 @@ std::wstring SettingIn(REGSAM view, const std::wstring& name) {
 class EngineOnWindows : public ::testing::Test {
 protected:
     // Each test starts on a machine without the engine: its key is removed from the 32-bit view.
-    void SetUp() override { RemoveEngine(); }
-    void TearDown() override { RemoveEngine(); }
-    static void RemoveEngine() {
-        HKEY borland = nullptr;
-        if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Borland", 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY,
-                            &borland) != ERROR_SUCCESS)
-            return;
-        ::RegDeleteTreeW(borland, L"Database Engine");
-        ::RegCloseKey(borland);
-    }
+    void SetUp() override { win32::test::RemoveSuiteEngine(); }
+    void TearDown() override { win32::test::RemoveSuiteEngine(); }
 
     void RegisterEngine(const std::string& dllPath) {
         const std::string key = "SOFTWARE\\" + std::string(db::kBdeKey);

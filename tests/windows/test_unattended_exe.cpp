@@ -18,6 +18,7 @@
 #include "db/SqlTemplate.h"
 #include "shell/win32/Win32Registry.h"
 #include "shell/win32/WideString.h"
+#include "WinTestSupport.h"
 #include "tests/support/TestServer.h"
 
 namespace kurdb {
@@ -47,13 +48,13 @@ protected:
         fs::create_directories(dir_);
         fs::copy_file(TestFolder() + L"\\..\\..\\app\\win32\\Kurdb.exe", dir_ / "Kurdb.exe",
                       fs::copy_options::overwrite_existing);
-        RemoveEngine();
+        win32::test::RemoveSuiteEngine();
         admin_.dbFirma.Connect(server_.server, server_.user, server_.password);
         DropAll();
     }
     void TearDown() override {
         if (server_.missing.empty()) DropAll();
-        RemoveEngine();
+        win32::test::RemoveSuiteEngine();
         ::SetEnvironmentVariableW(L"KURDB_PASSWORD", nullptr);
         std::error_code ignored;
         fs::remove_all(dir_, ignored);
@@ -64,14 +65,6 @@ protected:
         ASSERT_TRUE(registry_.CreateKey(Hive::LocalMachine, key));
         ASSERT_TRUE(registry_.WriteString(Hive::LocalMachine, key, std::string(db::kBdePathValue),
                                           win32::Narrow(TestFolder() + L"\\bde")));
-    }
-    static void RemoveEngine() {
-        HKEY borland = nullptr;
-        if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Borland", 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY,
-                            &borland) != ERROR_SUCCESS)
-            return;
-        ::RegDeleteTreeW(borland, L"Database Engine");
-        ::RegCloseKey(borland);
     }
 
     // Runs the copy with `options` and waits for its exit code (-1: it did not end in time).
