@@ -111,15 +111,27 @@ bool HandlerRunner::Press(std::string_view control) {
     if (running_) return false;
     TFFirmaDB& controller = Controller();
     if (!controller.HandlesClick(control)) return true;  // nothing to run
-    if (worker_.joinable()) worker_.join();              // the last run's worker, which has posted its end
+    Start([&controller, name = std::string(control)] { controller.Click(name); }, {});
+    return true;
+}
+
+bool HandlerRunner::Drive(std::function<void()> walk, std::function<void()> ended) {
+    if (running_) return false;
+    Start(std::move(walk), std::move(ended));
+    return true;
+}
+
+void HandlerRunner::Start(std::function<void()> body, std::function<void()> ended) {
+    if (worker_.joinable()) worker_.join();  // the last run's worker, which has posted its end
     running_ = true;
+    ended_ = std::move(ended);
     if (runListener_) runListener_(true);
     try {
-        worker_ = std::thread([this, &controller, name = std::string(control), thread = thread_] {
+        worker_ = std::thread([this, body = std::move(body), thread = thread_] {
             try {
-                controller.Click(name);
+                body();
             } catch (...) {
-                // Click shows its own errors; nothing may leave a thread.
+                // Click shows its own errors, a walk reports its own; nothing may leave a thread.
             }
             thread->Post([this] { RunEnded(); });
         });
@@ -127,7 +139,6 @@ bool HandlerRunner::Press(std::string_view control) {
         RunEnded();
         throw;
     }
-    return true;
 }
 
 bool HandlerRunner::HoldClose() {
@@ -141,6 +152,7 @@ void HandlerRunner::RunEnded() {
     running_ = false;
     if (runListener_) runListener_(false);
     if (closeHeld_.exchange(false)) window_.CloseWindow();
+    if (const std::function<void()> ended = std::exchange(ended_, {})) ended();
 }
 
 bool HandlerRunner::Host::Confirm(const std::string& question) {

@@ -96,6 +96,11 @@ public:
     // and nothing runs, while another run goes on (the press is dropped). A control without a
     // handler runs nothing and returns true.
     bool Press(std::string_view control);
+    // Window thread. Runs `walk` on the worker as one run, as a press runs a handler: presses are
+    // dropped and the busy state shows until it ends; then `ended` is called on the window thread.
+    // False, and nothing runs, while another run goes on. An unattended run that shows the window
+    // walks the pages so.
+    bool Drive(std::function<void()> walk, std::function<void()> ended);
     // Window thread: true from a press until its run has ended.
     bool Running() const { return running_; }
     // Window thread: a close of the window asked for. True when a run goes on: the window is
@@ -115,6 +120,7 @@ private:
         HandlerRunner& runner_;
     };
 
+    void Start(std::function<void()> body, std::function<void()> ended);
     void RunEnded();
 
     IFormHost& window_;
@@ -122,6 +128,7 @@ private:
     std::shared_ptr<WindowThread> thread_;
     TFFirmaDB* controller_ = nullptr;
     std::function<void(bool)> runListener_;
+    std::function<void()> ended_;  // the current run's own end, if it has one
     std::thread worker_;
     bool running_ = false;
     std::atomic<bool> closeHeld_ = false;

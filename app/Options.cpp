@@ -19,8 +19,12 @@ struct Option {
 
 // The one table of both styles.
 const Option kOptions[] = {
+    {"SILENT", Takes::Nothing, "",
+     "Sihirbaz penceresini gösterir; pencere sayfaları kendisi geçer, soru sormaz. Ekran yoksa pencere "
+     "açılmaz.",
+     [](UnattendedOptions& o, const std::string&, bool) { o.showWindow = true; }},
     {"VERYSILENT", Takes::Nothing, "", "Pencere açmadan çalışır (bir seçenek verildiğinde zaten böyledir).",
-     [](UnattendedOptions&, const std::string&, bool) {}},
+     [](UnattendedOptions& o, const std::string&, bool) { o.showWindow = false; }},
     {"MACHINE", Takes::Value, "main|terminal",
      "Kurulum yeri: main = Ana Makine (sa, veritabanı kurulur), terminal = Terminal (DURANIX). Varsayılan: "
      "terminal.",

@@ -29,6 +29,7 @@ struct UnattendedOptions {
     bool openCompany = false;
     bool engineInstall = false;      // the answer to the engine's download and run questions
     std::optional<std::string> log;  // "" for the default log file
+    bool showWindow = false;         // the wizard's window walks itself; else no window at all
 };
 
 struct ParsedOptions {

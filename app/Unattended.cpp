@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <mutex>
 
 #include "app/Program.h"
 #include "resources/ControlNames.h"
@@ -148,6 +149,7 @@ private:
 
     // Writes `text` stamped, one log line per line of it (a server's error has several).
     void Write(std::string_view text) {
+        const std::lock_guard lock(writing_);  // a shown window's questions come from its thread
         const std::string stamp = LogTimeStamp() + " ";
         auto lines = text::SplitLines(text, text::LineBreaks::Any, text::FinalBreak::EndsText);
         if (lines.empty()) lines.push_back({});  // an empty report line stays a line
@@ -166,9 +168,12 @@ private:
 
     ExitCode Walk() {
         UnattendedHost host(options_.engineInstall, [this](std::string_view line) { Write(line); });
-        Program program(host);
+        std::unique_ptr<IWalkingWindow> window;
+        if (options_.showWindow && environment_.window) window = environment_.window(host);
+        std::unique_ptr<Program> windowless;
+        if (!window) windowless = std::make_unique<Program>(host);
+        Program& program = window ? window->Root() : *windowless;
         FormModel& form = program.Form();
-        TFFirmaDB& ctl = program.Controller();
         std::size_t written = 0;
         form.Subscribe([&](const std::string& control, Property what) {
             if (control != controls::Memo1 || what != Property::Lines) return;
@@ -178,8 +183,24 @@ private:
         });
 
         Write("Gözetimsiz kurulum başladı.");  // where each run begins in an appended log
-        program.Open([] {});
+        ExitCode code = ExitCode::Unexpected;
+        if (window) {
+            Write("Sihirbaz penceresi gösteriliyor.");
+            window->Walk([&] { code = WalkOpened(program, host); });
+        } else {
+            program.Open([] {});
+            code = WalkOpened(program, host);
+        }
+        // "Son" closes the window; in a shown window, when the walk's run has ended.
+        if (code == ExitCode::Done && !host.Closed()) code = ExitCode::Unexpected;
+        return code;
+    }
+
+    // The pages' presses, in the window's order, after its create and show events.
+    ExitCode WalkOpened(Program& program, UnattendedHost& host) {
         if (host.TakeError()) return ExitCode::Unexpected;
+        FormModel& form = program.Form();
+        TFFirmaDB& ctl = program.Controller();
         Fill(form, ctl);
 
         // Page 1, "İleri". With consent, a missing engine's installer is offered by the second
@@ -206,7 +227,7 @@ private:
         ctl.Click(controls::BitBtn2);
         if (host.Unanswered()) return ExitCode::UnansweredQuestion;
         if (host.TakeError()) return ExitCode::WorkstationFailed;
-        return host.Closed() ? ExitCode::Done : ExitCode::Unexpected;
+        return ExitCode::Done;
     }
 
     // The form as a person fills it: the kind of machine first (which sets the user and the
@@ -239,6 +260,7 @@ private:
 
     const UnattendedOptions& options_;
     const UnattendedEnvironment& environment_;
+    std::mutex writing_;
     std::ofstream log_;
     std::string password_;
 };

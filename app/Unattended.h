@@ -3,6 +3,7 @@
 // the command line fills, with the dialogs answered from the options, the report lines written to
 // a log file with time stamps, and an exit code for the outcome.
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,6 +13,8 @@
 #include "app/Options.h"
 
 namespace kurdb {
+
+class Program;
 
 // What an unattended run ends with, one code per outcome.
 enum class ExitCode : int {
@@ -51,6 +54,19 @@ private:
     bool closed_ = false;
 };
 
+// The wizard's window in a run that shows it walking itself (/SILENT): a front end's window over
+// its own program, whose controller asks the run's form host its questions.
+class IWalkingWindow {
+public:
+    virtual ~IWalkingWindow() = default;
+    // The program the window shows.
+    virtual Program& Root() = 0;
+    // Opens the window (its create event, showing it, its show event), runs `walk` on the
+    // program's worker as one run (the window repaints; presses are dropped) and runs the message
+    // loop until the window has closed, which it does when the walk has ended.
+    virtual void Walk(std::function<void()> walk) = 0;
+};
+
 // What the program entry hands the run: where its messages go (a console, standard error), where
 // the log lines also go (standard output on Linux; nowhere on Windows, whose program has no
 // console of its own), how it reads the environment and standard input.
@@ -59,6 +75,9 @@ struct UnattendedEnvironment {
     std::function<void(std::string_view text)> print;               // may be empty
     std::function<void(std::string_view line)> echo;                // may be empty
     std::function<std::optional<std::string>()> readStandardInput;  // may be empty
+    // Makes the walking window over `answers`; empty, or null from it, when no window can be shown
+    // (no display): the run then goes on without one.
+    std::function<std::unique_ptr<IWalkingWindow>(IFormHost& answers)> window;
 };
 
 // Runs the wizard without a window as the options say and returns the exit code. The options are

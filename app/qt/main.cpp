@@ -1,11 +1,13 @@
-// The wizard's entry on Linux: with options, the unattended run (no window, no display needed);
-// without, the Qt application, the program with its window, the message loop.
+// The wizard's entry on Linux: with options, the unattended run (no window and no display needed,
+// or the window walking itself); without, the Qt application, the program with its window, the
+// message loop.
 #include <fontconfig/fontconfig.h>
 
 #include <cstdlib>
 #include <exception>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,7 +19,13 @@
 
 namespace {
 
+bool HasDisplay() {
+    return std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY") || std::getenv("QT_QPA_PLATFORM");
+}
+
 int RunUnattended(int argc, char** argv) {
+    // Made only when the options ask for the window and there is a display to show it on.
+    std::optional<QApplication> app;
     kurdb::UnattendedEnvironment environment;
     environment.variable = [](const std::string& name) -> std::optional<std::string> {
         const char* value = std::getenv(name.c_str());
@@ -31,6 +39,11 @@ int RunUnattended(int argc, char** argv) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         return line;
     };
+    environment.window = [&](kurdb::IFormHost& answers) -> std::unique_ptr<kurdb::IWalkingWindow> {
+        if (!HasDisplay()) return nullptr;
+        if (!app) app.emplace(argc, argv);
+        return std::make_unique<kurdb::qt::Wizard>(&answers);
+    };
     return kurdb::UnattendedMain(std::vector<std::string>(argv + 1, argv + argc), kurdb::OptionStyle::Gnu,
                                  environment, [](const std::string& help) { std::cout << help; });
 }
@@ -39,7 +52,7 @@ int RunUnattended(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     if (argc > 1) return RunUnattended(argc, argv);
-    if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM")) {
+    if (!HasDisplay()) {
         std::cerr << "Ekran yok: sihirbaz penceresi açılamaz. Pencere olmadan kurmak için: kurdb --help\n";
         return static_cast<int>(kurdb::ExitCode::BadOptions);
     }
@@ -57,5 +70,5 @@ int main(int argc, char** argv) {
         return 1;
     }
     wizard->Open();
-    return QApplication::exec();
+    return wizard->Exec();
 }

@@ -1,6 +1,6 @@
-// Program entry of the Windows build: the common controls, the composition root, the wizard
-// window and its message loop. COM is initialised where it is used (shell links, the shell's
-// "open"), so that ole32.dll is not loaded before the window shows.
+// Program entry of the Windows build: with options, the unattended run; without, the common
+// controls, the wizard (composition root and window) and its message loop. COM is initialised where it is
+// used (shell links, the shell's "open"), so that ole32.dll is not loaded before the window shows.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -9,11 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "app/Program.h"
 #include "app/Unattended.h"
 #include "app/win32/Dpi.h"
-#include "app/win32/Win32FormHost.h"
-#include "app/win32/WizardWindow.h"
+#include "app/win32/Wizard.h"
 #include "shell/CommandLine.h"
 #include "shell/Exception.h"
 #include "shell/win32/SystemLibrary.h"
@@ -21,34 +19,24 @@
 
 namespace {
 
-int Run(HINSTANCE instance, int showCommand) {
-    kurdb::win32::EnsureDpiAwareness();
+void InitCommonControls() {
     INITCOMMONCONTROLSEX controls{sizeof controls,
                                   ICC_STANDARD_CLASSES | ICC_TAB_CLASSES | ICC_WIN95_CLASSES};
     ::InitCommonControlsEx(&controls);
+}
 
-    kurdb::win32::Win32FormHost host;
-    std::unique_ptr<kurdb::Program> program;
+int Run(HINSTANCE instance, int showCommand) {
+    kurdb::win32::EnsureDpiAwareness();
+    InitCommonControls();
+    std::unique_ptr<kurdb::win32::Wizard> wizard;
     try {
-        program = std::make_unique<kurdb::Program>(host);
+        wizard = std::make_unique<kurdb::win32::Wizard>(instance, showCommand);
     } catch (const kurdb::Exception& e) {
-        kurdb::ShowStartupError(host, e.Message());
+        kurdb::win32::ShowStartupError(e.Message());
         return 1;
     }
-
-    kurdb::win32::WizardWindow window(program->Form(), program->Runs(), host, instance);
-    host.SetOwner(window.Handle());
-    program->Open([&] { window.Show(showCommand); });
-
-    MSG msg;
-    BOOL got;
-    while ((got = ::GetMessageW(&msg, nullptr, 0, 0)) != 0) {
-        if (got == -1) return 1;
-        if (window.PreTranslate(msg)) continue;
-        ::TranslateMessage(&msg);
-        ::DispatchMessageW(&msg);
-    }
-    return static_cast<int>(msg.wParam);
+    wizard->Open();
+    return wizard->Exec();
 }
 
 // Writes a message where the one who started the program sees it: the standard output it was
@@ -75,9 +63,10 @@ bool WriteToStarter(std::string_view text) {
     return ok;
 }
 
-// The command line's options: an unattended run without a window. The help goes to the starter's
+// The command line's options: an unattended run, without a window or with the window walking
+// itself. The help goes to the starter's
 // console, or into a message box when there is none.
-int RunUnattended(const std::vector<std::string>& args) {
+int RunUnattended(HINSTANCE instance, const std::vector<std::string>& args) {
     kurdb::UnattendedEnvironment environment;
     environment.variable = [](const std::string& name) -> std::optional<std::string> {
         const std::wstring wideName = kurdb::win32::Wide(name);
@@ -88,6 +77,11 @@ int RunUnattended(const std::vector<std::string>& args) {
         return kurdb::win32::Narrow(value);
     };
     environment.print = [](std::string_view text) { WriteToStarter(text); };
+    environment.window = [instance](kurdb::IFormHost& answers) -> std::unique_ptr<kurdb::IWalkingWindow> {
+        kurdb::win32::EnsureDpiAwareness();
+        InitCommonControls();
+        return std::make_unique<kurdb::win32::Wizard>(instance, SW_SHOWNORMAL, &answers);
+    };
     return kurdb::UnattendedMain(args, kurdb::OptionStyle::Windows, environment, [](const std::string& help) {
         if (!WriteToStarter(help))
             ::MessageBoxW(nullptr, kurdb::win32::Wide(help).c_str(), L"Kurdb", MB_OK | MB_ICONINFORMATION);
@@ -106,11 +100,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     // Before anything loads a DLL: a DLL beside the program in a downloads folder is never loaded.
     kurdb::win32::RestrictDllSearchToSystem();
     try {
-        if (const std::vector<std::string> args = Options(); !args.empty()) return RunUnattended(args);
+        if (const std::vector<std::string> args = Options(); !args.empty())
+            return RunUnattended(instance, args);
         return Run(instance, showCommand);
     } catch (const std::exception& e) {
-        kurdb::win32::Win32FormHost host;
-        kurdb::ShowStartupError(host, e.what());
+        kurdb::win32::ShowStartupError(e.what());
         return 1;
     }
 }

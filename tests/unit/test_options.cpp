@@ -18,7 +18,8 @@ std::string Describe(const UnattendedOptions& o) {
            " user=" + opt(o.user) + " password=" + opt(o.password) + " file=" + opt(o.passwordFile) +
            " save=" + yn(o.save) + " create=" + (o.create ? yn(*o.create) : "-") +
            " shortcuts=" + yn(o.shortcuts) + " updater=" + yn(o.updater) + " open=" + yn(o.openCompany) +
-           " engine=" + yn(o.engineInstall) + " log=" + opt(o.log) + " help=" + yn(o.help);
+           " engine=" + yn(o.engineInstall) + " log=" + opt(o.log) + " help=" + yn(o.help) +
+           (o.showWindow ? " window" : "");
 }
 
 struct Case {
@@ -35,6 +36,10 @@ TEST(UnattendedOptions, ParseByTheOneTableInEitherStyle) {
     const std::vector<Case> cases = {
         {OptionStyle::Windows, {"/VERYSILENT"}, kDefaults},
         {OptionStyle::Gnu, {"--verysilent"}, kDefaults},
+        // the window walking itself; the last of the two quiet options holds
+        {OptionStyle::Windows, {"/Silent"}, kDefaults + " window"},
+        {OptionStyle::Windows, {"/SILENT", "/VERYSILENT"}, kDefaults},
+        {OptionStyle::Gnu, {"--verysilent", "--silent"}, kDefaults + " window"},
         // Windows: names in any case, values of yes/no and machine too
         {OptionStyle::Windows,
          {"/verysilent", "/Machine=MAIN", "/SERVER=SUNUCU\\SQLEXPRESS", "/user=sa", "/PassWord=a=b;c",
@@ -83,7 +88,7 @@ TEST(UnattendedOptions, ParseByTheOneTableInEitherStyle) {
 
 TEST(UnattendedOptions, HelpListsEveryOptionInTheStyleAndWarnsAboutThePasswordOnTheCommandLine) {
     const std::string windows = OptionsHelp(OptionStyle::Windows), gnu = OptionsHelp(OptionStyle::Gnu);
-    for (const char* name : {"VERYSILENT", "MACHINE=main|terminal",
+    for (const char* name : {"SILENT", "VERYSILENT", "MACHINE=main|terminal",
                              "SERVER=", "USER=", "PASSWORD=", "PASSWORDFILE=", "SAVE=yes|no", "CREATE=yes|no",
                              "SHORTCUTS=yes|no", "UPDATER=yes|no", "OPENCOMPANY=yes|no",
                              "ENGINEINSTALL=yes|no", "LOG[=", "HELP"}) {
