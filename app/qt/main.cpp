@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -23,7 +24,20 @@ bool HasDisplay() {
     return std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY") || std::getenv("QT_QPA_PLATFORM");
 }
 
+// Overwrites the value of --password= in the program's own arguments, which the process list
+// shows to every user of the machine, once the run has its copy. A window of a few microseconds
+// stays; the help and the README say to prefer the file or the environment variable.
+void HidePasswordFromProcessList(int argc, char** argv) {
+    constexpr std::string_view option = "--password=";
+    for (int i = 1; i < argc; ++i) {
+        if (std::string_view(argv[i]).substr(0, option.size()) != option) continue;
+        for (char* c = argv[i] + option.size(); *c; ++c) *c = 'x';
+    }
+}
+
 int RunUnattended(int argc, char** argv) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    HidePasswordFromProcessList(argc, argv);
     // Made only when the options ask for the window and there is a display to show it on.
     std::optional<QApplication> app;
     kurdb::UnattendedEnvironment environment;
@@ -44,8 +58,8 @@ int RunUnattended(int argc, char** argv) {
         if (!app) app.emplace(argc, argv);
         return std::make_unique<kurdb::qt::Wizard>(&answers);
     };
-    return kurdb::UnattendedMain(std::vector<std::string>(argv + 1, argv + argc), kurdb::OptionStyle::Gnu,
-                                 environment, [](const std::string& help) { std::cout << help; });
+    return kurdb::UnattendedMain(args, kurdb::OptionStyle::Gnu, environment,
+                                 [](const std::string& help) { std::cout << help; });
 }
 
 }  // namespace

@@ -2,15 +2,23 @@
 // own (its settings file goes beside it), a home of its own (registry files, shortcuts), the
 // options on the command line, against the SQL Server of the tests. The companies database of the
 // shipped edition and the login DURANIX are server-wide: these tests drop them before and after.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "db/Components.h"
@@ -200,6 +208,42 @@ TEST_F(Unattended, AWrongPasswordEndsWithItsCodeAndSaysWhyAndSavesNothing) {
     EXPECT_EQ(log.find("Yanlis#Sifre1"), std::string::npos);
     EXPECT_FALSE(fs::exists(dir_ / "Duranix.ini"));
     EXPECT_FALSE(DatabaseExists());
+}
+
+TEST_F(Unattended, APasswordOptionIsOverwrittenInTheProcessListWhileTheRunWaitsForTheServer) {
+    // A server that takes the connection and never answers: the run waits in its login.
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+
+    const std::string program = (dir_ / "kurdb").string();
+    const std::string server = "--server=127.0.0.1," + std::to_string(ntohs(address.sin_port));
+    const std::string log = LogOption();
+    std::vector<std::string> args = {program, "--machine=main", server, "--password=Gizli#Sifre9", log};
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    ASSERT_EQ(::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ), 0);
+
+    // Once the run has written its first report line it has its copy of the arguments.
+    for (int i = 0; i < 200 && Log().find("BDE Versiyon") == std::string::npos; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::string shown = ReadFile("/proc/" + std::to_string(pid) + "/cmdline");
+    std::replace(shown.begin(), shown.end(), '\0', ' ');
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    ::close(listener);
+    EXPECT_NE(Log().find("BDE Versiyon"), std::string::npos) << Log();
+    EXPECT_EQ(shown.find("Gizli#Sifre9"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("--password=xxxxxxxxxxxx " + log), std::string::npos) << shown;
+    EXPECT_EQ(Log().find("Gizli#Sifre9"), std::string::npos);
 }
 
 TEST_F(Unattended, BadOptionsAndHelpNeedNoServer) {
