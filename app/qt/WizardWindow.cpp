@@ -122,7 +122,7 @@ WizardWindow::WizardWindow(FormModel& form, HandlerRunner& runs, IFormHost& host
     setObjectName(Q(f.name));
     ApplyFont(f, this);
     widgets_[f.name] = this;
-    Build(f, this);
+    CreateControls(f, this);
 
     // The definition gives the outer frame; the controls were laid out for the client area that
     // such a frame leaves, which is the extent of the form's children.
@@ -196,17 +196,17 @@ void WizardWindow::ClickControl(const std::string& control) {
     Guarded([this, &control] { runs_.Press(control); });
 }
 
-void WizardWindow::Build(const ControlDef& parent, QWidget* into) {
+void WizardWindow::CreateControls(const ControlDef& parent, QWidget* into) {
     for (const ControlDef* c : form_.Definition().ChildrenOf(parent.name)) {
         if (c->kind == ControlKind::Action || c->kind == ControlKind::Page) continue;
-        QWidget* w = Create(*c, into);
+        QWidget* w = CreateControl(*c, into);
         if (!w) continue;
         w->setObjectName(Q(c->name));
         widgets_[c->name] = w;
     }
 }
 
-QWidget* WizardWindow::Create(const ControlDef& c, QWidget* into) {
+QWidget* WizardWindow::CreateControl(const ControlDef& c, QWidget* into) {
     const std::string name = c.name;
     QWidget* made = nullptr;
     switch (c.kind) {
@@ -225,7 +225,7 @@ QWidget* WizardWindow::Create(const ControlDef& c, QWidget* into) {
                 ApplyFont(*p, page);
                 pages->addTab(page, Q(p->caption));
                 widgets_[p->name] = page;
-                Build(*p, page);
+                CreateControls(*p, page);
             }
             // The busy bar sits beside the tabs, where the strip leaves room.
             busy_ = new QProgressBar();
@@ -259,7 +259,7 @@ QWidget* WizardWindow::Create(const ControlDef& c, QWidget* into) {
             auto* box = new QGroupBox(Q(form_.Text(c.name)), into);
             ApplyFont(c, box);
             box->setGeometry(c.left, c.top, c.width, c.height);
-            BuildRadioGroup(c, box);
+            CreateRadioItems(c, box);
             made = box;
             break;
         }
@@ -306,16 +306,16 @@ QWidget* WizardWindow::Create(const ControlDef& c, QWidget* into) {
     return made;
 }
 
-void WizardWindow::BuildRadioGroup(const ControlDef& c, QGroupBox* box) {
+void WizardWindow::CreateRadioItems(const ControlDef& c, QGroupBox* box) {
     for (int i = 0; i < static_cast<int>(c.items.size()); ++i) {
         auto* radio = new QRadioButton(Q(c.items[static_cast<std::size_t>(i)]), box);
         radio->setObjectName(RadioItemName(c.name, i));
         connect(radio, &QRadioButton::clicked, this, [this, &c, i] { SelectRadioItem(c, i); });
     }
-    ArrangeRadioGroup(c, box);
+    LayoutRadioGroup(c, box);
 }
 
-void WizardWindow::ArrangeRadioGroup(const ControlDef& c, QGroupBox* box) {
+void WizardWindow::LayoutRadioGroup(const ControlDef& c, QGroupBox* box) {
     // Columns as a Windows radio group makes them: (width - 10) / columns wide, starting 8 pixels
     // in. The rows share the space that the style leaves inside the frame under the caption, so
     // the buttons stay clear of the caption whichever way the style draws it.
@@ -429,7 +429,7 @@ bool WizardWindow::eventFilter(QObject* watched, QEvent* event) {
     return true;
 }
 
-void WizardWindow::FitLabel(const ControlDef& c, QLabel* label) {
+void WizardWindow::LayoutLabel(const ControlDef& c, QLabel* label) {
     // Labels size themselves to their text, as they do in the design; a face wider than the
     // design's would otherwise cut the last letters off. They never shrink below the design.
     if (c.centred) return;
@@ -506,115 +506,126 @@ void WizardWindow::Mirror(const std::string& control, Property what) {
         }
     } end{mirroring_, outer};
     QWidget* w = Control(control);
-    if (!w) return;
+    if (!w) return;  // an invisible action button
     const ControlDef& c = form_.Definition().Find(control);
     switch (what) {
-        case Property::Text: {
-            const QString text = Q(form_.Text(control));
-            switch (c.kind) {
-                case ControlKind::Form:
-                    if (windowTitle() != text) setWindowTitle(text);
-                    break;
-                case ControlKind::Label: {
-                    auto* label = static_cast<QLabel*>(w);
-                    const QString shown = Q(StripAccessKey(form_.Text(control)));
-                    if (label->text() == shown) break;
-                    label->setText(shown);
-                    FitLabel(c, label);
-                    break;
-                }
-                case ControlKind::Page: {
-                    auto* pages = static_cast<QTabWidget*>(Control(c.parent));
-                    const int index = pages->indexOf(w);
-                    if (pages->tabText(index) != text) pages->setTabText(index, text);
-                    break;
-                }
-                case ControlKind::Edit: {
-                    auto* edit = static_cast<QLineEdit*>(w);
-                    if (edit->text() != text) edit->setText(text);
-                    break;
-                }
-                case ControlKind::RadioGroup: {
-                    auto* box = static_cast<QGroupBox*>(w);
-                    if (box->title() == text) break;
-                    box->setTitle(text);
-                    ArrangeRadioGroup(c, box);
-                    break;
-                }
-                case ControlKind::CheckBox:
-                case ControlKind::Button: {
-                    auto* button = static_cast<QAbstractButton*>(w);
-                    if (button->text() != text) button->setText(text);
-                    break;
-                }
-                default:
-                    break;
-            }
+        case Property::Text:
+            MirrorText(c, w);
             break;
-        }
         case Property::Checked:
-            if (c.kind == ControlKind::CheckBox) {
-                auto* check = static_cast<QCheckBox*>(w);
-                if (check->isChecked() != form_.Checked(control)) check->setChecked(form_.Checked(control));
-            }
+            if (c.kind == ControlKind::CheckBox) MirrorChecked(c, w);
             break;
         case Property::ItemIndex:
-            if (c.kind == ControlKind::RadioGroup) {
-                const int index = form_.ItemIndex(control);
-                for (int i = 0; i < static_cast<int>(c.items.size()); ++i) {
-                    auto* radio = w->findChild<QRadioButton*>(RadioItemName(c.name, i));
-                    if (!radio || radio->isChecked() == (i == index)) continue;
-                    // Unchecking the last checked item of an exclusive group needs exclusivity off.
-                    radio->setAutoExclusive(false);
-                    radio->setChecked(i == index);
-                    radio->setAutoExclusive(true);
-                }
-                // Tab enters the group on its selected item, as on Windows.
-                for (int i = 0; i < static_cast<int>(c.items.size()); ++i)
-                    if (auto* radio = w->findChild<QRadioButton*>(RadioItemName(c.name, i)))
-                        radio->setFocusPolicy(i == index || (index < 0 && i == 0) ? Qt::StrongFocus
-                                                                                  : Qt::ClickFocus);
-            }
+            if (c.kind == ControlKind::RadioGroup) MirrorItemIndex(c, w);
             break;
-        case Property::Visible: {
-            const bool visible = form_.Visible(control);
-            if (c.kind == ControlKind::Page) {
-                auto* pages = static_cast<QTabWidget*>(Control(c.parent));
-                const int index = pages->indexOf(w);
-                if (pages->isTabVisible(index) != visible) pages->setTabVisible(index, visible);
-            } else if (c.kind != ControlKind::Form && w->isHidden() == visible) {
-                w->setVisible(visible);
-            }
+        case Property::Visible:
+            MirrorVisible(c, w);
             break;
-        }
         case Property::ActivePage:
-            if (c.kind == ControlKind::PageControl) {
-                auto* pages = static_cast<QTabWidget*>(w);
-                const int index = form_.ActivePage(control);
-                if (pages->currentIndex() != index && index >= 0 && index < pages->count())
-                    pages->setCurrentIndex(index);
-            }
+            if (c.kind == ControlKind::PageControl) ShowActivePage(c, w);
             break;
         case Property::Lines:
-            if (c.kind == ControlKind::Memo) {
-                auto* memo = static_cast<QPlainTextEdit*>(w);
-                const QString wanted = TextOf(form_.Lines(control));
-                const QString shown = memo->toPlainText();
-                if (shown == wanted) break;
-                // A new last line is appended, which keeps the view at the newest line.
-                const auto& lines = form_.Lines(control);
-                if (!shown.isEmpty() && !lines.empty() &&
-                    wanted == shown + QLatin1Char('\n') + Q(lines.back()))
-                    memo->appendPlainText(Q(lines.back()));
-                if (memo->toPlainText() != wanted) memo->setPlainText(wanted);
-                // The log follows its last line.
-                memo->moveCursor(QTextCursor::End);
-                memo->ensureCursorVisible();
-            }
+            if (c.kind == ControlKind::Memo) MirrorLines(c, w);
             break;
         case Property::Tag:
-            break;
+            break;  // the controller's own bookkeeping; nothing to show
     }
+}
+
+void WizardWindow::MirrorText(const ControlDef& c, QWidget* w) {
+    const QString text = Q(form_.Text(c.name));
+    switch (c.kind) {
+        case ControlKind::Form:
+            if (windowTitle() != text) setWindowTitle(text);
+            return;
+        case ControlKind::Label: {
+            auto* label = static_cast<QLabel*>(w);
+            const QString shown = Q(StripAccessKey(form_.Text(c.name)));
+            if (label->text() == shown) return;
+            label->setText(shown);
+            LayoutLabel(c, label);
+            return;
+        }
+        case ControlKind::Page: {
+            auto* pages = static_cast<QTabWidget*>(Control(c.parent));
+            const int index = pages->indexOf(w);
+            if (pages->tabText(index) != text) pages->setTabText(index, text);
+            return;
+        }
+        case ControlKind::Edit: {
+            auto* edit = static_cast<QLineEdit*>(w);
+            if (edit->text() != text) edit->setText(text);
+            return;
+        }
+        case ControlKind::RadioGroup: {
+            auto* box = static_cast<QGroupBox*>(w);
+            if (box->title() == text) return;
+            box->setTitle(text);
+            LayoutRadioGroup(c, box);
+            return;
+        }
+        case ControlKind::CheckBox:
+        case ControlKind::Button: {
+            auto* button = static_cast<QAbstractButton*>(w);
+            if (button->text() != text) button->setText(text);
+            return;
+        }
+        default:
+            return;
+    }
+}
+
+void WizardWindow::MirrorChecked(const ControlDef& c, QWidget* w) {
+    auto* check = static_cast<QCheckBox*>(w);
+    if (check->isChecked() != form_.Checked(c.name)) check->setChecked(form_.Checked(c.name));
+}
+
+void WizardWindow::MirrorItemIndex(const ControlDef& c, QWidget* w) {
+    const int index = form_.ItemIndex(c.name);
+    for (int i = 0; i < static_cast<int>(c.items.size()); ++i) {
+        auto* radio = w->findChild<QRadioButton*>(RadioItemName(c.name, i));
+        if (!radio) continue;
+        if (radio->isChecked() != (i == index)) {
+            // Unchecking the last checked item of an exclusive group needs exclusivity off.
+            radio->setAutoExclusive(false);
+            radio->setChecked(i == index);
+            radio->setAutoExclusive(true);
+        }
+        // Only the selected item takes the focus from Tab, as on Windows: Tab enters the group on it.
+        radio->setFocusPolicy(i == index || (index < 0 && i == 0) ? Qt::StrongFocus : Qt::ClickFocus);
+    }
+}
+
+void WizardWindow::MirrorVisible(const ControlDef& c, QWidget* w) {
+    const bool visible = form_.Visible(c.name);
+    if (c.kind == ControlKind::Page) {
+        auto* pages = static_cast<QTabWidget*>(Control(c.parent));
+        const int index = pages->indexOf(w);
+        if (pages->isTabVisible(index) != visible) pages->setTabVisible(index, visible);
+    } else if (c.kind != ControlKind::Form && w->isHidden() == visible) {
+        w->setVisible(visible);
+    }
+}
+
+void WizardWindow::ShowActivePage(const ControlDef& c, QWidget* w) {
+    auto* pages = static_cast<QTabWidget*>(w);
+    const int index = form_.ActivePage(c.name);
+    if (pages->currentIndex() != index && index >= 0 && index < pages->count()) pages->setCurrentIndex(index);
+}
+
+void WizardWindow::MirrorLines(const ControlDef& c, QWidget* w) {
+    auto* memo = static_cast<QPlainTextEdit*>(w);
+    const auto& lines = form_.Lines(c.name);
+    const QString wanted = TextOf(lines);
+    const QString shown = memo->toPlainText();
+    if (shown == wanted) return;
+    // A new last line is appended, which keeps the view at the newest line.
+    if (!shown.isEmpty() && !lines.empty() && wanted == shown + QLatin1Char('\n') + Q(lines.back()))
+        memo->appendPlainText(Q(lines.back()));
+    if (memo->toPlainText() != wanted) memo->setPlainText(wanted);
+    // The log follows its last line.
+    memo->moveCursor(QTextCursor::End);
+    memo->ensureCursorVisible();
 }
 
 }  // namespace kurdb::qt

@@ -53,13 +53,20 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void Build(const ControlDef& parent, QWidget* into);
-    QWidget* Create(const ControlDef& c, QWidget* into);
-    void BuildRadioGroup(const ControlDef& c, QGroupBox* box);
-    void ArrangeRadioGroup(const ControlDef& c, QGroupBox* box);
-    void FitLabel(const ControlDef& c, QLabel* label);
+    void CreateControls(const ControlDef& parent, QWidget* into);
+    QWidget* CreateControl(const ControlDef& c, QWidget* into);
+    void CreateRadioItems(const ControlDef& c, QGroupBox* box);
+    void LayoutRadioGroup(const ControlDef& c, QGroupBox* box);
+    void LayoutLabel(const ControlDef& c, QLabel* label);
     void BuildTabOrder();
+    // Model -> widgets: one function per property, named as on the Win32 side.
     void Mirror(const std::string& control, Property what);
+    void MirrorText(const ControlDef& c, QWidget* w);
+    void MirrorChecked(const ControlDef& c, QWidget* w);
+    void MirrorItemIndex(const ControlDef& c, QWidget* w);
+    void MirrorVisible(const ControlDef& c, QWidget* w);
+    void ShowActivePage(const ControlDef& c, QWidget* w);
+    void MirrorLines(const ControlDef& c, QWidget* w);
     void MirrorAll();
     void SelectRadioItem(const ControlDef& group, int index);
     void ClickControl(const std::string& control);

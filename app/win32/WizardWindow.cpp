@@ -522,11 +522,7 @@ void WizardWindow::Mirror(const std::string& control, Property what) {
             MirrorItemIndex(*w);
             break;
         case Property::Visible:
-            if (w->def->kind != ControlKind::Page) {
-                const int show = form_.Visible(control) ? SW_SHOW : SW_HIDE;
-                ::ShowWindow(w->hwnd, show);
-                for (HWND radio : w->items) ::ShowWindow(radio, show);
-            }
+            MirrorVisible(*w);
             break;
         case Property::ActivePage:
             ShowActivePage();
@@ -572,6 +568,13 @@ void WizardWindow::MirrorItemIndex(const Widget& w) {
         // Only the selected button is a tab stop: Tab must not land on (and so select) another.
         SetStyle(w.items[i], WS_TABSTOP, on || (selected < 0 && i == 0));
     }
+}
+
+void WizardWindow::MirrorVisible(const Widget& w) {
+    if (w.def->kind == ControlKind::Page) return;  // the tab control shows the active page only
+    const int show = form_.Visible(w.def->name) ? SW_SHOW : SW_HIDE;
+    ::ShowWindow(w.hwnd, show);
+    for (HWND radio : w.items) ::ShowWindow(radio, show);
 }
 
 void WizardWindow::MirrorLines(const Widget& w) {

@@ -90,14 +90,15 @@ private:
     void LayoutRadioGroup(const Widget& w);
     void ApplyDpi(int dpi, const RECT* suggested);
 
-    // Model -> controls.
-    void MirrorInitialState(const Widget& w);
-    void MirrorChecked(const Widget& w);
+    // Model -> controls: one function per property, named as on the Qt side.
     void Mirror(const std::string& control, Property what);
     void MirrorText(const Widget& w);
+    void MirrorChecked(const Widget& w);
     void MirrorItemIndex(const Widget& w);
-    void MirrorLines(const Widget& w);
+    void MirrorVisible(const Widget& w);
     void ShowActivePage();
+    void MirrorLines(const Widget& w);
+    void MirrorInitialState(const Widget& w);
 
     // Controls -> model and controller.
     void OnCommand(HWND control, int code);
