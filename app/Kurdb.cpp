@@ -28,8 +28,8 @@ constexpr int kMaxCreateRounds = 2;
 
 }  // namespace
 
-TFFirmaDB::TFFirmaDB(FormModel& form, IFormHost& window, const CurrentEdition& edition, MachineAccess machine)
-    : form_(form), window_(window), edition_(edition), machine_(machine) {
+TFFirmaDB::TFFirmaDB(FormModel& form, IFormHost& window, const CurrentEdition& edition, SystemServices system)
+    : form_(form), window_(window), edition_(edition), system_(system) {
     handlers_ = {
         {controls::cbTerminal, &TFFirmaDB::cbTerminalClick},
         {controls::btnConnect, &TFFirmaDB::btnConnectClick},
@@ -58,12 +58,12 @@ void TFFirmaDB::RunTopLevel(F&& body) {
 }
 
 std::string TFFirmaDB::ApplicationTitle() const {
-    return kurdb::ApplicationTitle(machine_.platform.ExecutablePath());
+    return kurdb::ApplicationTitle(system_.platform.ExecutablePath());
 }
 
 std::string TFFirmaDB::SettingsPath() const {
     const PathRules rules = NativePathRules();
-    return ProgramDirectory(machine_.platform) + rules.Separator() + kSettingsFile;
+    return ProgramDirectory(system_.platform) + rules.Separator() + kSettingsFile;
 }
 
 void TFFirmaDB::FormCreate() {
@@ -86,8 +86,7 @@ void TFFirmaDB::FormShow() {
 }
 
 void TFFirmaDB::ReadServerNameAtShow() {
-    rememberedServer_ =
-        machine_.profiles.ReadString(SettingsPath(), kSection, "ServerAdi", rememberedServer_);
+    rememberedServer_ = system_.profiles.ReadString(SettingsPath(), kSection, "ServerAdi", rememberedServer_);
 }
 
 void TFFirmaDB::Click(std::string_view control) {
@@ -107,26 +106,26 @@ void TFFirmaDB::cbTerminalClick() {
 }
 
 void TFFirmaDB::BitBtn1Click() {
-    if (!machine_.database.dbFirma.IsConnected()) {
+    if (!system_.database.dbFirma.IsConnected()) {
         LogLine("Önce Server Bağlantısı yapılmalı!");
         return;
     }
     const std::string path = SettingsPath();
-    machine_.profiles.WriteString(path, kSection, "ServerAdi", rememberedServer_);
+    system_.profiles.WriteString(path, kSection, "ServerAdi", rememberedServer_);
     if (edition_.number == setup::kSchemaEdition)
-        machine_.profiles.WriteString(path, kSection, "Firmalar", edition_.companiesDatabase);
+        system_.profiles.WriteString(path, kSection, "Firmalar", edition_.companiesDatabase);
     LogLine("Server Bağlantı parametresi kaydedildi");
 }
 
 void TFFirmaDB::btnConnectClick() {
-    db::Components& db = machine_.database;
+    db::Components& db = system_.database;
     const std::string& companies = edition_.companiesDatabase;
 
-    // 1-2. Start from a closed connection.
+    // Start from a closed connection.
     db.dbFirma.Disconnect();
-    const std::string clientLibrary = setup::ClientLibraryPath(machine_.platform);
+    const std::string clientLibrary = setup::ClientLibraryPath(system_.platform);
 
-    // 3-4. The engine: without it nothing else can run; the installer is offered from the
+    // The engine: without it nothing else can run; the installer is offered from the
     // second failing press on.
     bool engineFound = true;
     try {
@@ -141,20 +140,20 @@ void TFFirmaDB::btnConnectClick() {
         return;
     }
 
-    // 5-6. The engine's settings and the client library.
-    setup::CorrectEngineSettings(machine_.registry);
+    // The engine's settings and the client library.
+    setup::CorrectEngineSettings(system_.registry);
     if (!setup::PlaceClientLibrary(clientLibrary)) LogLine(setup::kClientLibraryMissing);
 
-    // 7-10. Connect with the texts as typed, remember the server, save it on request.
+    // Connect with the texts as typed, remember the server, save it on request.
     db.dbFirma.Connect(form_.Text(controls::editServer), form_.Text(controls::editUser),
                        form_.Text(controls::editPass));
     rememberedServer_ = form_.Text(controls::editServer);
     LogLine("Server a bağlantı kuruldu.");
     if (form_.Checked(controls::cbKaydet)) Fire(controls::BitBtn1);
 
-    // 11. The companies database, created on request; the creation connects again itself.
-    //     A database that exists but lacks something the creation makes (a creation cut short)
-    //     is completed the same way: every creating statement makes only what is missing.
+    // The companies database, created on request; the creation connects again itself.
+    // A database that exists but lacks something the creation makes (a creation cut short)
+    // is completed the same way: every creating statement makes only what is missing.
     db.QFirmaDB.SetParam("FirmaDB", companies);
     db.QFirmaDB.OpenRows();
     const bool exists = !db.QFirmaDB.FieldIsNull("name");
@@ -181,31 +180,31 @@ void TFFirmaDB::btnConnectClick() {
         }
     }
 
-    // 12-13. Close and move on. The nested step of a creation and the press itself each move
-    //        one page on, over "Güncelle" to "Bitir"; a further round of completion within the
-    //        same press moves it no further.
+    // Close and move on. The nested step of a creation and the press itself each move
+    // one page on, over "Güncelle" to "Bitir"; a further round of completion within the
+    // same press moves it no further.
     db.dbFirma.Disconnect();
     if (createRounds_ <= 1) AdvancePage();
 }
 
 void TFFirmaDB::OfferEngineInstaller() {
     const std::string installer =
-        NativePathRules().IncludeTrailingSeparator(ProgramDirectory(machine_.platform)) + kInstallerFile;
+        NativePathRules().IncludeTrailingSeparator(ProgramDirectory(system_.platform)) + kInstallerFile;
     const auto size = files::FileSize(installer);
     if (!size || *size == 0) {
         if (window_.Confirm("BDE Kurulumu indirilsin mi?")) {
             files::RemoveFile(installer);
-            Downloader downloader(machine_.platform, machine_.processes,
+            Downloader downloader(system_.platform, system_.processes,
                                   [this](std::string_view line) { LogLine(line); });
             downloader.Download(EngineInstallerUrl(), installer);
         }
     }
     if (files::IsFile(installer) && window_.Confirm("BDE Kurulum çalıştırılsın mı?"))
-        machine_.processes.RunAndWait(installer, kShowNormal);
+        system_.processes.RunAndWait(installer, kShowNormal);
 }
 
 void TFFirmaDB::Btn43Click() {
-    if (machine_.database.dbFirma.IsConnected()) CreateCompaniesDatabase();
+    if (system_.database.dbFirma.IsConnected()) CreateCompaniesDatabase();
     Fire(controls::btnConnect);
 }
 
@@ -220,7 +219,7 @@ setup::CompaniesDatabase TFFirmaDB::CompaniesTarget() const {
 
 void TFFirmaDB::CreateCompaniesDatabase() {
     setup::CreateCompaniesDatabase(
-        machine_.database, CompaniesTarget(), [this](std::string_view line) { LogLine(line); },
+        system_.database, CompaniesTarget(), [this](std::string_view line) { LogLine(line); },
         [this] { ProvisionLogin(kLoginName, 1); });
 }
 
@@ -230,7 +229,7 @@ void TFFirmaDB::ProvisionLogin(const std::string& loginName, std::uint8_t create
 
 setup::LoginProvisioning TFFirmaDB::Logins() {
     return setup::LoginProvisioning(
-        machine_.database, [this](std::string_view line) { LogLine(line); }, kLoginName, kLoginPassword);
+        system_.database, [this](std::string_view line) { LogLine(line); }, kLoginName, kLoginPassword);
 }
 
 void TFFirmaDB::BitBtn2Click() {

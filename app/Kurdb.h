@@ -25,7 +25,7 @@ inline constexpr int kMainMachine = 0;
 inline constexpr int kTerminal = 1;
 
 // Everything outside the window that the handlers use; handed in by the program entry or a test.
-struct MachineAccess {
+struct SystemServices {
     const IPlatform& platform;
     IProfileFiles& profiles;
     // The connection `dbFirma` and the statement components the window declares.
@@ -37,7 +37,7 @@ struct MachineAccess {
 
 class TFFirmaDB {
 public:
-    TFFirmaDB(FormModel& form, IFormHost& window, const CurrentEdition& edition, MachineAccess machine);
+    TFFirmaDB(FormModel& form, IFormHost& window, const CurrentEdition& edition, SystemServices system);
     TFFirmaDB(const TFFirmaDB&) = delete;
     TFFirmaDB& operator=(const TFFirmaDB&) = delete;
 
@@ -110,7 +110,7 @@ private:
     FormModel& form_;
     IFormHost& window_;
     const CurrentEdition edition_;
-    MachineAccess machine_;
+    SystemServices system_;
     std::string rememberedServer_;
     int createRounds_ = 0;  // companies database creations under way in this press
     std::map<std::string_view, Handler, std::less<>> handlers_;  // keyed by the controls' constants

@@ -47,19 +47,19 @@ std::string ProgramGroupFolder(const PathRules& rules, std::string_view programs
 
 void TFFirmaDB::GetProgramsFolder(std::string& folder) {
     folder =
-        machine_.registry.ReadString(Hive::CurrentUser, kShellFolders, "Programs", Access::All).value_or("");
+        system_.registry.ReadString(Hive::CurrentUser, kShellFolders, "Programs", Access::All).value_or("");
 }
 
 void TFFirmaDB::Button1Click() {
     if (form_.Checked(controls::cbKisayol)) {
         const PathRules rules = NativePathRules();
-        const std::string programDir = rules.IncludeTrailingSeparator(ProgramDirectory(machine_.platform));
+        const std::string programDir = rules.IncludeTrailingSeparator(ProgramDirectory(system_.platform));
         std::string linkPath;
         for (const Link& l : kDesktopLinks) {
             const std::string& module = edition_.modules[l.module];
             if (module.empty()) continue;
-            CreateShortcut(machine_.registry, machine_.shellLinks, programDir + module + ".exe", slDesktop,
-                           "", "", "", l.name, linkPath);
+            CreateShortcut(system_.registry, system_.shellLinks, programDir + module + ".exe", slDesktop, "",
+                           "", "", l.name, linkPath);
         }
         std::string programs;
         GetProgramsFolder(programs);
@@ -72,7 +72,7 @@ void TFFirmaDB::Button1Click() {
             for (const Link& l : kGroupLinks) {
                 const std::string& module = edition_.modules[l.module];
                 if (module.empty()) continue;
-                CreateShortcut(machine_.registry, machine_.shellLinks, programDir + module + ".exe", slFolder,
+                CreateShortcut(system_.registry, system_.shellLinks, programDir + module + ".exe", slFolder,
                                group, "", "", l.name, linkPath);
             }
         }
@@ -83,12 +83,12 @@ void TFFirmaDB::Button1Click() {
 }
 
 void TFFirmaDB::BitBtn4Click() {
-    machine_.processes.ShellOpen(edition_.modules[kUpdaterModule],
-                                 form_.ItemIndex(controls::cbTerminal) == kTerminal ? "1" : "");
+    system_.processes.ShellOpen(edition_.modules[kUpdaterModule],
+                                form_.ItemIndex(controls::cbTerminal) == kTerminal ? "1" : "");
 }
 
 void TFFirmaDB::BitBtn3Click() {
-    machine_.processes.ShellOpen(edition_.modules[kCompanyOpeningModule], "");
+    system_.processes.ShellOpen(edition_.modules[kCompanyOpeningModule], "");
 }
 
 }  // namespace kurdb

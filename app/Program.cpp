@@ -12,7 +12,7 @@
 
 namespace kurdb {
 
-struct Program::Machine {
+struct Program::Services {
     std::unique_ptr<IPlatform> platform = MakeNativePlatform();
     std::unique_ptr<IProfileFiles> profiles = MakeNativeProfileFiles();
     std::unique_ptr<IRegistry> registry = MakeNativeRegistry();
@@ -23,19 +23,19 @@ struct Program::Machine {
     db::Components database{std::make_unique<db::OdbcEngine>(), db::MakePlatformEngine(*registry)};
 };
 
-Program::Program(IFormHost& window) : machine_(std::make_unique<Machine>()) {
+Program::Program(IFormHost& window) : services_(std::make_unique<Services>()) {
     const CurrentEdition edition = EditionFor(kShippedEdition);
     form_ = std::make_unique<FormModel>(WindowDef::Embedded());
     runs_ = std::make_unique<HandlerRunner>(window);
     controller_ = std::make_unique<TFFirmaDB>(
         *form_, runs_->HandlerHost(), edition,
-        MachineAccess{*machine_->platform, *machine_->profiles, machine_->database, *machine_->registry,
-                      *machine_->processes, *machine_->shellLinks});
+        SystemServices{*services_->platform, *services_->profiles, services_->database, *services_->registry,
+                       *services_->processes, *services_->shellLinks});
     runs_->Attach(*controller_);
 }
 
 Program::~Program() {
-    // A run still going on ends before the controller and the machine it uses go.
+    // A run still going on ends before the controller and the services it uses go.
     runs_.reset();
 }
 

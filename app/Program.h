@@ -35,8 +35,8 @@ public:
     void Open(const std::function<void()>& show);
 
 private:
-    struct Machine;
-    std::unique_ptr<Machine> machine_;
+    struct Services;
+    std::unique_ptr<Services> services_;
     std::unique_ptr<FormModel> form_;
     std::unique_ptr<HandlerRunner> runs_;
     std::unique_ptr<TFFirmaDB> controller_;

@@ -125,8 +125,8 @@ void CheckServerName(std::string_view typed) {
                          "makine adı \"" + std::string(rest) + "\" bir makine adı ya da IP adresi değil");
 }
 
-std::string FreeTdsHost(std::string_view typedHost) {
-    return IsLocal(typedHost) ? "127.0.0.1" : std::string(typedHost);
+std::string FreeTdsHost(std::string_view typedComputer) {
+    return IsLocal(typedComputer) ? "127.0.0.1" : std::string(typedComputer);
 }
 
 bool IsFreeTdsDriver(std::string_view driver) {
@@ -147,7 +147,7 @@ ServerName ParseServerName(std::string_view typed) {
         out.instance = std::string(rest.substr(slash + 1));
         rest = rest.substr(0, slash);
     }
-    out.host = std::string(rest);
+    out.computer = std::string(rest);
     return out;
 }
 
@@ -156,7 +156,7 @@ std::string BuildConnectionString(std::string_view driver, std::string_view serv
     std::string out = "DRIVER=" + MicrosoftValue(driver) + ";";
     if (IsFreeTdsDriver(driver)) {
         const ServerName name = ParseServerName(server);
-        std::string host = FreeTdsHost(name.host);
+        std::string host = FreeTdsHost(name.computer);
         if (name.port.empty() && !name.instance.empty()) host += "\\" + name.instance;
         out += "Server=" + FreeTdsValue(host) + ";";
         if (!name.port.empty()) out += "Port=" + name.port + ";";

@@ -8,10 +8,11 @@ namespace kurdb::db {
 // Whether `driver` is FreeTDS, whose connection-string rules differ from Microsoft's.
 bool IsFreeTdsDriver(std::string_view driver);
 
-// A server name as SQL Server writes it, taken apart: "host", "host,port", "host\instance",
-// "host\instance,port", with an optional "tcp:" in front.
+// A server name as SQL Server writes it, taken apart: "computer", "computer,port",
+// "computer\instance", "computer\instance,port", with an optional "tcp:" in front. The computer
+// is a DNS name, an IP address, "." or "(local)".
 struct ServerName {
-    std::string host;      // "(local)" and "." stay as typed here
+    std::string computer;  // "(local)" and "." stay as typed here
     std::string instance;  // empty when none
     std::string port;      // digits, empty when none
 };
@@ -25,8 +26,8 @@ ServerName ParseServerName(std::string_view typed);
 // (this machine) passes. Throws kurdb::Exception with a Turkish text that names the fault.
 void CheckServerName(std::string_view typed);
 
-// The host FreeTDS is given for a typed host: "(local)", "." and "" are this machine, 127.0.0.1.
-std::string FreeTdsHost(std::string_view typedHost);
+// The host FreeTDS is given for a typed computer: "(local)", "." and "" are this machine, 127.0.0.1.
+std::string FreeTdsHost(std::string_view typedComputer);
 
 // "DRIVER={...};Server=...;UID=...;PWD=...;" plus the driver's encryption keywords.
 //

@@ -185,7 +185,7 @@ DatabaseSession::~DatabaseSession() {
     Disconnect();
 }
 
-std::vector<std::string> DatabaseSession::Params() const {
+std::vector<std::string> DatabaseSession::ConnectionParameters() const {
     if (!connectedOnce_) return {};
     return {"SERVER NAME=" + settings_.server, "USER NAME=" + settings_.user,
             "PASSWORD=", "LANGDRIVER=", "DATE MODE=1"};
@@ -197,12 +197,12 @@ std::string DatabaseSession::ReachableServer(const std::string& driver, const st
     if (name.instance.empty() || !name.port.empty()) return server;  // a port wins: no question
     // FreeTDS would ask too, but waits longer than a login may take and then names neither the
     // instance nor the server.
-    const auto port = FindInstancePort(FreeTdsHost(name.host), name.instance);
+    const auto port = FindInstancePort(FreeTdsHost(name.computer), name.instance);
     if (!port) {
         throw EDBEngineError(Format(Format(texts::kInstanceNotFound, name.instance),
-                                    name.host.empty() ? "(local)" : name.host));
+                                    name.computer.empty() ? "(local)" : name.computer));
     }
-    return name.host + "," + std::to_string(*port);
+    return name.computer + "," + std::to_string(*port);
 }
 
 void DatabaseSession::Connect(const std::string& server, const std::string& user,

@@ -8,7 +8,7 @@
 
 #include "db/ConnectionState.h"
 #include "db/OdbcEngine.h"
-#include "db/StatementHost.h"
+#include "db/StatementConnection.h"
 
 namespace kurdb::db {
 
@@ -23,7 +23,7 @@ inline constexpr int kLoginTimeoutSeconds = 15;
 // What Connect allows beyond it before it stops waiting for a driver that does not keep it.
 inline constexpr int kLoginMarginSeconds = 2;
 
-class DatabaseSession final : public IConnectionState, public IStatementHost {
+class DatabaseSession final : public IConnectionState, public IStatementConnection {
 public:
     // `engine` carries the connection and `versionEngine` answers EngineVersion; both must outlive
     // the session.
@@ -41,7 +41,7 @@ public:
     // The engine's parameter list of the last Connect, in order: "SERVER NAME=" + server,
     // "USER NAME=" + user, "PASSWORD=" (its value is not kept), "LANGDRIVER=", "DATE MODE=1".
     // Empty before the first Connect.
-    std::vector<std::string> Params() const;
+    std::vector<std::string> ConnectionParameters() const;
 
     // Takes the settings (values verbatim) and opens the connection from them through the
     // preferred SQL Server driver, without any dialog. The connection's current database is
@@ -63,7 +63,7 @@ public:
     // The version of the engine the suite needs (see IEngine). Throws EDBEngineError.
     std::uint16_t EngineVersion() { return versionEngine_.EngineVersion(); }
 
-    // IStatementHost: one SQLExecDirectW per batch on the one connection handle, so a `use`
+    // IStatementConnection: one SQLExecDirectW per batch on the one connection handle, so a `use`
     // in a batch stays in force for the batches after it.
     std::vector<ResultSet> RunBatch(const std::string& sql, bool keepRows) override;
     void Attach(ISessionMember& member) override;

@@ -6,17 +6,17 @@
 
 namespace kurdb::db {
 
-ProcedureCall::ProcedureCall(std::string name, IStatementHost* host, std::string procedureName,
+ProcedureCall::ProcedureCall(std::string name, IStatementConnection* connection, std::string procedureName,
                              std::vector<ProcParam> params)
     : name_(std::move(name)),
-      host_(host),
+      connection_(connection),
       procedureName_(std::move(procedureName)),
       params_(std::move(params)) {
-    if (host_) host_->Attach(*this);
+    if (connection_) connection_->Attach(*this);
 }
 
 ProcedureCall::~ProcedureCall() {
-    if (host_) host_->Detach(*this);
+    if (connection_) connection_->Detach(*this);
 }
 
 ProcParam* ProcedureCall::Find(std::string_view param) {
@@ -50,7 +50,7 @@ void ProcedureCall::FetchParams() {
     const std::string owner = parts.size() >= 2 ? parts[parts.size() - 2] : std::string();
     std::string sql = "EXEC sp_sproc_columns @procedure_name = " + SqlLiteral(procedure);
     if (!owner.empty()) sql += ", @procedure_owner = " + SqlLiteral(owner);
-    const auto results = host_->RunBatch(sql, true);
+    const auto results = connection_->RunBatch(sql, true);
     if (results.empty()) return;
     const ResultSet& rs = results.front();
     std::size_t nameColumn = rs.columns.size(), typeColumn = rs.columns.size();
@@ -71,7 +71,7 @@ void ProcedureCall::FetchParams() {
 
 void ProcedureCall::Prepare() {
     if (prepared_) return;
-    if (!host_ || !host_->IsConnected()) throw EDatabaseError(name_, texts::kNotConnected);
+    if (!connection_ || !connection_->IsConnected()) throw EDatabaseError(name_, texts::kNotConnected);
     if (params_.empty()) FetchParams();
     for (const auto& p : params_) {
         if (p.type == ProcParam::DataType::Unknown)
@@ -101,7 +101,7 @@ std::string ProcedureCall::CallText() const {
 
 void ProcedureCall::Execute() {
     Prepare();
-    const auto results = host_->RunBatch(CallText(), true);
+    const auto results = connection_->RunBatch(CallText(), true);
     // The last result that carries "Result" is ours; a procedure may return rows of its own.
     for (auto it = results.rbegin(); it != results.rend(); ++it)
         for (std::size_t i = 0; i < it->columns.size(); ++i)

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "db/StatementHost.h"
+#include "db/StatementConnection.h"
 
 namespace kurdb::db {
 
@@ -21,9 +21,9 @@ struct ProcParam {
 class ProcedureCall final : private ISessionMember {
 public:
     // `procedureName` as the definition gives it; surrounding blanks are dropped when it is
-    // called ("dbo.sp_defaultlanguage " calls dbo.sp_defaultlanguage). Registers with `host`,
+    // called ("dbo.sp_defaultlanguage " calls dbo.sp_defaultlanguage). Registers with `connection`,
     // which must outlive the call.
-    ProcedureCall(std::string name, IStatementHost* host, std::string procedureName,
+    ProcedureCall(std::string name, IStatementConnection* connection, std::string procedureName,
                   std::vector<ProcParam> params);
     ~ProcedureCall();
     ProcedureCall(const ProcedureCall&) = delete;
@@ -68,7 +68,7 @@ private:
     ProcParam* Find(std::string_view param);
 
     std::string name_;
-    IStatementHost* host_;
+    IStatementConnection* connection_;
     std::string procedureName_;
     std::vector<ProcParam> params_;
     bool prepared_ = false;

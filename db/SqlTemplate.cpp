@@ -70,18 +70,21 @@ std::string SqlLiteral(std::string_view value) {
     return out;
 }
 
-SqlTemplate::SqlTemplate(std::string name, IStatementHost* host, std::vector<std::string> lines,
+SqlTemplate::SqlTemplate(std::string name, IStatementConnection* connection, std::vector<std::string> lines,
                          std::vector<ColumnDef> columns, std::vector<std::string> typedParams)
-    : name_(std::move(name)), host_(host), lines_(std::move(lines)), columns_(std::move(columns)) {
+    : name_(std::move(name)),
+      connection_(connection),
+      lines_(std::move(lines)),
+      columns_(std::move(columns)) {
     Rederive();
     for (const auto& typed : typedParams)
         for (auto& p : params_)
             if (text::EqualsNoCase(p.name, typed)) p.typed = true;
-    if (host_) host_->Attach(*this);
+    if (connection_) connection_->Attach(*this);
 }
 
 SqlTemplate::~SqlTemplate() {
-    if (host_) host_->Detach(*this);
+    if (connection_) connection_->Detach(*this);
 }
 
 const std::string& SqlTemplate::GetLine(int index) const {
@@ -170,21 +173,21 @@ std::string SqlTemplate::BatchText() const {
 }
 
 void SqlTemplate::RequireConnection() const {
-    if (!host_ || !host_->IsConnected()) throw EDatabaseError(name_, texts::kNotConnected);
+    if (!connection_ || !connection_->IsConnected()) throw EDatabaseError(name_, texts::kNotConnected);
 }
 
 void SqlTemplate::Execute() {
     if (held_) throw EDatabaseError(name_, texts::kDataSetOpen);
     const std::string sql = BatchText();
     RequireConnection();
-    host_->RunBatch(sql, false);
+    connection_->RunBatch(sql, false);
 }
 
 void SqlTemplate::OpenRows() {
     if (held_) return;
     const std::string sql = BatchText();
     RequireConnection();
-    auto results = host_->RunBatch(sql, true);
+    auto results = connection_->RunBatch(sql, true);
     ResultSet result = results.empty() ? ResultSet{} : std::move(results.front());
     Held held;
     for (const auto& column : columns_) {

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "db/StatementHost.h"
+#include "db/StatementConnection.h"
 
 namespace kurdb::db {
 
@@ -47,10 +47,10 @@ struct ColumnDef {
 
 class SqlTemplate final : private ISessionMember {
 public:
-    // `host` is the connection the template runs on, nullptr for a template that only holds
-    // lines. `typedParams` names parameters that the definition types as strings (sent as NULL
-    // until bound). Registers with `host`, which must outlive the template.
-    SqlTemplate(std::string name, IStatementHost* host, std::vector<std::string> lines,
+    // `connection` is the one the template runs on, nullptr for a template that only holds lines.
+    // `typedParams` names parameters that the definition types as strings (sent as NULL until bound).
+    // Registers with `connection`, which must outlive the template.
+    SqlTemplate(std::string name, IStatementConnection* connection, std::vector<std::string> lines,
                 std::vector<ColumnDef> columns = {}, std::vector<std::string> typedParams = {});
     ~SqlTemplate();
     SqlTemplate(const SqlTemplate&) = delete;
@@ -121,7 +121,7 @@ private:
     const std::optional<std::string>& Field(std::string_view column) const;
 
     std::string name_;
-    IStatementHost* host_;
+    IStatementConnection* connection_;
     std::vector<std::string> lines_;
     std::vector<ColumnDef> columns_;
     std::vector<SqlParam> params_;

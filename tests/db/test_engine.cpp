@@ -213,13 +213,14 @@ TEST_F(EngineTest, ConnectOpensFromTheFiveLines) {
               std::string::npos);
     EXPECT_EQ(fake.connectionStrings.size(), 1u) << "a malformed name never reaches the driver";
     session.Connect("srv,1433", "sa", "");
-    EXPECT_EQ(session.Params(), (std::vector<std::string>{"SERVER NAME=srv,1433", "USER NAME=sa",
-                                                          "PASSWORD=", "LANGDRIVER=", "DATE MODE=1"}));
+    EXPECT_EQ(session.ConnectionParameters(),
+              (std::vector<std::string>{"SERVER NAME=srv,1433", "USER NAME=sa",
+                                        "PASSWORD=", "LANGDRIVER=", "DATE MODE=1"}));
     EXPECT_EQ(fake.connectionStrings[1],
               "DRIVER={FreeTDS};Server=srv;Port=1433;UID=sa;PWD=;Encryption=request;");
     EXPECT_EQ(ErrorOf([&] { session.Connect("yeni", "u", "2"); }),
               "dbFirma: Bu işlem açık veritabanında gerçekleştirilemez");
-    EXPECT_EQ(session.Params()[0], "SERVER NAME=srv,1433") << "the old lines stay";
+    EXPECT_EQ(session.ConnectionParameters()[0], "SERVER NAME=srv,1433") << "the old lines stay";
     EXPECT_EQ(fake.connectionStrings.size(), 2u);
     // an unreachable server must not hold the window longer than a login may take
     EXPECT_EQ(fake.loginTimeouts, (std::vector<std::intptr_t>{15, 15}));

@@ -16,7 +16,7 @@ namespace {
 
 // Records every batch, answers from a queue of replies (none left: an empty reply), and can
 // reject a chosen batch (0-based) the way the server would.
-struct FakeHost : IStatementHost {
+struct FakeHost : IStatementConnection {
     bool connected = true;
     struct Batch {
         std::string sql;

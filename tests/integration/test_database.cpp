@@ -85,7 +85,7 @@ using Scripts = ServerTest;
 
 TEST_F(Connection, GoodLoginOpensFromTheFiveLines) {
     EXPECT_TRUE(c.dbFirma.IsConnected());
-    EXPECT_EQ(c.dbFirma.Params(),
+    EXPECT_EQ(c.dbFirma.ConnectionParameters(),
               (std::vector<std::string>{"SERVER NAME=" + server_.server, "USER NAME=" + server_.user,
                                         "PASSWORD=", "LANGDRIVER=", "DATE MODE=1"}))
         << "the password is not kept";
@@ -114,7 +114,7 @@ TEST_F(Connection, WrongPasswordShowsTheServersMessage) {
         }
     }
     EXPECT_FALSE(c.dbFirma.IsConnected());
-    EXPECT_EQ(c.dbFirma.Params()[2], "PASSWORD=") << "the password is not kept";
+    EXPECT_EQ(c.dbFirma.ConnectionParameters()[2], "PASSWORD=") << "the password is not kept";
 }
 
 // Named instances: "host\instance" is reached through the SQL Server Browser's answer.
@@ -147,7 +147,8 @@ protected:
 TEST_F(NamedInstance, IsFoundByItsNameInAnyLetterCase) {
     c.dbFirma.Connect(instance_.host + "\\" + instance_.instance, instance_.user, instance_.password);
     EXPECT_TRUE(text::EqualsNoCase(InstanceName(), instance_.instance));
-    EXPECT_EQ(c.dbFirma.Params()[0], "SERVER NAME=" + instance_.host + "\\" + instance_.instance)
+    EXPECT_EQ(c.dbFirma.ConnectionParameters()[0],
+              "SERVER NAME=" + instance_.host + "\\" + instance_.instance)
         << "the parameter line keeps the name as typed";
     c.dbFirma.Disconnect();
     std::string lower = instance_.instance;
@@ -200,7 +201,7 @@ TEST_F(Procedures, ALoginWithAnEmptyPasswordIsMadeAndUsed) {
     // the new login connects with "PASSWORD=" and nothing after it
     c.dbFirma.Disconnect();
     c.dbFirma.Connect(server_.server, login, "");
-    EXPECT_EQ(c.dbFirma.Params()[2], "PASSWORD=");
+    EXPECT_EQ(c.dbFirma.ConnectionParameters()[2], "PASSWORD=");
     EXPECT_EQ(Scalar("select SUSER_SNAME() as V"), login);
     c.dbFirma.Disconnect();
 }

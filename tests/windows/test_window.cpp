@@ -51,7 +51,7 @@ protected:
         runs = std::make_unique<HandlerRunner>(services);
         controller = std::make_unique<TFFirmaDB>(
             form, runs->HandlerHost(), EditionFor(edition),
-            MachineAccess{platform, profiles, database, registry, processes, links});
+            SystemServices{platform, profiles, database, registry, processes, links});
         runs->Attach(*controller);
         window = std::make_unique<WizardWindow>(form, *runs, services, ::GetModuleHandleW(nullptr));
         services.SetOwner(window->Handle());

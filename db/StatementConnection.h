@@ -25,9 +25,9 @@ protected:
     ~ISessionMember() = default;
 };
 
-class IStatementHost {
+class IStatementConnection {
 public:
-    virtual ~IStatementHost() = default;
+    virtual ~IStatementConnection() = default;
 
     virtual bool IsConnected() const = 0;
 
