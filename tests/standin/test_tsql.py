@@ -476,6 +476,19 @@ class StandinRefusesUnmodelledOptionsTest(unittest.TestCase):
                 self.assertIn("is not supported", r.messages()[0][2])
                 self.assertEqual(r.rows(), [["ran"], ["1"]])
 
+    def test_index_options_are_refused_unless_they_ask_for_what_the_stand_in_does(self):
+        server = sqlclients.Server()
+        index = "CREATE UNIQUE INDEX KOPT_I ON KOPT_NO_SUCH_TABLE (A) WITH %s\ngo\n"
+        for options in ("(IGNORE_DUP_KEY = ON)", "FILLFACTOR = 80", "(PAD_INDEX = ON)", "(DROP_EXISTING = ON)",
+                        "(ALLOW_PAGE_LOCKS = OFF)", "(DATA_COMPRESSION = PAGE)", "(FILLFACTOR = 0, ONLINE = ON)"):
+            with self.subTest(options=options):
+                r = tsql(server, index % options)
+                self.assertEqual(r.numbers(), [40517], r.stderr)
+        # the defaults pass the options and reach the missing table
+        r = tsql(server, index % "(FILLFACTOR = 0, PAD_INDEX = OFF, IGNORE_DUP_KEY = OFF, SORT_IN_TEMPDB = ON, "
+                                 "MAXDOP = 2, ALLOW_ROW_LOCKS = ON)")
+        self.assertEqual(r.numbers(), [1088], r.stderr)
+
 
 class LowPrivilegeVisibilityTest(unittest.TestCase):
     """A login without ALTER ANY LOGIN sees itself, sa and the server roles, and no other login."""

@@ -807,22 +807,40 @@ class Parser:
             return name
         return None
 
+    # Index options whose given value is what the stand-in does anyway: full pages, no padding, an
+    # error for a duplicate key, no replacement of an existing index, statistics kept up to date,
+    # row and page locks allowed. Where and how fast the index is built (SORT_IN_TEMPDB, MAXDOP)
+    # is not kept with the index. Any other value changes what the stand-in does not model.
+    MODELLED_INDEX_OPTIONS = {
+        "FILLFACTOR": ("0",), "PAD_INDEX": ("OFF",), "IGNORE_DUP_KEY": ("OFF",), "DROP_EXISTING": ("OFF",),
+        "STATISTICS_NORECOMPUTE": ("OFF",), "ALLOW_ROW_LOCKS": ("ON",), "ALLOW_PAGE_LOCKS": ("ON",),
+        "SORT_IN_TEMPDB": ("ON", "OFF"), "ONLINE": ("OFF",), "MAXDOP": None,
+    }
+    INDEX_OPTIONS = tuple(MODELLED_INDEX_OPTIONS) + ("DATA_COMPRESSION", "OPTIMIZE_FOR_SEQUENTIAL_KEY",
+                                                     "RESUMABLE", "MAX_DURATION", "XML_COMPRESSION")
+
     def index_options(self) -> None:
-        """WITH (...) or WITH FILLFACTOR = n after a key or index: accepted and ignored."""
-        if self.at_word("WITH") and (self.peek(1).is_op("(") or self.peek(1).upper in (
-                "FILLFACTOR", "PAD_INDEX", "IGNORE_DUP_KEY", "SORT_IN_TEMPDB", "STATISTICS_NORECOMPUTE")):
-            self.next()
-            paren = self.accept_op("(")
-            while True:
-                self.expect_word("FILLFACTOR", "PAD_INDEX", "IGNORE_DUP_KEY", "SORT_IN_TEMPDB",
-                                 "STATISTICS_NORECOMPUTE", "DROP_EXISTING", "ONLINE", "ALLOW_ROW_LOCKS",
-                                 "ALLOW_PAGE_LOCKS", "DATA_COMPRESSION", "MAXDOP")
-                if self.accept_op("="):
-                    self.next()
-                if not self.accept_op(","):
-                    break
-            if paren:
-                self.expect_op(")")
+        """WITH (...) or the older WITH FILLFACTOR = n after a key or an index. An option whose value
+        would change what the stand-in does is refused as not supported, never ignored."""
+        if not (self.at_word("WITH") and (self.peek(1).is_op("(") or self.peek(1).upper in self.INDEX_OPTIONS)):
+            return
+        self.next()
+        paren = self.accept_op("(")
+        while True:
+            name = self.expect_word(*self.INDEX_OPTIONS)
+            if name not in self.MODELLED_INDEX_OPTIONS:
+                raise self.unsupported(name)
+            self.expect_op("=")
+            tok = self.next()
+            if tok.kind not in ("ID", "NUM") or (tok.kind == "ID" and tok.upper not in ("ON", "OFF")):
+                raise self.error(tok)
+            values = self.MODELLED_INDEX_OPTIONS[name]
+            if values is not None and str(tok.upper if tok.kind == "ID" else tok.value) not in values:
+                raise self.unsupported("%s = %s" % (name, tok.upper if tok.kind == "ID" else tok.value))
+            if not self.accept_op(","):
+                break
+        if paren:
+            self.expect_op(")")
 
     def create_table(self) -> CreateTable:
         name = self.multipart()
