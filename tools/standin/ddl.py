@@ -288,13 +288,17 @@ class Definitions:
                                also=[SqlError(1750)] if index.kind else [])
             seen.add(key)
 
+    def alterable_table(self, parts, error):
+        """The database and table that `parts` names, when this login may alter it; otherwise `error`
+        with the name as written, the same for a table that is missing and one that is not the login's
+        to change (SQL Server tells neither apart)."""
+        src = self.queries.resolve(parts, for_write=True, quiet=True)
+        if src is None or src.table is None or not self.access.may_alter(src.db):
+            raise SqlError(error, P.name_text(parts))
+        return src.db, src.table
+
     def do_AlterTableAdd(self, stmt, scope):
-        src = self.queries.resolve(stmt.table, for_write=True, quiet=True)
-        if src is None or src.table is None:
-            raise SqlError(4902, P.name_text(stmt.table))
-        db, table = src.db, src.table
-        if not self.access.may_alter(db):
-            raise SqlError(4902, P.name_text(stmt.table))
+        db, table = self.alterable_table(stmt.table, 4902)
         saved_columns = [copy.copy(c) for c in table.columns]
         saved_indexes = list(table.indexes)
         saved_rows = [list(r) for r in table.rows] if any(
@@ -342,12 +346,7 @@ class Definitions:
             pending.update(self.make_key(db, table, c, pending))
 
     def do_AlterTableDropConstraint(self, stmt, scope):
-        src = self.queries.resolve(stmt.table, for_write=True, quiet=True)
-        if src is None or src.table is None:
-            raise SqlError(4902, P.name_text(stmt.table))
-        db, table = src.db, src.table
-        if not self.access.may_alter(db):
-            raise SqlError(4902, P.name_text(stmt.table))
+        db, table = self.alterable_table(stmt.table, 4902)
         obj = db.find_object(stmt.name)
         if obj is None or obj.parent_id != table.obj.id:
             raise SqlError(3728, stmt.name, also=[SqlError(3727, text="Could not drop constraint. See previous "
@@ -363,12 +362,7 @@ class Definitions:
         self.reply.done(scope)
 
     def do_CreateIndex(self, stmt, scope):
-        src = self.queries.resolve(stmt.table, for_write=True, quiet=True)
-        if src is None or src.table is None:
-            raise SqlError(1088, P.name_text(stmt.table))
-        db, table = src.db, src.table
-        if not self.access.may_alter(db):
-            raise SqlError(1088, P.name_text(stmt.table))
+        db, table = self.alterable_table(stmt.table, 1088)
         fold = db.collation.fold
         if any(fold(i.name) == fold(stmt.name) for i in table.indexes):
             raise SqlError(1913, stmt.name, table.name)
