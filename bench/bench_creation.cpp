@@ -16,7 +16,7 @@
 #include "tests/support/Fakes.h"
 #include "app/Kurdb.h"
 #include "db/ConnectionString.h"
-#include "shell/Text.h"
+#include "base/Text.h"
 #include "resources/ControlNames.h"
 
 using namespace kurdb;

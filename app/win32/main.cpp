@@ -15,7 +15,7 @@
 #include "app/win32/Win32FormHost.h"
 #include "app/win32/WizardWindow.h"
 #include "shell/CommandLine.h"
-#include "shell/Exception.h"
+#include "base/Exception.h"
 #include "shell/win32/SystemLibrary.h"
 #include "shell/win32/WideString.h"
 

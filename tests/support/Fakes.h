@@ -14,14 +14,14 @@
 #include <vector>
 
 #include "app/FormHost.h"
-#include "shell/Exception.h"
+#include "base/Exception.h"
 #include "shell/IniFile.h"
 #include "shell/Platform.h"
 #include "shell/Processes.h"
 #include "shell/Profile.h"
 #include "shell/Registry.h"
 #include "shell/Shortcuts.h"
-#include "shell/Text.h"
+#include "base/Text.h"
 
 namespace kurdb::test {
 
