@@ -1,6 +1,6 @@
 #include "app/Catalogue.h"
 
-#include "shell/Exception.h"
+#include "base/Exception.h"
 
 namespace kurdb {
 namespace {

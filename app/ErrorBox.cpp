@@ -1,6 +1,6 @@
 #include "app/ErrorBox.h"
 
-#include "shell/Text.h"
+#include "base/Text.h"
 
 namespace kurdb {
 

@@ -1,6 +1,6 @@
 #include "app/FormModel.h"
 
-#include "shell/Exception.h"
+#include "base/Exception.h"
 
 namespace kurdb {
 

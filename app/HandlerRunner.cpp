@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "app/Kurdb.h"
-#include "shell/Exception.h"
+#include "base/Exception.h"
 
 namespace kurdb {
 

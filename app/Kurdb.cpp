@@ -6,9 +6,9 @@
 #include "resources/ControlNames.h"
 #include "setup/ServerSetup.h"
 #include "shell/Downloader.h"
-#include "shell/Exception.h"
+#include "base/Exception.h"
 #include "shell/Files.h"
-#include "shell/Text.h"
+#include "base/Text.h"
 
 namespace kurdb {
 namespace {

@@ -4,7 +4,7 @@
 #include "app/Workstation.h"
 #include "resources/ControlNames.h"
 #include "shell/Files.h"
-#include "shell/Text.h"
+#include "base/Text.h"
 #include "shell/Shortcuts.h"
 
 namespace kurdb {

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "shell/Text.h"
+#include "base/Text.h"
 
 namespace kurdb {
 namespace {

@@ -9,7 +9,7 @@
 
 #include "app/Program.h"
 #include "resources/ControlNames.h"
-#include "shell/Text.h"
+#include "base/Text.h"
 
 namespace kurdb {
 namespace {

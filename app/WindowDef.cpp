@@ -5,8 +5,8 @@
 #include <stdexcept>
 
 #include "resources/Resources.h"
-#include "shell/Exception.h"
-#include "shell/Text.h"
+#include "base/Exception.h"
+#include "base/Text.h"
 
 namespace kurdb {
 namespace {

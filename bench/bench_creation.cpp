@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/Fakes.h"
 #include "app/Kurdb.h"
+#include "base/Text.h"
 #include "db/ConnectionString.h"
-#include "shell/Text.h"
+#include "fakes/Fakes.h"
 #include "resources/ControlNames.h"
 
 using namespace kurdb;
@@ -30,13 +30,13 @@ double Ms(Clock::time_point since) {
 
 int Wizard(const std::string& server, const std::string& user, const std::string& password, int number,
            const std::string& database) {
-    test::FakePlatform platform;
+    fakes::FakePlatform platform;
     platform.exe = "/nonexistent/kurdb-bench/kurdb";
-    test::MemoryProfiles profiles;
-    test::MemoryRegistry registry;
-    test::RecordingProcesses processes;
-    test::RecordingShellLinks links;
-    test::ScriptedWindow window;
+    fakes::MemoryProfiles profiles;
+    fakes::MemoryRegistry registry;
+    fakes::RecordingProcesses processes;
+    fakes::RecordingShellLinks links;
+    fakes::ScriptedWindow window;
     CurrentEdition edition = EditionFor(number);
     edition.companiesDatabase = database;
     const auto start = Clock::now();

@@ -13,8 +13,8 @@
 
 #include "app/HandlerRunner.h"
 #include "app/Kurdb.h"
+#include "fakes/Fakes.h"
 #include "resources/ControlNames.h"
-#include "tests/support/Fakes.h"
 
 namespace kurdb::bench {
 
@@ -59,11 +59,11 @@ struct Creation {
         form.SetText(controls::editPass, password);
     }
 
-    test::FakePlatform platform;
-    test::MemoryProfiles profiles;
-    test::MemoryRegistry registry;
-    test::RecordingProcesses processes;
-    test::RecordingShellLinks links;
+    fakes::FakePlatform platform;
+    fakes::MemoryProfiles profiles;
+    fakes::MemoryRegistry registry;
+    fakes::RecordingProcesses processes;
+    fakes::RecordingShellLinks links;
     db::Components components;
     FormModel form{WindowDef::Embedded()};
     HandlerRunner runs;

@@ -14,7 +14,7 @@
 
 #include "app/qt/QtFormHost.h"
 #include "app/qt/WizardWindow.h"
-#include "bench/window_answer.h"
+#include "window_answer.h"
 
 using namespace kurdb;
 

@@ -15,7 +15,7 @@
 
 #include "app/win32/Win32FormHost.h"
 #include "app/win32/WizardWindow.h"
-#include "bench/window_answer.h"
+#include "window_answer.h"
 
 using namespace kurdb;
 

@@ -36,7 +36,7 @@ function(kurdb_embed_resources target)
     COMMENT "Embedding resources into ${target}"
     VERBATIM)
   add_library(${target} STATIC ${outputs})
-  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR} ${generated_dir})
+  target_include_directories(${target} PUBLIC ${generated_dir})
 endfunction()
 
 #   kurdb_embed_payloads(<target> [<name> <file>]...)
@@ -64,6 +64,5 @@ function(kurdb_embed_payloads target)
     COMMENT "Embedding payloads into ${target}"
     VERBATIM)
   add_library(${target} STATIC ${out})
-  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
   set_target_properties(${target} PROPERTIES KURDB_PAYLOAD_NAMES "${names}")
 endfunction()

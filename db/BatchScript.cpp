@@ -1,6 +1,6 @@
 #include "db/BatchScript.h"
 
-#include "shell/Text.h"
+#include "base/Text.h"
 
 namespace kurdb::db {
 

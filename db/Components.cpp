@@ -1,7 +1,7 @@
 #include "db/Components.h"
 
 #include "resources/Resources.h"
-#include "shell/Text.h"
+#include "base/Text.h"
 
 namespace kurdb::db {
 namespace {

@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "db/Errors.h"
-#include "shell/Exception.h"
-#include "shell/Text.h"
+#include "base/Exception.h"
+#include "base/Text.h"
 
 namespace kurdb::db {
 namespace {

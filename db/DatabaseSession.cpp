@@ -10,7 +10,7 @@
 
 #include "db/ConnectionString.h"
 #include "shell/ServerBrowser.h"
-#include "shell/Text.h"
+#include "base/Text.h"
 
 namespace kurdb::db {
 

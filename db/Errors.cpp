@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <utility>
 
-#include "shell/Text.h"
+#include "base/Text.h"
 
 namespace kurdb::db {
 namespace {

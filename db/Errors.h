@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "shell/Exception.h"
+#include "base/Exception.h"
 
 namespace kurdb::db {
 

@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-#include "shell/Text.h"
+#include "base/Text.h"
 
 namespace kurdb::db {
 

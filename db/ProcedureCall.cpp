@@ -2,7 +2,7 @@
 
 #include "db/Errors.h"
 #include "db/SqlTemplate.h"
-#include "shell/Text.h"
+#include "base/Text.h"
 
 namespace kurdb::db {
 

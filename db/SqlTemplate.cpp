@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "db/Errors.h"
-#include "shell/Text.h"
+#include "base/Text.h"
 
 namespace kurdb::db {
 namespace {

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "shell/Exception.h"
+#include "base/Exception.h"
 
 namespace kurdb::resources {
 

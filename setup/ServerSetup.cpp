@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "shell/Exception.h"
+#include "base/Exception.h"
 #include "shell/Files.h"
 #include "shell/Payloads.h"
 

@@ -1,6 +1,6 @@
 #include "shell/Downloader.h"
 
-#include "shell/Exception.h"
+#include "base/Exception.h"
 #include "shell/Payloads.h"
 
 #ifndef KURDB_DOWNLOAD_HOST

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <system_error>
 
-#include "shell/Exception.h"
+#include "base/Exception.h"
 #include "shell/Platform.h"
 
 namespace kurdb::files {

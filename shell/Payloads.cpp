@@ -2,7 +2,7 @@
 
 #include "shell/Files.h"
 #include "shell/PayloadTable.h"
-#include "shell/Text.h"
+#include "base/Text.h"
 
 namespace kurdb {
 

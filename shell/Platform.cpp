@@ -1,6 +1,6 @@
 #include "shell/Platform.h"
 
-#include "shell/Text.h"
+#include "base/Text.h"
 
 namespace kurdb {
 

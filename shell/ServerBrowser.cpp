@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "shell/Text.h"
+#include "base/Text.h"
 
 namespace kurdb {
 namespace {

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "shell/Exception.h"
+#include "base/Exception.h"
 
 // The calling convention of the functions that Windows libraries export: stdcall in 32-bit
 // Windows code, the one convention everywhere else. A function pointer of such a library is

@@ -28,7 +28,7 @@
 #include <QTabWidget>
 
 #include "app/ErrorBox.h"
-#include "shell/Text.h"
+#include "base/Text.h"
 
 namespace kurdb::qt {
 namespace {

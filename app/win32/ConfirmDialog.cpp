@@ -1,7 +1,7 @@
 #include "app/win32/ConfirmDialog.h"
 
 #include <algorithm>
-#include "shell/Exception.h"
+#include "base/Exception.h"
 #include <vector>
 
 #include "app/win32/Dpi.h"

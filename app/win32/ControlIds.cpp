@@ -1,6 +1,6 @@
 #include "app/win32/ControlIds.h"
 
-#include "shell/Exception.h"
+#include "base/Exception.h"
 #include <string>
 
 namespace kurdb::win32 {

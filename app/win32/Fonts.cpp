@@ -1,6 +1,6 @@
 #include "app/win32/Fonts.h"
 
-#include "shell/Exception.h"
+#include "base/Exception.h"
 #include <tuple>
 
 #include "app/win32/Dpi.h"

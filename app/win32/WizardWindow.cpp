@@ -3,8 +3,8 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include "shell/Exception.h"
-#include "shell/Text.h"
+#include "base/Exception.h"
+#include "base/Text.h"
 
 #include "app/ErrorBox.h"
 #include "app/win32/ControlIds.h"

@@ -13,7 +13,7 @@
 #include "app/win32/Dpi.h"
 #include "app/win32/Wizard.h"
 #include "shell/CommandLine.h"
-#include "shell/Exception.h"
+#include "base/Exception.h"
 #include "shell/win32/SystemLibrary.h"
 #include "shell/win32/WideString.h"
 

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "shell/Exception.h"
+#include "base/Exception.h"
 
 namespace kurdb::posix {
 namespace {

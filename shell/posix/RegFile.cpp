@@ -1,6 +1,6 @@
 #include "shell/posix/RegFile.h"
 
-#include "shell/Text.h"
+#include "base/Text.h"
 
 namespace kurdb::posix {
 namespace {

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "shell/Exception.h"
+#include "base/Exception.h"
 #include "shell/Platform.h"
 #include "shell/posix/PosixPlatform.h"
 

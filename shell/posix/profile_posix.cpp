@@ -6,10 +6,10 @@
 #include <cstring>
 #include <string_view>
 
-#include "shell/Exception.h"
+#include "base/Exception.h"
 #include "shell/IniFile.h"
 #include "shell/Profile.h"
-#include "shell/Text.h"
+#include "base/Text.h"
 #include "shell/posix/AtomicFile.h"
 
 namespace kurdb {

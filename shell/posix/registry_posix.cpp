@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "shell/Exception.h"
-#include "shell/Text.h"
+#include "base/Exception.h"
+#include "base/Text.h"
 #include "shell/posix/AtomicFile.h"
 #include "shell/posix/FileRegistry.h"
 #include "shell/posix/RegFile.h"

@@ -1,7 +1,7 @@
 // Shared libraries through dlopen.
 #include <dlfcn.h>
 
-#include "shell/Exception.h"
+#include "base/Exception.h"
 #include "shell/SharedLibrary.h"
 
 namespace kurdb {

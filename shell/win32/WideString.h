@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "shell/Text.h"
+#include "base/Text.h"
 
 namespace kurdb::win32 {
 

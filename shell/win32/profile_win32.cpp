@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "shell/Exception.h"
+#include "base/Exception.h"
 #include "shell/Profile.h"
 #include "shell/win32/WideString.h"
 

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "shell/Exception.h"
+#include "base/Exception.h"
 #include "shell/win32/WideString.h"
 #include "shell/win32/Win32Registry.h"
 

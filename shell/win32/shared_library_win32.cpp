@@ -3,7 +3,7 @@
 // directory, never from the program's folder, the current folder or PATH.
 #include <windows.h>
 
-#include "shell/Exception.h"
+#include "base/Exception.h"
 #include "shell/SharedLibrary.h"
 #include "shell/win32/SystemLibrary.h"
 #include "shell/win32/WideString.h"

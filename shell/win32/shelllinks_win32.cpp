@@ -4,7 +4,7 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
-#include "shell/Exception.h"
+#include "base/Exception.h"
 #include "shell/Shortcuts.h"
 #include "shell/win32/SystemLibrary.h"
 #include "shell/win32/WideString.h"

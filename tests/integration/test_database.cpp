@@ -11,7 +11,7 @@
 #include "db/Components.h"
 #include "db/ConnectionString.h"
 #include "setup/ServerSetup.h"
-#include "shell/Text.h"
+#include "base/Text.h"
 
 namespace kurdb::db {
 namespace {

@@ -20,7 +20,7 @@
 #include "app/ErrorBox.h"
 #include "app/Kurdb.h"
 #include "setup/ServerSetup.h"
-#include "shell/Text.h"
+#include "base/Text.h"
 #include "resources/ControlNames.h"
 
 namespace kurdb {

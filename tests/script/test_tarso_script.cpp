@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "resources/Resources.h"
-#include "shell/Text.h"
+#include "base/Text.h"
 
 namespace {
 

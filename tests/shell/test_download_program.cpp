@@ -22,7 +22,7 @@ extern char** environ;
 #include "shell/Downloader.h"
 #include "shell/Files.h"
 #include "shell/Payloads.h"
-#include "shell/Text.h"
+#include "base/Text.h"
 
 using namespace kurdb;
 using kurdb::test::ReadFile;

@@ -7,7 +7,7 @@
 
 #include "ShellTestSupport.h"
 #include "shell/Downloader.h"
-#include "shell/Exception.h"
+#include "base/Exception.h"
 #include "shell/Files.h"
 #include "shell/Payloads.h"
 

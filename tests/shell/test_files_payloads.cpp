@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "ShellTestSupport.h"
-#include "shell/Exception.h"
+#include "base/Exception.h"
 #include "shell/Files.h"
 #include "shell/Payloads.h"
 #include "shell/Platform.h"

@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "ShellTestSupport.h"
-#include "shell/Exception.h"
+#include "base/Exception.h"
 #include "shell/Registry.h"
 
 using namespace kurdb;

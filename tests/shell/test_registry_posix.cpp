@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "ShellTestSupport.h"
-#include "shell/Exception.h"
+#include "base/Exception.h"
 #include "shell/posix/FileRegistry.h"
 #include "shell/posix/RegFile.h"
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "ShellTestSupport.h"
-#include "shell/Exception.h"
+#include "base/Exception.h"
 #include "shell/Platform.h"
 #include "shell/Shortcuts.h"
 

@@ -2,7 +2,7 @@
 #include <functional>
 #include <string>
 
-#include "shell/Exception.h"
+#include "base/Exception.h"
 
 namespace kurdb::test {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "app/Catalogue.h"
-#include "shell/Exception.h"
+#include "base/Exception.h"
 
 using namespace kurdb;
 

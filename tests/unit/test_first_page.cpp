@@ -10,7 +10,7 @@
 #include "app/Kurdb.h"
 #include "db/Components.h"
 #include "setup/ServerSetup.h"
-#include "shell/Exception.h"
+#include "base/Exception.h"
 #include "shell/Downloader.h"
 #include "resources/ControlNames.h"
 

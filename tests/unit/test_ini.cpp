@@ -11,7 +11,7 @@
 #include <unistd.h>
 #endif
 
-#include "shell/Exception.h"
+#include "base/Exception.h"
 #include "shell/IniFile.h"
 #include "shell/Profile.h"
 

@@ -2,7 +2,7 @@
 
 #include "app/ErrorBox.h"
 #include "shell/Platform.h"
-#include "shell/Text.h"
+#include "base/Text.h"
 
 using namespace kurdb;
 
