@@ -14,9 +14,7 @@
 //
 // The wizard carries the program inside itself, so it is kept small: nothing of the C++ library
 // (built without exceptions and RTTI), text in fixed arrays whose bounds are checked (a URL or a
-// file name too long is an error, never an overflow), output through msvcrt's printf. Only C
-// headers: any C++ library header turns __USE_MINGW_ANSI_STDIO on, which links mingw-w64's own
-// printf in.
+// file name too long is an error, never an overflow), output through msvcrt's printf.
 #include <windows.h>
 
 #include <delayimp.h>
@@ -108,13 +106,15 @@ struct Options {
 
 bool quietOutput = false;
 
-// Progress and errors on standard error, through msvcrt's printf (which spells a 64-bit number
-// %I64u), unless -q was given.
+// Progress and errors on standard error, unless -q was given, through msvcrt's printf (which
+// spells a 64-bit number %I64u). __ms_vfwprintf is mingw-w64's name for it; vfwprintf may be
+// mingw-w64's own printf, linked in, as any C++ library header (<windows.h> includes one on
+// x64) turns __USE_MINGW_ANSI_STDIO on.
 void Say(const wchar_t* format, ...) {
     if (quietOutput) return;
     va_list args;
     va_start(args, format);
-    vfwprintf(stderr, format, args);
+    __ms_vfwprintf(stderr, format, args);
     va_end(args);
     fflush(stderr);
 }
@@ -173,7 +173,7 @@ bool ParseCount(const wchar_t* s, unsigned& out) {
 }
 
 void Usage() {
-    fwprintf(stderr, L"Usage: wget [-O FILE] [-t N] [-T S] [-N] [-Y off|on] [-q] URL...\n");
+    fputws(L"Usage: wget [-O FILE] [-t N] [-T S] [-N] [-Y off|on] [-q] URL...\n", stderr);
 }
 
 // Reads the options as GNU getopt would: short options with their value attached or in the
