@@ -11,45 +11,135 @@
 // A URL without a scheme is taken as http://. Exit status as GNU Wget's: 0 fetched or not
 // newer, 1 generic error, 2 bad options, 3 file error, 4 network failure, 8 the server
 // answered with an error (404 and the like).
+//
+// The wizard carries the program inside itself, so it is kept small: nothing of the C++ library
+// (built without exceptions and RTTI), text in fixed arrays whose bounds are checked (a URL or a
+// file name too long is an error, never an overflow), output through msvcrt's printf.
 #include <windows.h>
+
+#include <delayimp.h>
 #include <wininet.h>
 
-#include <cstdio>
-#include <cwchar>
-#include <string>
-#include <vector>
-
-#include "shell/win32/SystemLibrary.h"
+#include <stdarg.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <wchar.h>
 
 namespace {
 
 enum Exit { kOk = 0, kGeneric = 1, kParse = 2, kFileError = 3, kNetwork = 4, kServerError = 8 };
 
+// The longest URL the program takes (2083 characters, WinINet's INTERNET_MAX_URL_LENGTH, as in
+// Internet Explorer), the longest host name, and the longest file name Windows takes (a path
+// with the \\?\ prefix), each with its terminating zero.
+constexpr size_t kUrlChars = INTERNET_MAX_URL_LENGTH;
+constexpr size_t kHostChars = INTERNET_MAX_HOST_NAME_LENGTH + 1;
+constexpr size_t kPathChars = 32768;
+
+// A wide string of fewer than Capacity characters in a fixed array.
+template <size_t Capacity>
+class Text {
+public:
+    Text() { data_[0] = L'\0'; }
+    // Joins the pieces. When they do not fit, the text is left empty and the answer is false.
+    template <typename... Pieces>
+    [[nodiscard]] bool Set(Pieces... pieces) {
+        size_ = 0;
+        if ((Append(pieces) && ...)) return true;
+        size_ = 0;
+        data_[0] = L'\0';
+        return false;
+    }
+    const wchar_t* Get() const { return data_; }
+    size_t Size() const { return size_; }
+
+private:
+    bool Append(const wchar_t* piece) {
+        const size_t length = wcslen(piece);
+        if (length >= Capacity - size_) return false;
+        wmemcpy(data_ + size_, piece, length + 1);
+        size_ += length;
+        return true;
+    }
+
+    wchar_t data_[Capacity];
+    size_t size_ = 0;
+};
+
+// WinINet, the one DLL the program delay-loads, is loaded by the delay-load helper on its first
+// call after asking this hook, which names the file in the system directory by its full path:
+// the program is written beside the wizard in a downloads folder, where a planted DLL must never
+// be loaded. (The wizard's hook in shell/win32/dll_search_win32.cpp does the same with the C++
+// library.)
+FARPROC WINAPI DelayLoadHook(unsigned note, PDelayLoadInfo info) {
+    if (note != dliNotePreLoadLibrary || !info || !info->szDll) return nullptr;
+    wchar_t directory[MAX_PATH], name[MAX_PATH];
+    Text<MAX_PATH> path;
+    const UINT length = ::GetSystemDirectoryW(directory, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH ||
+        !::MultiByteToWideChar(CP_ACP, 0, info->szDll, -1, name, MAX_PATH) ||
+        !path.Set(directory, L"\\", name))
+        return nullptr;
+    // What the DLL imports is looked for in its own folder first.
+    return reinterpret_cast<FARPROC>(::LoadLibraryExW(path.Get(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+}
+
+// Limits the search of every later load (the DLLs that WinINet loads) to the system directory,
+// where Windows has SetDefaultDllDirectories (Windows 7 with update KB2533623 and later).
+void RestrictDllSearchToSystem() {
+    using SetDefaultDllDirectoriesFn = BOOL WINAPI(DWORD);
+    const auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn*>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+    if (setDefault) setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
 struct Options {
-    std::wstring output;
-    unsigned tries = 20;  // GNU Wget's default
+    const wchar_t* output = L"";  // empty: the name the URL gives
+    unsigned tries = 20;          // GNU Wget's default
     unsigned timeoutSeconds = 900;
     bool timestamping = false;
     bool proxy = true;
     bool quiet = false;
-    std::vector<std::wstring> urls;
+    wchar_t** urls = nullptr;  // gathered at the front of argv's arguments, over those already read
+    int urlCount = 0;
 };
 
 bool quietOutput = false;
 
+// Progress and errors on standard error, unless -q was given, through msvcrt's printf (which
+// spells a 64-bit number %I64u). __ms_vfwprintf is mingw-w64's name for it; vfwprintf may be
+// mingw-w64's own printf, linked in, as any C++ library header (<windows.h> includes one on
+// x64) turns __USE_MINGW_ANSI_STDIO on.
 void Say(const wchar_t* format, ...) {
     if (quietOutput) return;
     va_list args;
     va_start(args, format);
-    vfwprintf(stderr, format, args);
+    __ms_vfwprintf(stderr, format, args);
     va_end(args);
     fflush(stderr);
 }
 
+// The system's text for a WinINet or Win32 error, without its final line break.
+class ErrorText {
+public:
+    explicit ErrorText(DWORD error) {
+        DWORD length = ::FormatMessageW(
+            FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+            ::GetModuleHandleW(L"wininet.dll"), error, 0, text_, kChars, nullptr);
+        while (length > 0 && (text_[length - 1] == L'\n' || text_[length - 1] == L'\r')) --length;
+        text_[length] = L'\0';
+        if (length == 0) _snwprintf(text_, kChars, L"error %lu", error);
+    }
+    const wchar_t* Get() const { return text_; }
+
+private:
+    static constexpr DWORD kChars = 512;
+    wchar_t text_[kChars];
+};
+
 // An open WinINet handle, closed when the scope ends.
 class Handle {
 public:
-    Handle() = default;
     explicit Handle(HINTERNET h) : h_(h) {}
     ~Handle() {
         if (h_) ::InternetCloseHandle(h_);
@@ -60,125 +150,123 @@ public:
     explicit operator bool() const { return h_ != nullptr; }
 
 private:
-    HINTERNET h_ = nullptr;
+    HINTERNET h_;
 };
 
-bool ParseCount(const std::wstring& s, unsigned& out) {
-    if (s == L"inf" || s == L"infinite") {
+bool Equal(const wchar_t* a, const wchar_t* b) {
+    return wcscmp(a, b) == 0;
+}
+
+bool ParseCount(const wchar_t* s, unsigned& out) {
+    if (Equal(s, L"inf") || Equal(s, L"infinite")) {
         out = 0;
         return true;
     }
-    if (s.empty()) return false;
+    if (!*s) return false;
     unsigned v = 0;
-    for (const wchar_t c : s) {
-        if (c < L'0' || c > L'9') return false;
-        v = v * 10 + static_cast<unsigned>(c - L'0');
+    for (; *s; ++s) {
+        if (*s < L'0' || *s > L'9') return false;
+        v = v * 10 + static_cast<unsigned>(*s - L'0');
     }
     out = v;
     return true;
 }
 
 void Usage() {
-    fwprintf(stderr, L"Usage: wget [-O FILE] [-t N] [-T S] [-N] [-Y off|on] [-q] URL...\n");
+    fputws(L"Usage: wget [-O FILE] [-t N] [-T S] [-N] [-Y off|on] [-q] URL...\n", stderr);
 }
 
 // Reads the options as GNU getopt would: short options with their value attached or in the
 // next argument, long options with "=".
 bool Parse(int argc, wchar_t** argv, Options& o) {
+    o.urls = argv + 1;
     for (int i = 1; i < argc; ++i) {
-        std::wstring a = argv[i];
-        auto value = [&](std::size_t skip, std::wstring& out) {
-            if (a.size() > skip) {
-                out = a.substr(skip);
-                return true;
-            }
-            if (i + 1 >= argc) return false;
-            out = argv[++i];
-            return true;
+        const wchar_t* a = argv[i];
+        // a short option's value: the rest of the argument, else the next one
+        const auto value = [&]() -> const wchar_t* {
+            return a[2] ? a + 2 : i + 1 < argc ? argv[++i] : nullptr;
         };
-        std::wstring v;
-        if (a == L"--") {
-            for (++i; i < argc; ++i) o.urls.push_back(argv[i]);
+        if (Equal(a, L"--")) {
+            while (++i < argc) o.urls[o.urlCount++] = argv[i];
             break;
         }
-        if (a.rfind(L"--", 0) == 0) {
-            const auto eq = a.find(L'=');
-            const std::wstring name = a.substr(2, eq == std::wstring::npos ? std::wstring::npos : eq - 2);
-            const std::wstring arg = eq == std::wstring::npos ? L"" : a.substr(eq + 1);
-            if (name == L"output-document")
+        if (a[0] == L'-' && a[1] == L'-') {
+            const wchar_t* name = a + 2;
+            const wchar_t* eq = wcschr(name, L'=');
+            const size_t length = eq ? static_cast<size_t>(eq - name) : wcslen(name);
+            const wchar_t* arg = eq ? eq + 1 : L"";
+            const auto is = [&](const wchar_t* option) {
+                return wcslen(option) == length && wcsncmp(name, option, length) == 0;
+            };
+            if (is(L"output-document"))
                 o.output = arg;
-            else if (name == L"tries") {
+            else if (is(L"tries")) {
                 if (!ParseCount(arg, o.tries)) return false;
-            } else if (name == L"timeout" || name == L"read-timeout") {
+            } else if (is(L"timeout") || is(L"read-timeout")) {
                 if (!ParseCount(arg, o.timeoutSeconds)) return false;
-            } else if (name == L"timestamping")
+            } else if (is(L"timestamping"))
                 o.timestamping = true;
-            else if (name == L"proxy")
-                o.proxy = arg != L"off";
-            else if (name == L"no-proxy")
+            else if (is(L"proxy"))
+                o.proxy = !Equal(arg, L"off");
+            else if (is(L"no-proxy"))
                 o.proxy = false;
-            else if (name == L"quiet")
+            else if (is(L"quiet"))
                 o.quiet = true;
             else
                 return false;
             continue;
         }
-        if (a.size() < 2 || a[0] != L'-') {
-            o.urls.push_back(a);
+        if (a[0] != L'-' || !a[1]) {
+            o.urls[o.urlCount++] = argv[i];
             continue;
         }
+        const wchar_t* v = nullptr;
         switch (a[1]) {
             case L'O':
-                if (!value(2, o.output)) return false;
+                o.output = value();
+                if (!o.output) return false;
                 break;
             case L't':
-                if (!value(2, v) || !ParseCount(v, o.tries)) return false;
+                v = value();
+                if (!v || !ParseCount(v, o.tries)) return false;
                 break;
             case L'T':
-                if (!value(2, v) || !ParseCount(v, o.timeoutSeconds)) return false;
+                v = value();
+                if (!v || !ParseCount(v, o.timeoutSeconds)) return false;
                 break;
             case L'Y':
-                if (!value(2, v)) return false;
-                o.proxy = !(v == L"off" || v == L"no");
+                v = value();
+                if (!v) return false;
+                o.proxy = !(Equal(v, L"off") || Equal(v, L"no"));
                 break;
             case L'N':
                 o.timestamping = true;
-                if (a.size() > 2) return false;
+                if (a[2]) return false;
                 break;
             case L'q':
                 o.quiet = true;
-                if (a.size() > 2) return false;
+                if (a[2]) return false;
                 break;
             default:
                 return false;
         }
     }
-    return !o.urls.empty();
+    return o.urlCount > 0;
 }
 
-std::wstring LastErrorText(DWORD err) {
-    wchar_t* buf = nullptr;
-    DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE |
-                                   FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                               ::GetModuleHandleW(L"wininet.dll"), err, 0, reinterpret_cast<wchar_t*>(&buf),
-                               0, nullptr);
-    std::wstring text = n && buf ? std::wstring(buf, n) : L"error " + std::to_wstring(err);
-    if (buf) ::LocalFree(buf);
-    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r')) text.pop_back();
-    return text;
+// The file name a URL is saved under without -O: the last segment of its path (cut in place at
+// a query or fragment), or index.html.
+const wchar_t* DefaultFileName(wchar_t* path) {
+    wchar_t* end = wcspbrk(path, L"?#");
+    if (end) *end = L'\0';
+    const wchar_t* slash = wcsrchr(path, L'/');
+    const wchar_t* name = slash ? slash + 1 : path;
+    return *name ? name : L"index.html";
 }
 
-// The file name a URL is saved under without -O: its last path segment, or index.html.
-std::wstring DefaultFileName(const std::wstring& path) {
-    std::wstring p = path.substr(0, path.find_first_of(L"?#"));
-    const auto slash = p.rfind(L'/');
-    std::wstring name = slash == std::wstring::npos ? p : p.substr(slash + 1);
-    return name.empty() ? L"index.html" : name;
-}
-
-bool FileTime(const std::wstring& path, FILETIME& out) {
+bool FileTime(const wchar_t* path, FILETIME& out) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return false;
+    if (!::GetFileAttributesExW(path, GetFileExInfoStandard, &data)) return false;
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
     out = data.ftLastWriteTime;
     return true;
@@ -187,9 +275,9 @@ bool FileTime(const std::wstring& path, FILETIME& out) {
 enum class Attempt { Done, NotNewer, Retry, Fatal, ServerError, FileError };
 
 struct Target {
-    std::wstring host;
+    wchar_t host[kHostChars] = {L'\0'};
     INTERNET_PORT port = 80;
-    std::wstring path;
+    Text<kUrlChars> path;  // with the query; empty for the server's root
     bool secure = false;
 };
 
@@ -197,44 +285,48 @@ struct Target {
 // WinINet takes a request's read timeout from the request only.
 void SetTimeouts(HINTERNET handle, const Options& o) {
     if (!o.timeoutSeconds) return;
+    static const DWORD kTimeouts[] = {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT,
+                                      INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT};
     DWORD ms = o.timeoutSeconds * 1000;
-    for (const DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT,
-                               INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT})
-        ::InternetSetOptionW(handle, option, &ms, sizeof ms);
+    for (const DWORD option : kTimeouts) ::InternetSetOptionW(handle, option, &ms, sizeof ms);
 }
 
-Attempt FetchOnce(HINTERNET session, const Target& t, const std::wstring& file, const Options& o) {
+// One try. `part` is the file beside `file` that the document goes into, which replaces `file`
+// only when complete: a broken transfer leaves the old file (or none), never half of one.
+Attempt FetchOnce(HINTERNET session, const Target& t, const wchar_t* file, const wchar_t* part,
+                  const Options& o) {
     Handle connection(
-        ::InternetConnectW(session, t.host.c_str(), t.port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+        ::InternetConnectW(session, t.host, t.port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
     if (!connection) {
-        Say(L"failed: %ls.\n", LastErrorText(::GetLastError()).c_str());
+        Say(L"failed: %ls.\n", ErrorText(::GetLastError()).Get());
         return Attempt::Retry;
     }
     DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE |
                   INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_UI;
     if (t.secure) flags |= INTERNET_FLAG_SECURE;
-    Handle request(
-        ::HttpOpenRequestW(connection.Get(), L"GET", t.path.c_str(), nullptr, nullptr, nullptr, flags, 0));
+    Handle request(::HttpOpenRequestW(connection.Get(), L"GET", t.path.Size() ? t.path.Get() : L"/", nullptr,
+                                      nullptr, nullptr, flags, 0));
     if (!request) {
-        Say(L"failed: %ls.\n", LastErrorText(::GetLastError()).c_str());
+        Say(L"failed: %ls.\n", ErrorText(::GetLastError()).Get());
         return Attempt::Retry;
     }
     SetTimeouts(request.Get(), o);
-    std::wstring headers;
+    Text<64> headers;  // room for If-Modified-Since and the longest RFC 1123 date
     FILETIME local{};
-    const bool haveLocal = o.timestamping && FileTime(file, local);
-    if (haveLocal) {
+    if (o.timestamping && FileTime(file, local)) {
         SYSTEMTIME st;
         ::FileTimeToSystemTime(&local, &st);
         wchar_t date[INTERNET_RFC1123_BUFSIZE + 1];
+        // Without a date (none written, or too long) the request asks for the file as it is.
         if (::InternetTimeFromSystemTimeW(&st, INTERNET_RFC1123_FORMAT, date, sizeof date))
-            headers = std::wstring(L"If-Modified-Since: ") + date + L"\r\n";
+            static_cast<void>(headers.Set(L"If-Modified-Since: ", date, L"\r\n"));
     }
     Say(L"HTTP request sent, awaiting response... ");
-    if (!::HttpSendRequestW(request.Get(), headers.empty() ? nullptr : headers.c_str(),
-                            static_cast<DWORD>(headers.size()), nullptr, 0)) {
+    // The header is shorter than Text<64>: its length fits a DWORD.
+    if (!::HttpSendRequestW(request.Get(), headers.Size() ? headers.Get() : nullptr,
+                            static_cast<DWORD>(headers.Size()), nullptr, 0)) {
         const DWORD err = ::GetLastError();
-        Say(L"failed: %ls.\n", LastErrorText(err).c_str());
+        Say(L"failed: %ls.\n", ErrorText(err).Get());
         // No such host, nobody listening: trying again would not change that.
         if (err == ERROR_INTERNET_NAME_NOT_RESOLVED || err == ERROR_INTERNET_CANNOT_CONNECT)
             return Attempt::Fatal;
@@ -253,7 +345,7 @@ Attempt FetchOnce(HINTERNET session, const Target& t, const std::wstring& file, 
     }
     Say(L"%lu %ls\n", status, reason);
     if (status == HTTP_STATUS_NOT_MODIFIED) {
-        Say(L"Server file no newer than local file `%ls' -- not retrieving.\n", file.c_str());
+        Say(L"Server file no newer than local file `%ls' -- not retrieving.\n", file);
         return Attempt::NotNewer;
     }
     // GNU Wget tries again after "504 Gateway Timeout" only; every other error answer ends the
@@ -268,19 +360,16 @@ Attempt FetchOnce(HINTERNET session, const Target& t, const std::wstring& file, 
     DWORD lengthSize = sizeof lengthText;
     const bool known =
         ::HttpQueryInfoW(request.Get(), HTTP_QUERY_CONTENT_LENGTH, lengthText, &lengthSize, nullptr);
-    if (known) length = std::wcstoull(lengthText, nullptr, 10);
-    Say(known ? L"Length: %llu\n" : L"Length: unspecified\n", length);
+    if (known) length = _wcstoui64(lengthText, nullptr, 10);
+    Say(known ? L"Length: %I64u\n" : L"Length: unspecified\n", length);
 
-    // Into a file beside the target, which replaces it only when complete: a broken transfer
-    // leaves the old file (or none), never half of one.
-    const std::wstring part = file + L".part";
     HANDLE out =
-        ::CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ::CreateFileW(part, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (out == INVALID_HANDLE_VALUE) {
-        Say(L"%ls: %ls\n", part.c_str(), LastErrorText(::GetLastError()).c_str());
+        Say(L"%ls: %ls\n", part, ErrorText(::GetLastError()).Get());
         return Attempt::FileError;
     }
-    Say(L"Saving to: `%ls'\n\n", file.c_str());
+    Say(L"Saving to: `%ls'\n\n", file);
     char buf[16384];
     unsigned long long done = 0;
     unsigned lastPercent = 101;
@@ -288,7 +377,7 @@ Attempt FetchOnce(HINTERNET session, const Target& t, const std::wstring& file, 
     for (;;) {
         DWORD got = 0;
         if (!::InternetReadFile(request.Get(), buf, sizeof buf, &got)) {
-            Say(L"\nRead error at byte %llu: %ls.\n", done, LastErrorText(::GetLastError()).c_str());
+            Say(L"\nRead error at byte %I64u: %ls.\n", done, ErrorText(::GetLastError()).Get());
             ok = false;
             break;
         }
@@ -296,24 +385,24 @@ Attempt FetchOnce(HINTERNET session, const Target& t, const std::wstring& file, 
         DWORD written = 0;
         if (!::WriteFile(out, buf, got, &written, nullptr) || written != got) {
             ::CloseHandle(out);
-            ::DeleteFileW(part.c_str());
-            Say(L"\nCannot write to `%ls'.\n", part.c_str());
+            ::DeleteFileW(part);
+            Say(L"\nCannot write to `%ls'.\n", part);
             return Attempt::FileError;
         }
         done += got;
         if (length) {
             const unsigned percent = static_cast<unsigned>(done * 100 / length);
             if (percent != lastPercent) {
-                Say(L"\r%3u%% [%-50.*ls] %llu", percent, static_cast<int>(percent / 2),
+                Say(L"\r%3u%% [%-50.*ls] %I64u", percent, static_cast<int>(percent / 2),
                     L"==================================================", done);
                 lastPercent = percent;
             }
         } else {
-            Say(L"\r%llu bytes", done);
+            Say(L"\r%I64u bytes", done);
         }
     }
     if (ok && known && done != length) {
-        Say(L"\nConnection closed at byte %llu.\n", done);
+        Say(L"\nConnection closed at byte %I64u.\n", done);
         ok = false;
     }
     if (ok) {
@@ -327,59 +416,65 @@ Attempt FetchOnce(HINTERNET session, const Target& t, const std::wstring& file, 
     }
     ::CloseHandle(out);
     if (!ok) {
-        ::DeleteFileW(part.c_str());
+        ::DeleteFileW(part);
         return Attempt::Retry;
     }
-    if (!::MoveFileExW(part.c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        Say(L"\nCannot write to `%ls': %ls\n", file.c_str(), LastErrorText(::GetLastError()).c_str());
-        ::DeleteFileW(part.c_str());
+    if (!::MoveFileExW(part, file, MOVEFILE_REPLACE_EXISTING)) {
+        Say(L"\nCannot write to `%ls': %ls\n", file, ErrorText(::GetLastError()).Get());
+        ::DeleteFileW(part);
         return Attempt::FileError;
     }
-    Say(L"\n`%ls' saved [%llu]\n\n", file.c_str(), done);
+    Say(L"\n`%ls' saved [%I64u]\n\n", file, done);
     return Attempt::Done;
 }
 
-int Fetch(const std::wstring& given, const Options& o) {
-    std::wstring url = given;
-    if (url.find(L"://") == std::wstring::npos) url = L"http://" + url;
-    wchar_t host[INTERNET_MAX_HOST_NAME_LENGTH + 1] = L"";
-    std::vector<wchar_t> path(url.size() + 2), extra(url.size() + 2);
-    URL_COMPONENTSW parts{};
-    parts.dwStructSize = sizeof parts;
-    parts.lpszHostName = host;
-    parts.dwHostNameLength = INTERNET_MAX_HOST_NAME_LENGTH + 1;
-    parts.lpszUrlPath = path.data();
-    parts.dwUrlPathLength = static_cast<DWORD>(path.size());
-    parts.lpszExtraInfo = extra.data();
-    parts.dwExtraInfoLength = static_cast<DWORD>(extra.size());
-    if (!::InternetCrackUrlW(url.c_str(), 0, 0, &parts) ||
-        (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) || !*host) {
-        Say(L"%ls: Invalid URL.\n", given.c_str());
+int Fetch(const wchar_t* given, const Options& o) {
+    Text<kUrlChars> url;
+    if (!url.Set(wcsstr(given, L"://") ? L"" : L"http://", given)) {
+        Say(L"%ls: URL too long.\n", given);
         return kGeneric;
     }
+    // The parts of the URL are no longer than the URL.
     Target t;
-    t.host = host;
+    wchar_t path[kUrlChars] = L"", extra[kUrlChars] = L"";
+    URL_COMPONENTSW parts{};
+    parts.dwStructSize = sizeof parts;
+    parts.lpszHostName = t.host;
+    parts.dwHostNameLength = kHostChars;
+    parts.lpszUrlPath = path;
+    parts.dwUrlPathLength = kUrlChars;
+    parts.lpszExtraInfo = extra;
+    parts.dwExtraInfoLength = kUrlChars;
+    if (!::InternetCrackUrlW(url.Get(), 0, 0, &parts) ||
+        (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) || !t.host[0] ||
+        !t.path.Set(path, extra)) {
+        Say(L"%ls: Invalid URL.\n", given);
+        return kGeneric;
+    }
     t.port = parts.nPort;
     t.secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
-    t.path = std::wstring(path.data()) + extra.data();
-    if (t.path.empty()) t.path = L"/";
-    const std::wstring file = o.output.empty() ? DefaultFileName(path.data()) : o.output;
+    const wchar_t* file = *o.output ? o.output : DefaultFileName(path);
+    Text<kPathChars> part;
+    if (!part.Set(file, L".part")) {
+        Say(L"%ls: File name too long.\n", file);
+        return kFileError;
+    }
 
     Handle session(::InternetOpenW(L"Wget/1.8.2 (Kurdb)",
                                    o.proxy ? INTERNET_OPEN_TYPE_PRECONFIG : INTERNET_OPEN_TYPE_DIRECT,
                                    nullptr, nullptr, 0));
     if (!session) {
-        Say(L"%ls\n", LastErrorText(::GetLastError()).c_str());
+        Say(L"%ls\n", ErrorText(::GetLastError()).Get());
         return kGeneric;
     }
     SetTimeouts(session.Get(), o);
     for (unsigned attempt = 1;; ++attempt) {
         SYSTEMTIME now;
         ::GetLocalTime(&now);
-        Say(L"--%02u:%02u:%02u--  %ls\n", now.wHour, now.wMinute, now.wSecond, url.c_str());
+        Say(L"--%02u:%02u:%02u--  %ls\n", now.wHour, now.wMinute, now.wSecond, url.Get());
         if (attempt > 1) Say(L"  (try:%2u) ", attempt);
-        Say(L"Connecting to %ls:%u... ", t.host.c_str(), t.port);
-        switch (FetchOnce(session.Get(), t, file, o)) {
+        Say(L"Connecting to %ls:%u... ", t.host, t.port);
+        switch (FetchOnce(session.Get(), t, file, part.Get(), o)) {
             case Attempt::Done:
             case Attempt::NotNewer:
                 return kOk;
@@ -405,10 +500,13 @@ int Fetch(const std::wstring& given, const Options& o) {
 
 }  // namespace
 
+// The delay-load helper asks this hook before it loads a DLL; a module returned is used as is.
+// (<delayimp.h> declares it with C linkage.)
+PfnDliHook __pfnDliNotifyHook2 = DelayLoadHook;
+
 int wmain(int argc, wchar_t** argv) {
-    // Before anything loads a DLL: the program is written beside the wizard in a downloads
-    // folder, where a planted DLL must never be loaded.
-    kurdb::win32::RestrictDllSearchToSystem();
+    // Before anything loads a DLL.
+    RestrictDllSearchToSystem();
     Options o;
     if (!Parse(argc, argv, o)) {
         Usage();
@@ -416,8 +514,8 @@ int wmain(int argc, wchar_t** argv) {
     }
     quietOutput = o.quiet;
     int status = kOk;
-    for (const std::wstring& url : o.urls) {
-        const int rc = Fetch(url, o);
+    for (int i = 0; i < o.urlCount; ++i) {
+        const int rc = Fetch(o.urls[i], o);
         if (status == kOk) status = rc;
     }
     return status;

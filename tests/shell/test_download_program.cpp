@@ -195,3 +195,23 @@ TEST_F(DownloadProgramTest, MissingFileAndUnreachableServerFailTheProgramButNotT
     EXPECT_TRUE(downloader.Download(host + "/yok/bde.exe", target));
     EXPECT_TRUE(log.empty());
 }
+
+TEST_F(DownloadProgramTest, UrlsUpToTheLengthLimit) {
+    // wget.exe takes URLs of up to 2083 characters (INTERNET_MAX_URL_LENGTH) and refuses a longer
+    // one (exit 1) rather than cut it or overrun a buffer; GNU Wget has no limit.
+    const std::string target = dir.Join("long.exe");
+    const auto line = [&](std::size_t length) {
+        std::string url = "http://" + host + "/files/";
+        url.append(length - url.size(), 'x');
+        return std::string(DownloadProgram()) + " " + url + " -O \"" + target + "\" -t1 -Y off";
+    };
+    ASSERT_EQ(ExitStatus(line(2083)), 0);
+    EXPECT_EQ(ReadFile(target), Body());
+    std::filesystem::remove(U8Path(target));
+#ifdef _WIN32
+    EXPECT_EQ(ExitStatus(line(2084)), 1);
+    EXPECT_FALSE(files::IsFile(target));
+#else
+    EXPECT_EQ(ExitStatus(line(2084)), 0);
+#endif
+}
