@@ -17,13 +17,14 @@
 // file name too long is an error, never an overflow), output through msvcrt's printf.
 #include <windows.h>
 
-#include <delayimp.h>
 #include <wininet.h>
 
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <wchar.h>
+
+#include "shell/win32/DllSearch.h"
 
 namespace {
 
@@ -65,33 +66,6 @@ private:
     wchar_t data_[Capacity];
     size_t size_ = 0;
 };
-
-// WinINet, the one DLL the program delay-loads, is loaded by the delay-load helper on its first
-// call after asking this hook, which names the file in the system directory by its full path:
-// the program is written beside the wizard in a downloads folder, where a planted DLL must never
-// be loaded. (The wizard's hook in shell/win32/dll_search_win32.cpp does the same with the C++
-// library.)
-FARPROC WINAPI DelayLoadHook(unsigned note, PDelayLoadInfo info) {
-    if (note != dliNotePreLoadLibrary || !info || !info->szDll) return nullptr;
-    wchar_t directory[MAX_PATH], name[MAX_PATH];
-    Text<MAX_PATH> path;
-    const UINT length = ::GetSystemDirectoryW(directory, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH ||
-        !::MultiByteToWideChar(CP_ACP, 0, info->szDll, -1, name, MAX_PATH) ||
-        !path.Set(directory, L"\\", name))
-        return nullptr;
-    // What the DLL imports is looked for in its own folder first.
-    return reinterpret_cast<FARPROC>(::LoadLibraryExW(path.Get(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
-}
-
-// Limits the search of every later load (the DLLs that WinINet loads) to the system directory,
-// where Windows has SetDefaultDllDirectories (Windows 7 with update KB2533623 and later).
-void RestrictDllSearchToSystem() {
-    using SetDefaultDllDirectoriesFn = BOOL WINAPI(DWORD);
-    const auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn*>(reinterpret_cast<void*>(
-        ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
-    if (setDefault) setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
-}
 
 struct Options {
     const wchar_t* output = L"";  // empty: the name the URL gives
@@ -500,13 +474,11 @@ int Fetch(const wchar_t* given, const Options& o) {
 
 }  // namespace
 
-// The delay-load helper asks this hook before it loads a DLL; a module returned is used as is.
-// (<delayimp.h> declares it with C linkage.)
-PfnDliHook __pfnDliNotifyHook2 = DelayLoadHook;
-
 int wmain(int argc, wchar_t** argv) {
-    // Before anything loads a DLL.
-    RestrictDllSearchToSystem();
+    // Before anything loads a DLL. WinINet, the one DLL the program delay-loads, comes from the
+    // system directory through the hook of shell/win32/dll_search_win32.cpp: the program is
+    // written beside the wizard in a downloads folder, where a planted DLL must never be loaded.
+    kurdb::win32::RestrictDllSearchToSystem();
     Options o;
     if (!Parse(argc, argv, o)) {
         Usage();

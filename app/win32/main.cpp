@@ -99,6 +99,7 @@ std::vector<std::string> Options() {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     // Before anything loads a DLL: a DLL beside the program in a downloads folder is never loaded.
     kurdb::win32::RestrictDllSearchToSystem();
+    kurdb::win32::LoadWindowingDllsFromSystem();
     try {
         if (const std::vector<std::string> args = Options(); !args.empty())
             return RunUnattended(instance, args);

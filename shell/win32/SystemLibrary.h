@@ -6,22 +6,13 @@
 
 #include <string>
 
+#include "shell/win32/DllSearch.h"
+
 namespace kurdb::win32 {
 
 // The system's text for the error `code` (a Win32 error or an HRESULT), without its final line
 // break; "0x" + the code in hex when the system has no text for it.
 std::string SystemMessage(DWORD code);
-
-// Loads the system DLL `name` (a bare file name such as L"odbc32.dll") from the system
-// directory, never from the program's folder, the current folder or PATH. Returns nullptr
-// with the system's error code in GetLastError when it is not there.
-HMODULE LoadSystemLibrary(const wchar_t* name);
-
-// Limits the search of every later load in the process (bare names given to LoadLibraryW, the
-// DLLs a loaded DLL imports) to the system directory. Call once at start, before anything loads
-// a DLL. On a Windows 7 without update KB2533623 the call does not exist and nothing changes;
-// LoadSystemLibrary is safe there all the same.
-void RestrictDllSearchToSystem();
 
 // The function `name` of the system DLL `library`, which is loaded from the system directory on
 // the first call and then stays loaded; nullptr when the DLL or the function is not there. For the
