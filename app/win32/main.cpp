@@ -1,6 +1,7 @@
 // Program entry of the Windows build: with options, the unattended run; without, the common
-// controls, the wizard (composition root and window) and its message loop. COM is initialised where it is
-// used (shell links, the shell's "open"), so that ole32.dll is not loaded before the window shows.
+// controls, the wizard (composition root and window) and its message loop. COM is initialised
+// where it is used (shell links, the shell's "open"), so that ole32.dll is not loaded before the
+// window shows.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -64,8 +65,7 @@ bool WriteToStarter(std::string_view text) {
 }
 
 // The command line's options: an unattended run, without a window or with the window walking
-// itself. The help goes to the starter's
-// console, or into a message box when there is none.
+// itself. The help goes to the starter's console, or into a message box when there is none.
 int RunUnattended(HINSTANCE instance, const std::vector<std::string>& args) {
     kurdb::UnattendedEnvironment environment;
     environment.variable = [](const std::string& name) -> std::optional<std::string> {
